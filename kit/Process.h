@@ -1,0 +1,63 @@
+#pragma once
+// Child processes: a launch path and arguments, optional pipes on standard input
+// and output, output chunks delivered on the main thread, terminate = SIGTERM.
+// A child is always reaped; a launch failure is an error, never a crash; writing
+// to a child that already exited fails quietly (SIGPIPE is ignored process-wide).
+#include <sys/types.h>
+
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace kit {
+
+class Process : public std::enable_shared_from_this<Process> {
+public:
+    static std::shared_ptr<Process> create();
+    ~Process();
+
+    void setLaunchPath(const std::string& path);        // a host path (use sysPath for system tools)
+    void setArguments(const std::vector<std::string>& args);
+    void setCurrentDirectory(const std::string& dir);
+    void setPipeStandardInput(bool on);                  // default off: inherits ours
+    void setPipeStandardOutput(bool on);                 // default off: inherits ours
+    void setStandardOutputToNull(bool on);               // default off
+    void setStandardErrorToNull(bool on);                // default off: inherits ours
+
+    // Called on the main thread for every chunk read from standard output, in
+    // order; an empty chunk marks the end of the stream (called once).
+    void setOutputHandler(std::function<void(const std::string& chunk)> handler);
+    // Called on the main thread once the child has exited and, when an output
+    // handler is set, after the end of its output has been delivered.
+    void setTerminationHandler(std::function<void(Process&)> handler);
+
+    // Starts the child. false (with a message in *error) when it can't be started.
+    bool launch(std::string* error = nullptr);
+
+    // Writes to the child's standard input; false when the pipe is closed or the
+    // child is gone. closeInput() sends end-of-file.
+    bool writeInput(const std::string& bytes);
+    void closeInput();
+
+    // Without an output handler: reads standard output to its end (blocking).
+    std::string readAllOutput();
+
+    void terminate();                                    // SIGTERM if still running
+    void interrupt();                                    // SIGINT
+    bool isRunning() const;
+    pid_t processIdentifier() const;
+    // Blocks until the child has exited and returns terminationStatus().
+    int waitUntilExit();
+    // Exit code, or the signal number when it died by a signal.
+    int terminationStatus() const;
+    bool terminatedBySignal() const;
+    bool exitedCleanly() const { return !isRunning() && !terminatedBySignal() && terminationStatus() == 0; }
+
+private:
+    Process();
+    struct Impl;
+    std::unique_ptr<Impl> impl_;
+};
+
+}  // namespace kit

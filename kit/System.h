@@ -1,0 +1,23 @@
+#pragma once
+// System facts, from the simulated machine when a root is set, else from the host.
+#include <string>
+
+namespace kit {
+
+struct SystemVersion { unsigned major = 10, minor = 0, bugFix = 0; bool ok = false; };
+// Machine "SystemVersion" ("13.4.1"); on the host, os-release's VERSION_ID, else
+// not ok.
+SystemVersion systemVersion();
+// Machine "ProcessorBrand"; on the host, /proc/cpuinfo's "model name".
+std::string processorBrand();
+
+// The system log: one line on standard error, "Pelorin[pid]: message", written whole.
+void systemLog(const std::string& message);
+
+template <class... A> std::string format(const char* fmt, const A&... args);
+// kit::logf("Add %@", text) — formats like kit::format and writes to the system log.
+template <class... A>
+void logf(const char* fmt, const A&... args) { systemLog(format(fmt, args...)); }
+
+}  // namespace kit
+#include "kit/Format.h"
