@@ -1,0 +1,432 @@
+#include "kit/FileCopy.h"
+
+#include <cerrno>
+#include <cstring>
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <sys/types.h>
+#include <unistd.h>
+
+namespace kit {
+
+std::string FileCopyIssue::describe() const {
+    std::string s = path;
+    s += ": ";
+    s += what;
+    if (error != 0) {
+        s += ": ";
+        s += std::strerror(error);
+    }
+    return s;
+}
+
+namespace {
+
+// One copy_file_range call moves at most this much, so a cancel is seen within
+// a chunk's time even in a file of many gigabytes.
+constexpr std::size_t kChunk = std::size_t(16) << 20;
+// The read/write fallback's buffer.
+constexpr std::size_t kBuffer = std::size_t(1) << 20;
+
+// A source path built only when a message needs it: the walk itself works with
+// directory descriptors and single names.
+struct PathRef {
+    const PathRef* parent;
+    const char* name;
+    std::string render() const {
+        if (!parent) return name;
+        std::string s = parent->render();
+        s += '/';
+        s += name;
+        return s;
+    }
+};
+
+struct Ctx {
+    const std::atomic<bool>* cancel = nullptr;
+    FileCopyResult* r = nullptr;
+    dev_t rootDev = 0;
+    bool haveDest = false;  // the top folder of the copy, once made
+    dev_t destDev = 0;
+    ino_t destIno = 0;
+    uid_t euid = 0;
+    gid_t egid = 0;
+    bool rangeCopy = true;  // copy_file_range works between these two file systems
+    std::vector<char> buffer;
+
+    bool stopped() {
+        if (r->cancelled) return true;
+        if (cancel && cancel->load(std::memory_order_relaxed)) {
+            r->cancelled = true;
+            return true;
+        }
+        return false;
+    }
+    void fail(const PathRef& p, int err, const char* what) { r->failures.push_back({p.render(), err, what}); }
+    void skip(const PathRef& p, int err, const char* what) { r->skipped.push_back({p.render(), err, what}); }
+
+    // Permission bits to give the copy. The copy belongs to whoever runs it, so
+    // set-user-ID and set-group-ID bits are kept only where that owner is the
+    // source's: a copied set-user-ID program must not gain our identity.
+    mode_t modeFor(const struct stat& st) const {
+        mode_t m = st.st_mode & 07777;
+        if (st.st_uid != euid) m &= ~mode_t(S_ISUID);
+        if (st.st_gid != egid) m &= ~mode_t(S_ISGID);
+        return m;
+    }
+};
+
+void timesOf(const struct stat& st, struct timespec ts[2]) {
+    ts[0] = st.st_atim;
+    ts[1] = st.st_mtim;
+}
+
+void closeQuietly(int fd) {
+    if (fd >= 0) ::close(fd);
+}
+
+enum class Data { Done, Failed, Cancelled };
+
+bool rangeUnsupported(int err) {
+    return err == EXDEV || err == ENOSYS || err == EOPNOTSUPP || err == EINVAL || err == EBADF || err == ETXTBSY ||
+           err == EPERM;
+}
+
+// Copies [off, end) of `in` to the same offsets of `out` with plain reads and
+// writes. `end` < 0 copies to the end of the input.
+Data copyByReading(Ctx& c, int in, int out, off_t off, off_t end, int& err, const char*& what) {
+    if (c.buffer.empty()) c.buffer.resize(kBuffer);
+    while (end < 0 || off < end) {
+        if (c.stopped()) return Data::Cancelled;
+        std::size_t want = kBuffer;
+        if (end >= 0 && off_t(want) > end - off) want = std::size_t(end - off);
+        ssize_t n = ::pread(in, c.buffer.data(), want, off);
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            err = errno;
+            what = "read";
+            return Data::Failed;
+        }
+        if (n == 0) break;  // the file shrank while we copied it
+        ssize_t done = 0;
+        while (done < n) {
+            ssize_t w = ::pwrite(out, c.buffer.data() + done, std::size_t(n - done), off + done);
+            if (w < 0) {
+                if (errno == EINTR) continue;
+                err = errno;
+                what = "write";
+                return Data::Failed;
+            }
+            done += w;
+        }
+        off += n;
+        c.r->bytes += std::uint64_t(n);
+    }
+    return Data::Done;
+}
+
+// Copies [off, end) of `in` to the same offsets of `out`, in the kernel when it can.
+Data copyRange(Ctx& c, int in, int out, off_t off, off_t end, int& err, const char*& what) {
+    while (off < end) {
+        if (!c.rangeCopy) return copyByReading(c, in, out, off, end, err, what);
+        if (c.stopped()) return Data::Cancelled;
+        std::size_t want = kChunk;
+        if (off_t(want) > end - off) want = std::size_t(end - off);
+        loff_t inOff = off, outOff = off;
+        ssize_t n = ::copy_file_range(in, &inOff, out, &outOff, want, 0);
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            if (rangeUnsupported(errno)) {
+                c.rangeCopy = false;
+                continue;
+            }
+            err = errno;
+            what = "write";
+            return Data::Failed;
+        }
+        if (n == 0) break;  // the file shrank while we copied it
+        off += n;
+        c.r->bytes += std::uint64_t(n);
+    }
+    return Data::Done;
+}
+
+Data copyData(Ctx& c, int in, int out, const struct stat& st, int& err, const char*& what) {
+    const off_t size = st.st_size;
+    if (size == 0) return Data::Done;
+    // Fewer allocated blocks than the size needs: copy the data regions only and
+    // leave the holes as holes.
+    if (off_t(st.st_blocks) * 512 < size) {
+        off_t off = 0;
+        for (;;) {
+            off_t data = ::lseek(in, off, SEEK_DATA);
+            if (data < 0) {
+                if (errno == ENXIO) break;  // only a hole is left
+                // No hole support here: copy the rest as it is.
+                Data d = copyRange(c, in, out, off, size, err, what);
+                if (d != Data::Done) return d;
+                off = size;
+                break;
+            }
+            if (data >= size) break;
+            off_t hole = ::lseek(in, data, SEEK_HOLE);
+            if (hole < 0 || hole > size) hole = size;
+            Data d = copyRange(c, in, out, data, hole, err, what);
+            if (d != Data::Done) return d;
+            off = hole;
+            if (off >= size) break;
+        }
+        // A trailing hole has no data to write; the size makes it.
+        if (::ftruncate(out, size) != 0) {
+            err = errno;
+            what = "write";
+            return Data::Failed;
+        }
+        return Data::Done;
+    }
+    return copyRange(c, in, out, 0, size, err, what);
+}
+
+void copyEntry(Ctx& c, int srcDir, const char* sname, int dstDir, const char* dname, const struct stat& st,
+               const PathRef& path, int openedFd);
+
+// Copies the regular file `in` (open, described by st) to the new name dname in dstDir.
+void copyFile(Ctx& c, int in, int dstDir, const char* dname, const struct stat& st, const PathRef& path) {
+    int out = ::openat(dstDir, dname, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+    if (out < 0) {
+        c.fail(path, errno, "create");
+        return;
+    }
+    int err = 0;
+    const char* what = "";
+    Data d = copyData(c, in, out, st, err, what);
+    if (d == Data::Done) {
+        struct timespec ts[2];
+        timesOf(st, ts);
+        if (::fchmod(out, c.modeFor(st)) != 0) {
+            err = errno;
+            what = "keep permissions";
+            d = Data::Failed;
+        } else if (::futimens(out, ts) != 0) {
+            err = errno;
+            what = "keep times";
+            d = Data::Failed;
+        }
+    }
+    if (::close(out) != 0 && d == Data::Done) {
+        err = errno;
+        what = "write";
+        d = Data::Failed;
+    }
+    if (d == Data::Done) {
+        ++c.r->files;
+        return;
+    }
+    // No half file stays behind, whatever cut it short.
+    ::unlinkat(dstDir, dname, 0);
+    if (d == Data::Failed) c.fail(path, err, what);
+}
+
+void copyLink(Ctx& c, int srcDir, const char* sname, int dstDir, const char* dname, const struct stat& st,
+              const PathRef& path) {
+    std::size_t cap = st.st_size > 0 ? std::size_t(st.st_size) + 1 : 256;
+    std::string target;
+    for (;;) {
+        target.resize(cap);
+        ssize_t n = ::readlinkat(srcDir, sname, target.data(), cap);
+        if (n < 0) {
+            c.fail(path, errno, "read link");
+            return;
+        }
+        if (std::size_t(n) < cap) {
+            target.resize(std::size_t(n));
+            break;
+        }
+        cap *= 2;
+    }
+    if (::symlinkat(target.c_str(), dstDir, dname) != 0) {
+        c.fail(path, errno, "create link");
+        return;
+    }
+    struct timespec ts[2];
+    timesOf(st, ts);
+    ::utimensat(dstDir, dname, ts, AT_SYMLINK_NOFOLLOW);  // some file systems keep no link times
+    ++c.r->links;
+}
+
+void copySpecial(Ctx& c, int dstDir, const char* dname, const struct stat& st, const PathRef& path) {
+    // Made, never opened: a FIFO would block a reader, a device could act on the read.
+    mode_t mode = c.modeFor(st);
+    if (::mknodat(dstDir, dname, (st.st_mode & S_IFMT) | (mode & 0777), st.st_rdev) != 0) {
+        if (errno == EEXIST)
+            c.fail(path, errno, "create");
+        else
+            c.skip(path, errno, "special file");
+        return;
+    }
+    ::fchmodat(dstDir, dname, mode, 0);
+    struct timespec ts[2];
+    timesOf(st, ts);
+    ::utimensat(dstDir, dname, ts, AT_SYMLINK_NOFOLLOW);
+    ++c.r->specials;
+}
+
+// Opens a folder of the source without following a link put in its place.
+int openFolder(int dir, const char* name) {
+    return ::openat(dir, name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+}
+
+void copyFolder(Ctx& c, int srcDir, const char* sname, int dstDir, const char* dname, const struct stat& st,
+                const PathRef& path) {
+    const bool foreign = st.st_dev != c.rootDev;
+    int in = -1;
+    if (!foreign) {
+        in = openFolder(srcDir, sname);
+        if (in < 0) {
+            c.fail(path, errno, "open folder");
+            return;
+        }
+    }
+    // Owner-writable while we fill it; its own modes come last.
+    if (::mkdirat(dstDir, dname, 0700) != 0) {
+        c.fail(path, errno, "create folder");
+        closeQuietly(in);
+        return;
+    }
+    int out = openFolder(dstDir, dname);
+    if (out < 0) {
+        c.fail(path, errno, "create folder");
+        closeQuietly(in);
+        return;
+    }
+    ++c.r->folders;
+    if (!c.haveDest) {
+        struct stat ds;
+        if (::fstat(out, &ds) == 0) {
+            c.haveDest = true;
+            c.destDev = ds.st_dev;
+            c.destIno = ds.st_ino;
+        }
+    }
+    if (foreign) {
+        // A mount point: the folder is made, another file system's content is not ours to copy.
+        c.skip(path, 0, "other file system");
+    } else {
+        DIR* d = ::fdopendir(in);
+        if (!d) {
+            c.fail(path, errno, "open folder");
+            closeQuietly(in);
+        } else {
+            for (;;) {
+                if (c.stopped()) break;
+                errno = 0;
+                struct dirent* e = ::readdir(d);
+                if (!e) {
+                    if (errno != 0) c.fail(path, errno, "read folder");
+                    break;
+                }
+                const char* n = e->d_name;
+                if (n[0] == '.' && (n[1] == 0 || (n[1] == '.' && n[2] == 0))) continue;
+                PathRef child{&path, n};
+                struct stat cst;
+                int fd = -1;
+                if (e->d_type == DT_REG) {
+                    // Open first and describe the open file: one call less than
+                    // describing the name and then opening it. O_NONBLOCK keeps a
+                    // FIFO swapped in meanwhile from blocking the open.
+                    fd = ::openat(in, n, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+                    if (fd >= 0) {
+                        if (::fstat(fd, &cst) != 0 || !S_ISREG(cst.st_mode)) {
+                            ::close(fd);
+                            fd = -1;
+                        }
+                    } else if (errno != ELOOP && errno != ENXIO) {
+                        c.fail(child, errno, "open");
+                        continue;
+                    }
+                }
+                if (fd < 0 && ::fstatat(in, n, &cst, AT_SYMLINK_NOFOLLOW) != 0) {
+                    c.fail(child, errno, "read attributes");
+                    continue;
+                }
+                if (S_ISDIR(cst.st_mode) && c.haveDest && cst.st_dev == c.destDev && cst.st_ino == c.destIno) {
+                    // The copy's own folder, inside what it copies: entering it would never end.
+                    c.skip(child, 0, "destination inside source");
+                    continue;
+                }
+                copyEntry(c, in, n, out, n, cst, child, fd);
+            }
+            ::closedir(d);
+        }
+    }
+    struct timespec ts[2];
+    timesOf(st, ts);
+    if (::fchmod(out, c.modeFor(st)) != 0)
+        c.fail(path, errno, "keep permissions");
+    else if (::futimens(out, ts) != 0)
+        c.fail(path, errno, "keep times");
+    ::close(out);
+}
+
+// openedFd: the source already opened for reading (regular files), or -1.
+void copyEntry(Ctx& c, int srcDir, const char* sname, int dstDir, const char* dname, const struct stat& st,
+               const PathRef& path, int openedFd) {
+    switch (st.st_mode & S_IFMT) {
+    case S_IFREG: {
+        int in = openedFd;
+        if (in < 0) {
+            in = ::openat(srcDir, sname, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+            if (in < 0) {
+                c.fail(path, errno, "open");
+                return;
+            }
+            struct stat now;
+            if (::fstat(in, &now) != 0 || !S_ISREG(now.st_mode)) {
+                // Replaced by something else since it was described: not a file to read.
+                c.fail(path, EAGAIN, "changed while copied");
+                ::close(in);
+                return;
+            }
+            copyFile(c, in, dstDir, dname, now, path);
+        } else {
+            copyFile(c, in, dstDir, dname, st, path);
+        }
+        ::close(in);
+        return;
+    }
+    case S_IFDIR:
+        copyFolder(c, srcDir, sname, dstDir, dname, st, path);
+        return;
+    case S_IFLNK:
+        copyLink(c, srcDir, sname, dstDir, dname, st, path);
+        return;
+    default:
+        copySpecial(c, dstDir, dname, st, path);
+        return;
+    }
+}
+
+}  // namespace
+
+FileCopyResult copyItem(const std::string& from, const std::string& to, const std::atomic<bool>* cancel) {
+    FileCopyResult r;
+    Ctx c;
+    c.cancel = cancel;
+    c.r = &r;
+    c.euid = ::geteuid();
+    c.egid = ::getegid();
+    PathRef top{nullptr, from.c_str()};
+    if (c.stopped()) return r;
+    struct stat st;
+    if (::fstatat(AT_FDCWD, from.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) {
+        c.fail(top, errno, "read attributes");
+        return r;
+    }
+    c.rootDev = st.st_dev;
+    copyEntry(c, AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), st, top, -1);
+    return r;
+}
+
+}  // namespace kit
