@@ -47,6 +47,7 @@ public:
     std::optional<uint64_t> asUInt() const;
     std::optional<double> asReal() const;             // Real or Integer
     std::optional<bool> asBool() const;               // Bool; Integer != 0
+    std::optional<double> asDate() const;             // Date: seconds since 2001-01-01 UTC
     const Dict* asDict() const;
     const Array* asArray() const;
     Dict* asDict();

@@ -11,8 +11,10 @@ namespace kit {
 // Quotes one word for /bin/sh so it reaches the program literally.
 std::string shellQuote(const std::string& word);
 
-// Longest line that runShell accepts; a longer one is refused, never cut.
-constexpr size_t kMaxShellLine = 128 * 1024;
+// Longest line that runShell accepts; a longer one is refused, never cut. The
+// line is one argument of /bin/sh, and the kernel takes at most 128 KiB per
+// argument, its terminating NUL included.
+constexpr size_t kMaxShellLine = 128 * 1024 - 1;
 
 // Runs the line like the C library's system(): blocks, returns the wait status
 // decoded as an exit code (0..255), 128+signal for a death by signal, -1 when the

@@ -1,8 +1,15 @@
 #pragma once
 // System facts, from the simulated machine when a root is set, else from the host.
+#include <optional>
 #include <string>
 
+#include "kit/Plist.h"
+
 namespace kit {
+
+// The simulated machine's state, read fresh from machineStatePath(); nullopt
+// when no root is set or the file is missing or unreadable.
+std::optional<Value> machineState();
 
 struct SystemVersion { unsigned major = 10, minor = 0, bugFix = 0; bool ok = false; };
 // Machine "SystemVersion" ("13.4.1"); on the host, os-release's VERSION_ID, else

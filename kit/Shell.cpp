@@ -1,0 +1,181 @@
+#include "kit/Shell.h"
+
+#include <fcntl.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <mutex>
+
+#include "kit/Spawn.h"
+#include "kit/SysPath.h"
+#include "kit/System.h"
+
+extern char** environ;
+
+namespace kit {
+
+// Single quotes keep every byte literal; a quote inside is closed, escaped and
+// reopened. Words are always quoted, so no character set has to be judged safe.
+std::string shellQuote(const std::string& word) {
+    std::string out;
+    out.reserve(word.size() + 2);
+    out += '\'';
+    for (char c : word) {
+        if (c == '\'') out += "'\\''";
+        else out += c;
+    }
+    out += '\'';
+    return out;
+}
+
+std::vector<std::string> childEnvironment() {
+    std::vector<std::string> env;
+    const std::string root = sysRoot();
+    bool sawPath = false;
+    for (char** e = environ; e && *e; ++e) {
+        std::string entry(*e);
+        if (entry.rfind("PATH=", 0) == 0) {
+            sawPath = true;
+            if (!root.empty()) {
+                entry = "PATH=" + root + "/usr/sbin:" + root + "/usr/bin:" + root + "/bin:" + entry.substr(5);
+            }
+        }
+        env.push_back(std::move(entry));
+    }
+    if (!sawPath) {
+        const std::string base = "/usr/local/bin:/usr/bin:/bin:/usr/sbin:/sbin";
+        env.push_back(root.empty() ? "PATH=" + base
+                                   : "PATH=" + root + "/usr/sbin:" + root + "/usr/bin:" + root + "/bin:" + base);
+    }
+    return env;
+}
+
+namespace detail {
+
+void ignoreSigpipe() {
+    static std::once_flag once;
+    std::call_once(once, [] { ::signal(SIGPIPE, SIG_IGN); });
+}
+
+pid_t spawn(const SpawnSpec& spec, int* err) {
+    std::vector<char*> argv;
+    for (const std::string& a : spec.argv) argv.push_back(const_cast<char*>(a.c_str()));
+    argv.push_back(nullptr);
+    const std::vector<std::string> env = childEnvironment();
+    std::vector<char*> envp;
+    for (const std::string& e : env) envp.push_back(const_cast<char*>(e.c_str()));
+    envp.push_back(nullptr);
+
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    if (spec.stdinFd >= 0) posix_spawn_file_actions_adddup2(&actions, spec.stdinFd, 0);
+    if (spec.stdoutFd >= 0) posix_spawn_file_actions_adddup2(&actions, spec.stdoutFd, 1);
+    else if (spec.stdoutNull) posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+    if (spec.stderrNull) posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+    if (!spec.cwd.empty()) posix_spawn_file_actions_addchdir_np(&actions, spec.cwd.c_str());
+
+    // We ignore SIGPIPE and threads may block signals; a child starts clean.
+    posix_spawnattr_t attr;
+    posix_spawnattr_init(&attr);
+    sigset_t all, none;
+    sigfillset(&all);
+    sigemptyset(&none);
+    posix_spawnattr_setsigdefault(&attr, &all);
+    posix_spawnattr_setsigmask(&attr, &none);
+    posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETSIGMASK);
+
+    pid_t pid = -1;
+    const int rc = ::posix_spawn(&pid, spec.path.c_str(), &actions, &attr, argv.data(), envp.data());
+    posix_spawnattr_destroy(&attr);
+    posix_spawn_file_actions_destroy(&actions);
+    if (rc != 0) {
+        if (err) *err = rc;
+        return -1;
+    }
+    return pid;
+}
+
+int waitForChild(pid_t pid) {
+    int status = 0;
+    for (;;) {
+        const pid_t r = ::waitpid(pid, &status, 0);
+        if (r == pid) return status;
+        if (r < 0 && errno == EINTR) continue;
+        return -1;
+    }
+}
+
+int decodeWaitStatus(int status) {
+    if (status < 0) return -1;
+    if (WIFEXITED(status)) return WEXITSTATUS(status);
+    if (WIFSIGNALED(status)) return 128 + WTERMSIG(status);
+    return -1;
+}
+
+}  // namespace detail
+
+namespace {
+
+// A line is refused whole rather than cut: a cut line could run a different command.
+bool acceptLine(const std::string& line) {
+    if (line.size() > kMaxShellLine) {
+        logf("shell line refused: %lu bytes is over the limit", static_cast<unsigned long>(line.size()));
+        return false;
+    }
+    if (line.find('\0') != std::string::npos) {
+        systemLog("shell line refused: it holds a NUL byte");
+        return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+int runShell(const std::string& line) {
+    if (!acceptLine(line)) return -1;
+    detail::SpawnSpec spec;
+    spec.path = "/bin/sh";
+    spec.argv = {"sh", "-c", line};
+    int err = 0;
+    const pid_t pid = detail::spawn(spec, &err);
+    if (pid < 0) {
+        logf("cannot start /bin/sh: %s", std::strerror(err));
+        return -1;
+    }
+    return detail::decodeWaitStatus(detail::waitForChild(pid));
+}
+
+std::optional<std::string> runShellCapture(const std::string& line) {
+    if (!acceptLine(line)) return std::nullopt;
+    int fds[2];
+    if (::pipe2(fds, O_CLOEXEC) != 0) return std::nullopt;
+    detail::SpawnSpec spec;
+    spec.path = "/bin/sh";
+    spec.argv = {"sh", "-c", line};
+    spec.stdoutFd = fds[1];
+    int err = 0;
+    const pid_t pid = detail::spawn(spec, &err);
+    ::close(fds[1]);
+    if (pid < 0) {
+        ::close(fds[0]);
+        logf("cannot start /bin/sh: %s", std::strerror(err));
+        return std::nullopt;
+    }
+    std::string out;
+    char buf[65536];
+    for (;;) {
+        const ssize_t n = ::read(fds[0], buf, sizeof buf);
+        if (n > 0) { out.append(buf, static_cast<size_t>(n)); continue; }
+        if (n < 0 && errno == EINTR) continue;
+        break;
+    }
+    ::close(fds[0]);
+    detail::waitForChild(pid);
+    return out;
+}
+
+}  // namespace kit

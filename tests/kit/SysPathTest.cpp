@@ -1,0 +1,71 @@
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <cstdlib>
+
+#include "kit/SysPath.h"
+#include "EnvGuard.h"
+
+TEST(SysPath, RootIsReadOnEveryCall) {
+    EnvGuard root("PELORIN_SYSROOT", nullptr);
+    EXPECT_EQ(kit::sysRoot(), "");
+    EXPECT_EQ(kit::sysPath("/Volumes"), "/Volumes");
+    EXPECT_EQ(kit::sysPath("/"), "/");
+    EXPECT_EQ(kit::unSysPath("/Volumes/USB"), "/Volumes/USB");
+
+    root.set("/tmp/rootA/");
+    EXPECT_EQ(kit::sysRoot(), "/tmp/rootA");
+    EXPECT_EQ(kit::sysPath("/"), "/tmp/rootA");
+    EXPECT_EQ(kit::sysPath("/usr/sbin/diskutil"), "/tmp/rootA/usr/sbin/diskutil");
+    EXPECT_EQ(kit::machineStatePath(), "/tmp/rootA/.pelorin/machine.plist");
+    EXPECT_EQ(kit::unSysPath("/tmp/rootA/Volumes/USB"), "/Volumes/USB");
+    EXPECT_EQ(kit::unSysPath("/tmp/rootA"), "/");
+    EXPECT_EQ(kit::unSysPath("/tmp/rootA/"), "/");
+    // A sibling folder that merely shares the prefix is not inside the root.
+    EXPECT_EQ(kit::unSysPath("/tmp/rootAB/x"), "/tmp/rootAB/x");
+
+    root.set("/tmp/rootB");
+    EXPECT_EQ(kit::sysPath("/Volumes"), "/tmp/rootB/Volumes");
+}
+
+TEST(SysPath, TemporaryDirectoryIsPrivateAndStable) {
+    const std::string& dir = kit::temporaryDirectory();
+    ASSERT_FALSE(dir.empty());
+    EXPECT_EQ(dir.back(), '/');
+    EXPECT_NE(dir, "/tmp/");
+    struct stat st {};
+    ASSERT_EQ(::stat(dir.c_str(), &st), 0);
+    EXPECT_TRUE(S_ISDIR(st.st_mode));
+    EXPECT_EQ(st.st_mode & 0777, 0700u);
+    EXPECT_EQ(&dir, &kit::temporaryDirectory());
+}
+
+TEST(SysPath, TimeScaleFallsBackToOneOnNonsense) {
+    EnvGuard scale("PELORIN_TIME_SCALE", nullptr);
+    EXPECT_EQ(kit::timeScale(), 1.0);
+    scale.set("0.01");
+    EXPECT_DOUBLE_EQ(kit::scaled(60), 0.6);
+    for (const char* bad : {"0", "-2", "abc", "nan", ""}) {
+        scale.set(bad);
+        EXPECT_EQ(kit::timeScale(), 1.0) << bad;
+    }
+}
+
+TEST(SysPath, PathComponents) {
+    EXPECT_EQ(kit::pathJoin("/Volumes", "USB"), "/Volumes/USB");
+    EXPECT_EQ(kit::pathJoin("/Volumes/", "/USB"), "/Volumes/USB");
+    EXPECT_EQ(kit::pathJoin("/", "Users"), "/Users");
+    EXPECT_EQ(kit::pathJoin("", "a"), "a");
+    EXPECT_EQ(kit::pathJoin("/a", ""), "/a");
+    EXPECT_EQ(kit::lastPathComponent("/Volumes/USB/"), "USB");
+    EXPECT_EQ(kit::lastPathComponent("/"), "/");
+    EXPECT_EQ(kit::lastPathComponent("file"), "file");
+    EXPECT_EQ(kit::deletingLastPathComponent("/Volumes/USB"), "/Volumes");
+    EXPECT_EQ(kit::deletingLastPathComponent("/Volumes"), "/");
+    EXPECT_EQ(kit::deletingLastPathComponent("/"), "/");
+    EXPECT_EQ(kit::deletingLastPathComponent("file"), "");
+    // Three levels above the bundle, the way the launcher is found.
+    std::string p = "/Applications/Outer.app/Contents/Helpers/Pelorin.app";
+    for (int i = 0; i < 3; ++i) p = kit::deletingLastPathComponent(p);
+    EXPECT_EQ(p, "/Applications/Outer.app");
+}
