@@ -1,0 +1,79 @@
+#pragma once
+// The process-wide volume provider: the mounted-volume list and the external
+// whole-disk list, filled from the disk tool's property lists on a worker queue.
+// A request hands back the shared list object at once; when it is empty a scan
+// starts and fills that same object. Mounts and unmounts rescan the mounted list.
+#include <atomic>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "Disk/VolumeList.h"
+#include "Disk/VolumeObj.h"
+#include "Disk/WatchMountUnmount.h"
+#include "kit/Notification.h"
+#include "kit/Plist.h"
+
+class GetVolumes : public std::enable_shared_from_this<GetVolumes> {
+public:
+    // The shared provider, created on first use with its mount watching.
+    static GetVolumes& Instance();
+    // A provider of its own (the shared one is made this way); it watches mounts
+    // only after getDiskCallBack.
+    static std::shared_ptr<GetVolumes> create();
+    ~GetVolumes();
+
+    void getDiskCallBack();
+
+    std::shared_ptr<VolumeList> getVolumes();
+    std::shared_ptr<VolumeList> getExVolumes();
+    // Starts a scan of the mounted volumes unless one is running.
+    void getDiskAndVolumes();
+    // For every entry that is this very object, copies its mount point and name.
+    void changVoluemValue(const std::shared_ptr<VolumeObj>& volume);
+
+    // The Disk Manager's flag (nothing reads it here).
+    bool getVoumes() const { return getVoumesProperty_.load(); }
+    void setGetVoumes(bool value) { getVoumesProperty_.store(value); }
+    // Whether a scan of the mounted volumes is running.
+    bool isScanningVolumes() const { return getVoumesBusy_.load(); }
+    // Whether an external-disk scan is running.
+    bool isScanningExVolumes() const { return exScans_.load() > 0; }
+
+    // "diskutil info -plist /dev/<id>", captured; nullopt for null or unparsable.
+    std::optional<kit::Value> OVGetDiskInfo(const char* deviceIdentifier);
+    std::optional<kit::Value> getDisjInfo(const char* devicePath);
+    std::vector<std::string> GetRaidDisks();
+
+    // The external scan and its per-disk step.
+    void OVGetUSBThreadImp();
+    void OVAddDiskToUSBObj(const std::string& deviceIdentifier);
+
+    void doGetAllVolume_() {}
+    void getVolumeAllObjWithVolumeName(const std::string& volumeName);
+    bool isHTFSVolumes(const std::string& deviceIdentifier);
+    std::map<std::string, std::string> GetAllVolumesFromDisk(const std::string& deviceIdentifier);
+
+private:
+    GetVolumes();
+    void scanVolumes();                 // the internal scan, on the worker queue
+    void scanExVolumes();               // the external scan, on the worker queue
+
+    std::unique_ptr<WatchMountUnmount> watchMu_;
+    std::vector<kit::NotificationCenter::Token> tokens_;
+    std::mutex listsMutex_;
+    std::shared_ptr<VolumeList> allVolumeArr_;
+    std::shared_ptr<VolumeList> allExVolumeArr_;
+    std::atomic<bool> getVoumesBusy_{false};
+    std::atomic<bool> getVoumesProperty_{false};
+    std::atomic<int> exScans_{0};
+};
+
+// Capture into "PelorinTemp.plist" of the temporary folder: the file's path, or
+// nullopt for a null command or a line too long to run whole.
+std::optional<std::string> execGetzieCommand(const char* command);
+// Runs "/bin/sh -c command" and parses its standard output; nullopt on failure.
+std::optional<kit::Value> DoCommand(const std::string& command);

@@ -1,0 +1,77 @@
+#pragma once
+// The blocking tool runner, the shell captures into fixed-name property lists of
+// the temporary folder, the folder test and the clone text log.
+#include <atomic>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "kit/Format.h"
+#include "kit/Plist.h"
+
+// Runs one program with a time-out and waits for it. One shared instance; the
+// settings persist from one run to the next.
+class OVTask {
+public:
+    static OVTask& OVShareInstance();
+    OVTask();
+
+    void OVSetLaunchPath(const std::optional<std::string>& path);            // nullopt keeps the old path
+    void OVSetArguments(const std::optional<std::vector<std::string>>& args); // nullopt keeps the old list
+    void OVSetTimeoutCount(double seconds);
+
+    // Blocks until the child ends, the time-out passes (never less than 60 s) or
+    // OVStopTask is sent. Call it off the main thread.
+    void OVStartTask();
+    void OVStopTask();
+    // The time-out: sets the flag.
+    void OVTimerImp();
+
+    std::string launchPath() const;
+    std::vector<std::string> arguments() const;
+    double timeoutCount() const;
+    bool timedOutOrStopped() const { return bTimerOut_.load(); }
+
+private:
+    mutable std::mutex mutex_;
+    std::string strLaunchPath_;
+    std::vector<std::string> arrArguments_;
+    std::atomic<bool> bTimerOut_{false};
+    double dTimeoutCount_ = 60.0;
+};
+
+// Capture of a command's standard output into "OVTemp.plist" of the temporary
+// folder; the file's path whether or not the command worked, nullopt for a null
+// command or a line too long for the 2048-byte limit (refused, never cut).
+std::optional<std::string> OVExecCommand(const char* command);
+
+// True only for an existing directory.
+bool OVCheckFolderExist(const std::optional<std::string>& path);
+
+// The shared shape of every capture: "<command> > <temporary folder>/<fileName>".
+// Captures into one file name are serialised by that name's lock; hold it from
+// the run until the file has been read (OVCaptureValue does both).
+std::mutex& OVCaptureLock(const std::string& fileName);
+// Removes the old file and runs the line (the caller holds the lock). The path,
+// or nullopt when the line with its terminating zero would not fit bufferSize.
+std::optional<std::string> OVRunCapture(const std::string& command, const std::string& fileName,
+                                        size_t bufferSize = 2048);
+// Locks, runs and parses: the parsed property list, nullopt when the line was
+// refused or the output doesn't parse.
+std::optional<kit::Value> OVCaptureValue(const std::string& command, const std::string& fileName,
+                                         size_t bufferSize = 2048);
+
+// The clone text log "/tmp/OrvaneBootableDataRecovery.txt": one line per entry,
+// "%Y-%m-%d %H:%M:%S  " then the message. Appends are whole and never interleave.
+int OVInitLog();
+int OVUninitLog();
+int OVLogLine(const std::string& message);
+std::string OVLogPath();
+// printf-style ("%@" takes a string): 0 when written, -1 for a null format or a
+// log that can't be opened.
+template <class... A>
+int OVLog(const char* fmt, const A&... args) {
+    if (!fmt) return -1;
+    return OVLogLine(kit::format(fmt, args...));
+}
