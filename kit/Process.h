@@ -56,6 +56,9 @@ public:
 
 private:
     Process();
+    void readLoop(int fd);
+    void deliverOutput(const std::string& chunk);
+    void reapLoop();
     struct Impl;
     std::unique_ptr<Impl> impl_;
 };

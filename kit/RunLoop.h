@@ -5,6 +5,8 @@
 
 namespace kit {
 
+namespace detail { class TimerHost; }
+
 // Makes sure the process has its application object (a core one when no
 // interface is wanted) and that the calling thread is the main thread. Called by
 // kit entry points and by tests; idempotent.
@@ -34,6 +36,7 @@ public:
     static std::shared_ptr<Timer> scheduled(double seconds, bool repeats, std::weak_ptr<void> owner,
                                             std::function<void(Timer&)> fn);
 private:
+    friend class detail::TimerHost;
     Timer();
     struct Impl;
     std::shared_ptr<Impl> impl_;

@@ -1,0 +1,293 @@
+#include "kit/Process.h"
+
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <condition_variable>
+#include <cstring>
+#include <mutex>
+#include <thread>
+
+#include "kit/Dispatch.h"
+#include "kit/Spawn.h"
+#include "kit/System.h"
+
+namespace kit {
+
+struct Process::Impl {
+    mutable std::mutex mutex;
+    std::condition_variable cv;
+
+    std::string launchPath;
+    std::vector<std::string> arguments;
+    std::string currentDirectory;
+    bool pipeIn = false;
+    bool pipeOut = false;
+    bool outNull = false;
+    bool errNull = false;
+    std::function<void(const std::string&)> outputHandler;
+    std::function<void(Process&)> terminationHandler;
+
+    bool launched = false;
+    bool running = false;
+    bool readerDone = true;
+    pid_t pid = 0;
+    int status = 0;
+    bool signaled = false;
+
+    std::mutex inMutex;  // guards inFd; a blocking write must not hold `mutex`
+    int inFd = -1;
+    int outFd = -1;      // ours until launch hands it to the reader thread
+};
+
+namespace {
+
+void closeFd(int& fd) {
+    if (fd >= 0) ::close(fd);
+    fd = -1;
+}
+
+}  // namespace
+
+std::shared_ptr<Process> Process::create() {
+    detail::ignoreSigpipe();
+    return std::shared_ptr<Process>(new Process());
+}
+
+Process::Process() : impl_(std::make_unique<Impl>()) {}
+
+Process::~Process() {
+    closeFd(impl_->inFd);
+    closeFd(impl_->outFd);
+}
+
+void Process::setLaunchPath(const std::string& path) { std::lock_guard<std::mutex> l(impl_->mutex); impl_->launchPath = path; }
+void Process::setArguments(const std::vector<std::string>& args) { std::lock_guard<std::mutex> l(impl_->mutex); impl_->arguments = args; }
+void Process::setCurrentDirectory(const std::string& dir) { std::lock_guard<std::mutex> l(impl_->mutex); impl_->currentDirectory = dir; }
+void Process::setPipeStandardInput(bool on) { std::lock_guard<std::mutex> l(impl_->mutex); impl_->pipeIn = on; }
+void Process::setPipeStandardOutput(bool on) { std::lock_guard<std::mutex> l(impl_->mutex); impl_->pipeOut = on; }
+void Process::setStandardOutputToNull(bool on) { std::lock_guard<std::mutex> l(impl_->mutex); impl_->outNull = on; }
+void Process::setStandardErrorToNull(bool on) { std::lock_guard<std::mutex> l(impl_->mutex); impl_->errNull = on; }
+
+void Process::setOutputHandler(std::function<void(const std::string& chunk)> handler) {
+    std::lock_guard<std::mutex> l(impl_->mutex);
+    impl_->outputHandler = std::move(handler);
+}
+
+void Process::setTerminationHandler(std::function<void(Process&)> handler) {
+    std::lock_guard<std::mutex> l(impl_->mutex);
+    impl_->terminationHandler = std::move(handler);
+}
+
+bool Process::launch(std::string* error) {
+    auto fail = [&](const std::string& message) {
+        if (error) *error = message;
+        systemLog(message);
+        return false;
+    };
+    Impl& d = *impl_;
+    std::unique_lock<std::mutex> lock(d.mutex);
+    if (d.launched) return fail("process already launched");
+    if (d.launchPath.empty()) return fail("no launch path");
+
+    // An output handler needs the output: it implies the pipe.
+    const bool wantOut = d.pipeOut || d.outputHandler;
+    int in[2] = {-1, -1};
+    int out[2] = {-1, -1};
+    if (d.pipeIn && ::pipe2(in, O_CLOEXEC) != 0) return fail(std::string("cannot make a pipe: ") + std::strerror(errno));
+    if (wantOut && ::pipe2(out, O_CLOEXEC) != 0) {
+        const int e = errno;
+        closeFd(in[0]);
+        closeFd(in[1]);
+        return fail(std::string("cannot make a pipe: ") + std::strerror(e));
+    }
+
+    detail::SpawnSpec spec;
+    spec.path = d.launchPath;
+    spec.argv.push_back(d.launchPath);
+    spec.argv.insert(spec.argv.end(), d.arguments.begin(), d.arguments.end());
+    spec.cwd = d.currentDirectory;
+    spec.stdinFd = in[0];
+    spec.stdoutFd = out[1];
+    spec.stdoutNull = !wantOut && d.outNull;
+    spec.stderrNull = d.errNull;
+    int err = 0;
+    const pid_t pid = detail::spawn(spec, &err);
+    closeFd(in[0]);
+    closeFd(out[1]);
+    if (pid < 0) {
+        closeFd(in[1]);
+        closeFd(out[0]);
+        return fail("cannot launch " + d.launchPath + ": " + std::strerror(err));
+    }
+
+    d.launched = true;
+    d.running = true;
+    d.pid = pid;
+    d.outFd = out[0];
+    {
+        std::lock_guard<std::mutex> inLock(d.inMutex);
+        d.inFd = in[1];
+    }
+
+    // The threads hold the Process, so it lives while the child runs and until
+    // its handlers have been delivered, even if the caller lets it go.
+    std::shared_ptr<Process> self = shared_from_this();
+    const bool deliver = static_cast<bool>(d.outputHandler);
+    if (deliver) {
+        d.readerDone = false;
+        const int fd = d.outFd;
+        d.outFd = -1;  // the reader owns it now
+        std::thread([self, fd] { self->readLoop(fd); }).detach();
+    }
+    lock.unlock();
+    std::thread([self] { self->reapLoop(); }).detach();
+    return true;
+}
+
+// Chunks go to the main queue in the order read; the empty chunk marks the end.
+void Process::readLoop(int fd) {
+    char buf[65536];
+    std::shared_ptr<Process> self = shared_from_this();
+    for (;;) {
+        const ssize_t n = ::read(fd, buf, sizeof buf);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) break;
+        std::string chunk(buf, static_cast<size_t>(n));
+        dispatch::async(dispatch::mainQueue(), [self, chunk = std::move(chunk)] { self->deliverOutput(chunk); });
+    }
+    ::close(fd);
+    dispatch::async(dispatch::mainQueue(), [self] { self->deliverOutput(std::string()); });
+    std::lock_guard<std::mutex> lock(impl_->mutex);
+    impl_->readerDone = true;
+    impl_->cv.notify_all();
+}
+
+void Process::deliverOutput(const std::string& chunk) {
+    std::function<void(const std::string&)> handler;
+    {
+        std::lock_guard<std::mutex> lock(impl_->mutex);
+        handler = impl_->outputHandler;
+    }
+    if (handler) handler(chunk);
+}
+
+void Process::reapLoop() {
+    const pid_t pid = impl_->pid;
+    // Wait without reaping first: while the zombie exists its pid can't be
+    // reused, so terminate() under the lock never signals a stranger.
+    siginfo_t info {};
+    while (::waitid(P_PID, static_cast<id_t>(pid), &info, WEXITED | WNOWAIT) != 0 && errno == EINTR) {
+    }
+    std::shared_ptr<Process> self = shared_from_this();
+    {
+        std::unique_lock<std::mutex> lock(impl_->mutex);
+        const int status = detail::waitForChild(pid);
+        if (status >= 0 && WIFSIGNALED(status)) {
+            impl_->signaled = true;
+            impl_->status = WTERMSIG(status);
+        } else if (status >= 0 && WIFEXITED(status)) {
+            impl_->status = WEXITSTATUS(status);
+        } else {
+            impl_->status = -1;
+        }
+        impl_->running = false;
+        impl_->cv.notify_all();
+        // The end of the output comes before the termination report.
+        impl_->cv.wait(lock, [this] { return impl_->readerDone; });
+    }
+    dispatch::async(dispatch::mainQueue(), [self] {
+        std::function<void(Process&)> handler;
+        {
+            std::lock_guard<std::mutex> lock(self->impl_->mutex);
+            handler = std::move(self->impl_->terminationHandler);
+            self->impl_->terminationHandler = nullptr;
+        }
+        if (handler) handler(*self);
+        // Handlers often capture the Process; dropping them breaks the cycle.
+        std::lock_guard<std::mutex> lock(self->impl_->mutex);
+        self->impl_->outputHandler = nullptr;
+    });
+}
+
+bool Process::writeInput(const std::string& bytes) {
+    std::lock_guard<std::mutex> lock(impl_->inMutex);
+    if (impl_->inFd < 0) return false;
+    size_t done = 0;
+    while (done < bytes.size()) {
+        const ssize_t n = ::write(impl_->inFd, bytes.data() + done, bytes.size() - done);
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            if (errno == EPIPE) closeFd(impl_->inFd);  // the reader is gone for good
+            return false;
+        }
+        done += static_cast<size_t>(n);
+    }
+    return true;
+}
+
+void Process::closeInput() {
+    std::lock_guard<std::mutex> lock(impl_->inMutex);
+    closeFd(impl_->inFd);
+}
+
+std::string Process::readAllOutput() {
+    int fd;
+    {
+        std::lock_guard<std::mutex> lock(impl_->mutex);
+        fd = impl_->outFd;
+        impl_->outFd = -1;
+    }
+    if (fd < 0) return {};
+    std::string out;
+    char buf[65536];
+    for (;;) {
+        const ssize_t n = ::read(fd, buf, sizeof buf);
+        if (n > 0) { out.append(buf, static_cast<size_t>(n)); continue; }
+        if (n < 0 && errno == EINTR) continue;
+        break;
+    }
+    ::close(fd);
+    return out;
+}
+
+void Process::terminate() {
+    std::lock_guard<std::mutex> lock(impl_->mutex);
+    if (impl_->running) ::kill(impl_->pid, SIGTERM);
+}
+
+void Process::interrupt() {
+    std::lock_guard<std::mutex> lock(impl_->mutex);
+    if (impl_->running) ::kill(impl_->pid, SIGINT);
+}
+
+bool Process::isRunning() const {
+    std::lock_guard<std::mutex> lock(impl_->mutex);
+    return impl_->running;
+}
+
+pid_t Process::processIdentifier() const {
+    std::lock_guard<std::mutex> lock(impl_->mutex);
+    return impl_->pid;
+}
+
+int Process::waitUntilExit() {
+    std::unique_lock<std::mutex> lock(impl_->mutex);
+    impl_->cv.wait(lock, [this] { return !impl_->running; });
+    return impl_->status;
+}
+
+int Process::terminationStatus() const {
+    std::lock_guard<std::mutex> lock(impl_->mutex);
+    return impl_->status;
+}
+
+bool Process::terminatedBySignal() const {
+    std::lock_guard<std::mutex> lock(impl_->mutex);
+    return impl_->signaled;
+}
+
+}  // namespace kit
