@@ -175,6 +175,9 @@ public:
     std::string mount(Volume& volume, std::string* error = nullptr);
     // Moves its folder back to its store. Refused for volumes in use by the system.
     bool unmount(Volume& volume, std::string* error = nullptr);
+    // Gives a volume a new name; one mounted under /Volumes moves to the folder of
+    // the new name (with a number when taken).
+    bool renameVolume(Volume& volume, const std::string& newName, std::string* error = nullptr);
     // Deletes a volume's files, mounted or stored (an erase).
     bool wipeFiles(Volume& volume, std::string* error = nullptr);
     std::string storeOf(const Volume& volume) const;
