@@ -35,7 +35,20 @@ MainState& mainState() {
 
 }  // namespace
 
+// Qt may destroy a queued functor on the posting thread once the main thread
+// has run it. What a block captured (often the last reference to an interface
+// object) must die on the main thread, so the block is moved out and dropped
+// there.
+std::function<void()> runAndReleaseOnMain(std::function<void()> fn) {
+    return [f = std::move(fn)]() mutable {
+        std::function<void()> local;
+        local.swap(f);
+        local();
+    };
+}
+
 void postToMain(std::function<void()> fn) {
+    fn = runAndReleaseOnMain(std::move(fn));
     MainState& s = mainState();
     std::lock_guard<std::mutex> lock(s.mutex);
     QCoreApplication* app = QCoreApplication::instance();

@@ -110,3 +110,33 @@ TEST(Dispatch, SleepForIsScaled) {
     EXPECT_LT(secondsSince(t0), 1.0);
     EXPECT_GE(secondsSince(t0), 0.09);
 }
+
+namespace {
+
+struct Probe {
+    explicit Probe(std::atomic<int>* counter) : offMain(counter) {}
+    Probe(const Probe&) = delete;
+    std::atomic<int>* offMain;
+    ~Probe() {
+        if (!dq::isMainThread()) ++*offMain;
+    }
+};
+
+}  // namespace
+
+TEST(Dispatch, WhatAMainBlockCapturedIsReleasedOnTheMainThread) {
+    kit::ensureMainThreadApp();
+    std::atomic<int> offMain{0};
+    std::atomic<int> ran{0};
+    std::atomic<bool> posted{false};
+    std::thread poster([&] {
+        for (int i = 0; i < 3000; ++i) {
+            auto probe = std::make_shared<Probe>(&offMain);
+            dq::async(dq::mainQueue(), [probe = std::move(probe), &ran] { ++ran; });
+        }
+        posted = true;
+    });
+    ASSERT_TRUE(kit::runUntil([&] { return posted && ran == 3000; }, 20));
+    poster.join();
+    EXPECT_EQ(offMain.load(), 0);
+}
