@@ -22,6 +22,9 @@ public:
     Value(int v);                             // Integer
     Value(int64_t v);                         // Integer
     Value(uint64_t v);                        // Integer (stored as uint64 when above INT64_MAX)
+    Value(unsigned v) : Value(static_cast<uint64_t>(v)) {}
+    Value(long long v) : Value(static_cast<int64_t>(v)) {}
+    Value(unsigned long long v) : Value(static_cast<uint64_t>(v)) {}
     Value(double v);                          // Real
     Value(bool v);                            // Bool
     Value(Dict d);
