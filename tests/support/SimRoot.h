@@ -1,0 +1,53 @@
+#pragma once
+// A simulated machine for one test: a fresh temporary root made from a scenario
+// (see sim/Scenario.h), with the stand-in tools installed from the build, and
+// PELORIN_SYSROOT pointing at it while the object lives (the previous value is
+// restored and the root deleted afterwards).
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "sim/Journal.h"
+#include "sim/Machine.h"
+
+namespace sim {
+
+class SimRoot {
+public:
+    explicit SimRoot(const std::string& scenario = "filters");
+    ~SimRoot();
+    SimRoot(const SimRoot&) = delete;
+    SimRoot& operator=(const SimRoot&) = delete;
+
+    bool ok() const { return ok_; }                      // false when the root could not be made
+    const std::string& error() const { return error_; }
+    const std::string& root() const { return root_; }
+    // A system path inside the root: path("/Volumes/USB").
+    std::string path(const std::string& rootRelative) const;
+    // Where the stand-in tools were installed from (the build folder).
+    static std::string toolDir();
+
+    // The machine as it is now (a fresh read), and a locked change of it.
+    Machine machine() const;
+    bool update(const std::function<void(Machine&)>& change);
+    void setSystemVersion(const std::string& version);
+    void setProcessorBrand(const std::string& brand);
+
+    // Failure knobs: key "diskutil eraseDisk", value "fail", "hang", "garbage",
+    // "slow", or a tool's own; "ok" or "" clears.
+    void setKnob(const std::string& key, const std::string& value);
+    void clearKnobs();
+
+    std::vector<JournalEntry> journal() const;
+    std::vector<JournalEntry> journalFor(const std::string& tool) const;
+    void clearJournal();
+
+private:
+    std::string root_;
+    std::string previousRoot_;
+    bool hadPreviousRoot_ = false;
+    bool ok_ = false;
+    std::string error_;
+};
+
+}  // namespace sim
