@@ -1,0 +1,203 @@
+#include "kit/ui/Application.h"
+
+#include <QApplication>
+#include <QCursor>
+#include <QEventLoop>
+#include <QGuiApplication>
+#include <cstdio>
+#include <cstdlib>
+
+#include "kit/Notification.h"
+#include "kit/RunLoop.h"
+#include "kit/ui/ViewWidget.h"
+#include "kit/ui/Window.h"
+
+namespace kit {
+
+void ensureUiApp() {
+    static bool hooked = false;
+    if (!QCoreApplication::instance()) {
+        static int argc = 1;
+        static char name[] = "Pelorin";
+        static char* argv[] = {name, nullptr};
+        new QApplication(argc, argv);
+    } else if (!qobject_cast<QApplication*>(QCoreApplication::instance())) {
+        std::fprintf(stderr, "kit: a non-interface application object exists; call kit::ensureUiApp() first\n");
+        std::abort();
+    }
+    ensureMainThreadApp();
+    if (!hooked) {
+        hooked = true;
+        QObject::connect(qApp, &QGuiApplication::applicationStateChanged, qApp, [](Qt::ApplicationState s) {
+            Application::shared().setActive(s == Qt::ApplicationActive);
+        });
+    }
+}
+
+namespace {
+std::unique_ptr<Application>& sharedSlot() {
+    static std::unique_ptr<Application> app;
+    return app;
+}
+}  // namespace
+
+Application& Application::shared() {
+    auto& slot = sharedSlot();
+    if (!slot) slot = std::make_unique<Application>();
+    return *slot;
+}
+
+void Application::setShared(std::unique_ptr<Application> app) {
+    auto& slot = sharedSlot();
+    if (slot) {   // keep what the windows told the old one
+        app->windows_ = slot->windows_;
+        app->key_ = slot->key_;
+        app->main_ = slot->main_;
+        app->active_ = slot->active_;
+        app->delegate_ = slot->delegate_;
+    }
+    slot = std::move(app);
+}
+
+Application::Application() = default;
+Application::~Application() = default;
+
+int Application::run() {
+    ensureUiApp();
+    if (delegate_) delegate_->applicationDidFinishLaunching();
+    return runMainLoop();
+}
+
+void Application::stop() { quitMainLoop(0); }
+
+void Application::terminate(Object*) {
+    if (delegate_) delegate_->applicationWillTerminate();
+    NotificationCenter::defaultCenter().post(ApplicationWillTerminateNotification, nullptr);
+    std::fflush(nullptr);
+    std::exit(0);
+}
+
+void Application::activateIgnoringOtherApps(bool) {
+    setActive(true);
+    if (Window* k = keyWindow(); k && k->topWidget()) k->topWidget()->activateWindow();
+}
+
+void Application::setActive(bool active) {
+    if (active == active_) return;
+    active_ = active;
+    NotificationCenter::defaultCenter().post(active ? ApplicationDidBecomeActiveNotification
+                                                    : ApplicationDidResignActiveNotification,
+                                             nullptr);
+}
+
+Window* Application::keyWindow() const { return key_.get(); }
+Window* Application::mainWindow() const { return main_.get(); }
+std::vector<Window*> Application::windows() const { return windows_; }
+
+void Application::windowCreated(Window* w) { windows_.push_back(w); }
+void Application::windowDestroyed(Window* w) {
+    windows_.erase(std::remove(windows_.begin(), windows_.end(), w), windows_.end());
+    if (key_.get() == w) key_ = Weak<Window>();
+    if (main_.get() == w) main_ = Weak<Window>();
+}
+
+void Application::setKeyWindow(Window* w) {
+    Window* old = key_.get();
+    if (old == w) return;
+    key_ = Weak<Window>(w);
+    if (old) old->resignKeyWindow();
+    // The new key window may have changed while the old one resigned.
+    if (w && key_.get() == w) w->becomeKeyWindow();
+}
+
+void Application::setMainWindow(Window* w) {
+    Window* old = main_.get();
+    if (old == w) return;
+    main_ = Weak<Window>(w);
+    if (old) old->resignMainWindow();
+    if (w && main_.get() == w) w->becomeMainWindow();
+}
+
+struct Application::ModalRun {
+    Weak<Window> window;
+    long code = ModalResponseContinue;
+    QEventLoop loop;
+};
+
+Window* Application::modalWindow() const { return modalRuns_.empty() ? nullptr : modalRuns_.back()->window.get(); }
+
+bool Application::windowTakesInput(const Window* w) const {
+    if (modalRuns_.empty()) return true;
+    const Window* m = modalRuns_.back()->window.get();
+    if (!m) return true;
+    // The modal window, its sheets and its child windows take input.
+    for (const Window* x = w; x; x = x->parentWindow() ? x->parentWindow() : x->sheetParent())
+        if (x == m) return true;
+    return false;
+}
+
+long Application::runModalForWindow(Window& w) {
+    ensureUiApp();
+    ModalRun run;
+    run.window = Weak<Window>(&w);
+    modalRuns_.push_back(&run);
+    w.makeKeyAndOrderFront();
+    if (run.code == ModalResponseContinue) run.loop.exec();
+    modalRuns_.erase(std::remove(modalRuns_.begin(), modalRuns_.end(), &run), modalRuns_.end());
+    return run.code;
+}
+
+void Application::stopModalWithCode(long code) {
+    if (modalRuns_.empty()) return;
+    ModalRun* r = modalRuns_.back();
+    r->code = code;
+    r->loop.quit();
+}
+void Application::stopModal() { stopModalWithCode(ModalResponseStop); }
+void Application::abortModal() { stopModalWithCode(ModalResponseAbort); }
+
+void Application::sendEvent(Event& e) {
+    if (e.window) e.window->sendEvent(e);
+}
+
+bool Application::sendAction(const std::string& action, Responder* target, Object* sender) {
+    if (action.empty()) return false;
+    if (target) return target->performAction(action, sender);
+    for (Window* w : {keyWindow(), mainWindow()}) {
+        if (!w) continue;
+        Responder* r = w->firstResponder();
+        if (r && r->tryToPerform(action, sender)) return true;
+        if (w->tryToPerform(action, sender)) return true;
+    }
+    return tryToPerform(action, sender);
+}
+
+// ---- cursors ----
+
+namespace {
+Cursor::Kind gCursor = Cursor::Kind::Arrow;
+}
+
+Cursor Cursor::current() { return Cursor(gCursor); }
+
+void Cursor::set() const {
+    gCursor = kind_;
+    if (!qobject_cast<QGuiApplication*>(QCoreApplication::instance())) return;
+    Qt::CursorShape shape = Qt::ArrowCursor;
+    switch (kind_) {
+    case Kind::PointingHand: shape = Qt::PointingHandCursor; break;
+    case Kind::IBeam: shape = Qt::IBeamCursor; break;
+    case Kind::DragCopy: shape = Qt::DragCopyCursor; break;
+    case Kind::ClosedHand: shape = Qt::ClosedHandCursor; break;
+    default: break;
+    }
+    if (shape == Qt::ArrowCursor) {
+        while (QGuiApplication::overrideCursor()) QGuiApplication::restoreOverrideCursor();
+    } else if (QGuiApplication::overrideCursor()) {
+        QGuiApplication::changeOverrideCursor(QCursor(shape));
+    } else {
+        QGuiApplication::setOverrideCursor(QCursor(shape));
+    }
+}
+
+}  // namespace kit

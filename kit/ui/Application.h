@@ -1,0 +1,116 @@
+#pragma once
+// The application object: the set of windows, the key, main and modal
+// windows, the active state, modal runs, action dispatch and termination.
+//
+// ensureUiApp() creates the toolkit's application object (before the
+// foundation's ensureMainThreadApp(), which then finds it) and must be called
+// on the main thread before any view or window is made; the kit's entry
+// points call it themselves.
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "kit/ui/Event.h"
+#include "kit/ui/Responder.h"
+
+namespace kit {
+
+class Window;
+
+void ensureUiApp();
+
+// The interface kit's version, as the platform reports its own; full-screen
+// windows are supported above 1038.
+inline constexpr double AppKitVersionNumber = 2022.0;
+
+inline constexpr const char* ApplicationDidBecomeActiveNotification = "NSApplicationDidBecomeActiveNotification";
+inline constexpr const char* ApplicationDidResignActiveNotification = "NSApplicationDidResignActiveNotification";
+inline constexpr const char* ApplicationWillTerminateNotification = "NSApplicationWillTerminateNotification";
+
+class ApplicationDelegate {
+public:
+    virtual ~ApplicationDelegate() = default;
+    virtual void applicationDidFinishLaunching() {}
+    virtual void applicationWillTerminate() {}
+};
+
+class Application : public Responder {
+public:
+    // The process's application object. A subclass installs itself with
+    // setShared() before first use; otherwise a plain one is made.
+    static Application& shared();
+    static void setShared(std::unique_ptr<Application> app);
+    Application();
+    ~Application() override;
+
+    ApplicationDelegate* delegate() const { return delegate_; }
+    void setDelegate(ApplicationDelegate* d) { delegate_ = d; }
+
+    // Calls the delegate's didFinishLaunching, then runs the main loop until
+    // terminate() or stop(); returns the loop's exit code.
+    int run();
+    void stop();
+    // Tells the delegate, posts the will-terminate notification and ends the
+    // process with status 0.
+    void terminate(Object* sender = nullptr);
+
+    bool isActive() const { return active_; }
+    void activateIgnoringOtherApps(bool flag = true);
+    // Follows the window system's activation; tests call it to play the user.
+    void setActive(bool active);
+
+    Window* keyWindow() const;
+    Window* mainWindow() const;
+    Window* modalWindow() const;
+    std::vector<Window*> windows() const;
+
+    // Runs a nested loop with `w` as the only window that takes input, until
+    // stopModal()/stopModalWithCode()/abortModal(); returns the code.
+    long runModalForWindow(Window& w);
+    void stopModal();
+    void stopModalWithCode(long code);
+    void abortModal();
+
+    // All events of the kit's windows pass here; a subclass may take some
+    // (return after handling) and give the rest to Application::sendEvent.
+    virtual void sendEvent(Event& e);
+    // Sends a named action: to `target` when given, else along the key
+    // window's responder chain, then the main window's, then the
+    // application's. True when some responder performed it.
+    bool sendAction(const std::string& action, Responder* target, Object* sender);
+
+    // kit internal
+    void windowCreated(Window* w);
+    void windowDestroyed(Window* w);
+    void setKeyWindow(Window* w);
+    void setMainWindow(Window* w);
+    bool windowTakesInput(const Window* w) const;
+
+private:
+    ApplicationDelegate* delegate_ = nullptr;
+    bool active_ = false;
+    std::vector<Window*> windows_;
+    Weak<Window> key_, main_;
+    struct ModalRun;
+    std::vector<ModalRun*> modalRuns_;
+};
+
+// Mouse cursors.
+class Cursor {
+public:
+    enum class Kind { Arrow, PointingHand, IBeam, DragCopy, ClosedHand };
+    static Cursor arrow() { return Cursor(Kind::Arrow); }
+    static Cursor pointingHand() { return Cursor(Kind::PointingHand); }
+    static Cursor iBeam() { return Cursor(Kind::IBeam); }
+    static Cursor dragCopy() { return Cursor(Kind::DragCopy); }
+    static Cursor current();
+    void set() const;
+    Kind kind() const { return kind_; }
+    bool operator==(const Cursor& o) const { return kind_ == o.kind_; }
+private:
+    explicit Cursor(Kind k) : kind_(k) {}
+    Kind kind_;
+};
+
+}  // namespace kit

@@ -1,0 +1,53 @@
+#pragma once
+// Text fields: a label (not editable, no border, no background: the usual
+// case in this system) or an editable field with a bezel.
+#include "kit/ui/Control.h"
+
+class QLineEdit;
+
+namespace kit {
+
+class TextField : public Control {
+public:
+    explicit TextField(const Rect& frame = Rect());
+    // A label as the platform's labelWithString: makes it.
+    static std::shared_ptr<TextField> label(const std::string& text, const Rect& frame = Rect());
+
+    TextFieldCell* textCell();
+    void setStringValue(const std::string& s) override;
+    std::string text();
+    const Color& textColor() { return textCell()->textColor(); }
+    void setTextColor(const Color& c);
+    const Color& backgroundColor() { return textCell()->backgroundColor(); }
+    void setBackgroundColor(const Color& c);
+    bool drawsBackground() { return textCell()->drawsBackground(); }
+    void setDrawsBackground(bool d);
+    bool isBordered() { return textCell()->isBordered(); }
+    void setBordered(bool b);
+    bool isBezeled() { return textCell()->isBezeled(); }
+    void setBezeled(bool b);
+    bool isEditable() { return textCell()->isEditable(); }
+    void setEditable(bool e);
+    bool isSelectable() const { return selectable_; }
+    void setSelectable(bool s) { selectable_ = s; }
+    void setLineBreakMode(LineBreakMode m);
+    void setPlaceholderString(const std::string& s);
+    void setEnabled(bool e) override;
+    // Fits the frame's size to the text (one line).
+    void sizeToFit();
+
+    bool acceptsFirstResponder() override { return isEditable() && isEnabled(); }
+    bool becomeFirstResponder() override;
+    void drawRect(const Rect& dirty) override;
+    void setFrame(const Rect& frame) override;
+
+protected:
+    std::shared_ptr<Cell> makeCell() override;
+
+private:
+    void placeEditor();
+    QLineEdit* editor_ = nullptr;
+    bool selectable_ = false;
+};
+
+}  // namespace kit

@@ -1,0 +1,714 @@
+#include "kit/ui/Window.h"
+
+#include <QGuiApplication>
+#include <QScreen>
+#include <QWindow>
+#include <cmath>
+
+#include "kit/Notification.h"
+#include "kit/ui/Application.h"
+#include "kit/ui/Control.h"
+#include "kit/ui/Graphics.h"
+#include "kit/ui/QtBridge.h"
+#include "kit/ui/View.h"
+#include "kit/ui/ViewWidget.h"
+
+namespace kit {
+
+QWidget* widgetOf(const Window& w) { return w.topWidget(); }
+
+// ---- screens ----
+
+Screen Screen::main() {
+    ensureUiApp();
+    Screen s;
+    QScreen* q = QGuiApplication::primaryScreen();
+    if (!q) return s;
+    QRect g = q->geometry(), a = q->availableGeometry();
+    s.frame = Rect(0, 0, g.width(), g.height());
+    s.visibleFrame = Rect(a.x() - g.x(), g.height() - (a.y() - g.y()) - a.height(), a.width(), a.height());
+    s.backingScaleFactor = q->devicePixelRatio();
+    return s;
+}
+
+// The frame view: the window's top view. It draws the window's background and
+// chrome through the window.
+class FrameView : public View {
+public:
+    FrameView(const Rect& r, Window* w) : View(r), window_(w) {}
+    void drawRect(const Rect& dirty) override {
+        if (auto* w = window_.get()) w->drawFrame(dirty);
+    }
+private:
+    Weak<Window> window_;
+};
+
+namespace {
+
+// The standard close, minimise and zoom buttons, drawn by the kit: coloured
+// circles in the key window, grey ones elsewhere, with their glyph while the
+// pointer is over the group.
+class StandardWindowButton : public Button {
+public:
+    StandardWindowButton(const Rect& r, WindowButtonKind kind) : Button(r), kind_(kind) {
+        setBordered(false);
+        setAutoresizingMask(ViewMinYMargin | ViewMaxXMargin);
+        area_ = std::make_shared<TrackingArea>(Rect(), TrackingMouseEnteredAndExited | TrackingActiveAlways | TrackingInVisibleRect, this);
+        addTrackingArea(area_);
+    }
+    void mouseEntered(Event&) override { hover_ = true; setNeedsDisplay(true); }
+    void mouseExited(Event&) override { hover_ = false; setNeedsDisplay(true); }
+    void drawRect(const Rect&) override {
+        Rect b = bounds();
+        double d = std::min(12.0, std::min(b.width(), b.height()));
+        Rect c(b.midX() - d / 2, b.midY() - d / 2, d, d);
+        Window* w = window();
+        bool active = w && w->isKeyWindow() && isEnabled();
+        Color fill = !active ? Color::rgb255(205, 205, 205)
+                     : kind_ == WindowButtonKind::Close ? Color::rgb255(255, 95, 87)
+                     : kind_ == WindowButtonKind::Miniaturize ? Color::rgb255(254, 188, 46) : Color::rgb255(40, 200, 64);
+        if (isHighlighted()) fill = Color(fill.red * 0.8, fill.green * 0.8, fill.blue * 0.8, 1);
+        fill.setFill();
+        BezierPath::oval(c).fill();
+        Color(0, 0, 0, 0.12).setStroke();
+        BezierPath::oval(insetRect(c, 0.25, 0.25)).stroke();
+        if (hover_ && isEnabled()) {
+            Color(0, 0, 0, 0.55).setStroke();
+            BezierPath g;
+            g.setLineWidth(1.2);
+            double k = d * 0.22;
+            if (kind_ == WindowButtonKind::Close) {
+                g.moveTo({c.midX() - k, c.midY() - k}); g.lineTo({c.midX() + k, c.midY() + k});
+                g.moveTo({c.midX() - k, c.midY() + k}); g.lineTo({c.midX() + k, c.midY() - k});
+            } else if (kind_ == WindowButtonKind::Miniaturize) {
+                g.moveTo({c.midX() - k - 1, c.midY()}); g.lineTo({c.midX() + k + 1, c.midY()});
+            } else {
+                g.moveTo({c.midX() - k - 1, c.midY()}); g.lineTo({c.midX() + k + 1, c.midY()});
+                g.moveTo({c.midX(), c.midY() - k - 1}); g.lineTo({c.midX(), c.midY() + k + 1});
+            }
+            g.stroke();
+        }
+    }
+private:
+    WindowButtonKind kind_;
+    bool hover_ = false;
+    std::shared_ptr<TrackingArea> area_;
+};
+
+}  // namespace
+
+
+// ---- construction ----
+
+Rect Window::frameRectForContentRect(const Rect& c, unsigned mask) {
+    if (mask & TitledWindowMask) return Rect(c.x(), c.y(), c.width(), c.height() + kStandardTitleBarHeight);
+    return c;
+}
+Rect Window::contentRectForFrameRect(const Rect& f, unsigned mask) {
+    if ((mask & TitledWindowMask) && !(mask & FullScreenWindowMask))
+        return Rect(f.x(), f.y(), f.width(), std::max(0.0, f.height() - kStandardTitleBarHeight));
+    return f;
+}
+
+Window::Window(const Rect& contentRect, unsigned styleMask) : styleMask_(styleMask) {
+    ensureUiApp();
+    frame_ = frameRectForContentRect(contentRect, styleMask);
+    unzoomedFrame_ = frame_;
+    frameView_ = std::make_shared<FrameView>(Rect(0, 0, frame_.width(), frame_.height()), this);
+    topWidget_ = frameView_->widget();
+    topWidget_->kitWindow = this;
+    topWidget_->setWindowFlags(Qt::Window | Qt::FramelessWindowHint);
+    topWidget_->setFocusPolicy(Qt::StrongFocus);
+    frameView_->attachAsFrameView(this, topWidget_);
+    frameView_->setNextResponder(this);
+
+    Rect content = contentRectForFrameRect(Rect(0, 0, frame_.width(), frame_.height()));
+    auto cv = std::make_shared<View>(content);
+    cv->setAutoresizingMask(ViewWidthSizable | ViewHeightSizable);
+    contentView_ = cv;
+    frameView_->addSubview(cv);
+
+    if (styleMask & TitledWindowMask) {
+        const double h = frame_.height();
+        auto make = [&](WindowButtonKind kind, double x, bool enabled, const char* action) {
+            auto b = std::make_shared<StandardWindowButton>(Rect(x, h - 3 - 16, 14, 16), kind);
+            b->setTarget(this);
+            b->setAction(action);
+            b->setEnabled(enabled);
+            frameView_->addSubview(b);
+            return b;
+        };
+        closeButton_ = make(WindowButtonKind::Close, 7, styleMask & ClosableWindowMask, "performClose:");
+        miniButton_ = make(WindowButtonKind::Miniaturize, 27, styleMask & MiniaturizableWindowMask, "performMiniaturize:");
+        zoomButton_ = make(WindowButtonKind::Zoom, 47, styleMask & ResizableWindowMask, "performZoom:");
+    }
+    registerAction("performClose:", [this](Object* s) { performClose(s); });
+    registerAction("performMiniaturize:", [this](Object* s) { performMiniaturize(s); });
+    registerAction("performZoom:", [this](Object* s) { performZoom(s); });
+    registerAction("toggleFullScreen:", [this](Object* s) { toggleFullScreen(s); });
+    applyQtFrame();
+    Application::shared().windowCreated(this);
+}
+
+Window::~Window() {
+    Application::shared().windowDestroyed(this);
+    for (auto& c : children_) c->parent_ = Weak<Window>();
+    if (sheet_) sheet_->sheetParent_ = Weak<Window>();
+    if (auto* p = parent_.get()) {
+        auto& v = p->children_;
+        // The parent holds us with a shared_ptr, so we can only get here once
+        // it let go; nothing to remove.
+        (void)v;
+    }
+    if (topWidget_) {
+        topWidget_->kitWindow = nullptr;
+        topWidget_->hide();
+    }
+    contentView_.reset();
+    closeButton_.reset();
+    miniButton_.reset();
+    zoomButton_.reset();
+    frameView_.reset();   // deletes the top widget (later, when inside its events)
+}
+
+Button* Window::standardWindowButton(WindowButtonKind kind) const {
+    switch (kind) {
+    case WindowButtonKind::Close: return closeButton_.get();
+    case WindowButtonKind::Miniaturize: return miniButton_.get();
+    case WindowButtonKind::Zoom: return zoomButton_.get();
+    default: return nullptr;
+    }
+}
+
+void Window::postNotification(const char* name) { NotificationCenter::defaultCenter().post(name, this); }
+
+void Window::setTitle(const std::string& t) {
+    title_ = t;
+    if (topWidget_) topWidget_->setWindowTitle(QString::fromStdString(t));
+    frameView_->setNeedsDisplay(true);
+}
+
+// ---- geometry ----
+
+Screen Window::screen() const { return Screen::main(); }
+
+void Window::applyQtFrame() {
+    if (!topWidget_) return;
+    const double sh = Screen::main().frame.height();
+    settingFrame_ = true;
+    int x = int(std::lround(frame_.x())), w = int(std::lround(frame_.width())), h = int(std::lround(frame_.height()));
+    int y = int(std::lround(sh - frame_.y() - frame_.height()));
+    topWidget_->setGeometry(x, y, std::max(1, w), std::max(1, h));
+    settingFrame_ = false;
+}
+
+void Window::setFrame(const Rect& frame, bool display, bool animate) {
+    if (animate) {
+        animator().setFrame(frame);
+        return;
+    }
+    if (frame == frame_) return;
+    Rect old = frame_;
+    frame_ = frame;
+    const double dx = frame.x() - old.x(), dy = frame.y() - old.y();
+    applyQtFrame();
+    if (frame.size != old.size) frameView_->setFrame(Rect(0, 0, frame.width(), frame.height()));
+    if (dx != 0 || dy != 0)
+        for (auto& c : std::vector<std::shared_ptr<Window>>(children_))
+            c->setFrameOrigin(Point{c->frame_.x() + dx, c->frame_.y() + dy});
+    Weak<Window> self(this);
+    if (frame.size != old.size) {
+        if (delegate_) delegate_->windowDidResize(*this);
+        if (!self) return;
+        postNotification(WindowDidResizeNotification);
+        if (!self) return;
+    }
+    if (frame.origin != old.origin) {
+        if (delegate_) delegate_->windowDidMove(*this);
+        if (!self) return;
+        postNotification(WindowDidMoveNotification);
+    }
+    if (display && self) frameView_->setNeedsDisplay(true);
+}
+
+void Window::qtGeometryChanged(const Rect& f) {
+    if (settingFrame_) return;
+    if (std::abs(f.x() - frame_.x()) < 0.5 && std::abs(f.y() - frame_.y()) < 0.5 &&
+        std::abs(f.width() - frame_.width()) < 0.5 && std::abs(f.height() - frame_.height()) < 0.5)
+        return;
+    setFrame(f);
+}
+
+void Window::setFrameOrigin(Point p) { setFrame(Rect(p, frame_.size)); }
+void Window::setFrameTopLeftPoint(Point p) { setFrame(Rect(p.x, p.y - frame_.height(), frame_.width(), frame_.height())); }
+
+void Window::setContentSize(Size s) {
+    Rect f = frameRectForContentRect(Rect(frame_.origin, s), styleMask_);
+    // Keep the top edge where it is.
+    setFrame(Rect(frame_.x(), frame_.maxY() - f.height(), f.width(), f.height()));
+}
+
+void Window::center() {
+    Rect v = screen().visibleFrame;
+    double x = v.x() + std::floor((v.width() - frame_.width()) / 2);
+    // A little above the middle, as the platform places centred windows.
+    double y = v.y() + std::floor((v.height() - frame_.height()) * 2 / 3);
+    setFrameOrigin(Point{x, std::max(v.y(), y)});
+}
+
+Point Window::convertPointToScreen(Point p) const { return Point{p.x + frame_.x(), p.y + frame_.y()}; }
+Point Window::convertPointFromScreen(Point p) const { return Point{p.x - frame_.x(), p.y - frame_.y()}; }
+Rect Window::convertRectToScreen(const Rect& r) const { return Rect(convertPointToScreen(r.origin), r.size); }
+Rect Window::convertRectFromScreen(const Rect& r) const { return Rect(convertPointFromScreen(r.origin), r.size); }
+
+// ---- views ----
+
+void Window::setContentView(std::shared_ptr<View> v) {
+    if (!v || v == contentView_) return;
+    if (contentView_) contentView_->removeFromSuperview();
+    contentView_ = v;
+    v->setFrame(contentRectForFrameRect(Rect(0, 0, frame_.width(), frame_.height())));
+    v->setAutoresizingMask(ViewWidthSizable | ViewHeightSizable);
+    frameView_->addSubview(v, WindowOrderingMode::Below, nullptr);
+}
+
+// ---- look ----
+
+void Window::setOpaque(bool o) {
+    opaque_ = o;
+    if (topWidget_) topWidget_->setAttribute(Qt::WA_TranslucentBackground, !o);
+    frameView_->setNeedsDisplay(true);
+}
+
+void Window::setBackgroundColor(const Color& c) {
+    backgroundColor_ = c;
+    frameView_->setNeedsDisplay(true);
+}
+
+void Window::setAlphaValue(double a) {
+    alpha_ = std::clamp(a, 0.0, 1.0);
+    if (topWidget_) topWidget_->setWindowOpacity(alpha_);
+}
+
+void Window::setLevel(int level) {
+    if (level == level_) return;
+    level_ = level;
+    if (!topWidget_) return;
+    const bool wasVisible = topWidget_->isVisible();
+    topWidget_->setWindowFlag(Qt::WindowStaysOnTopHint, level > NormalWindowLevel);
+    if (wasVisible) topWidget_->show();
+}
+
+void Window::display() {
+    std::function<void(View*)> all = [&](View* v) {
+        v->setNeedsDisplay(true);
+        for (auto& s : v->subviews()) all(s.get());
+    };
+    all(frameView_.get());
+    displayIfNeeded();
+}
+
+void Window::displayIfNeeded() { frameView_->displayIfNeeded(); }
+
+void Window::drawFrame(const Rect& dirty) {
+    Rect b = frameView_->bounds();
+    if (backgroundColor_.alpha > 0) {
+        backgroundColor_.setFill();
+        BezierPath::fillRect(b);
+    }
+    if ((styleMask_ & TitledWindowMask) && !isFullScreen() && opaque_) {
+        Rect band(0, b.height() - kStandardTitleBarHeight, b.width(), kStandardTitleBarHeight);
+        Gradient(Color::white(0.84), Color::white(0.93)).drawInRect(band, 90);
+        Color::white(0.70).setFill();
+        BezierPath::fillRect(Rect(0, band.y(), b.width(), 1));
+        if (!title_.empty()) {
+            TextAttributes a;
+            a.font = Font::boldSystemFont(13);
+            a.color = isKeyWindow() ? Color::white(0.2) : Color::white(0.55);
+            a.alignment = TextAlignment::Center;
+            a.lineBreak = LineBreakMode::TruncatingTail;
+            GraphicsContext::current()->drawString(title_, Rect(70, band.y() + 3, std::max(0.0, b.width() - 140), 16), a);
+        }
+    }
+}
+
+// ---- ordering ----
+
+void Window::orderFront() {
+    if (!topWidget_) return;
+    if (miniaturized_) deminiaturize();
+    visible_ = true;
+    topWidget_->show();
+    topWidget_->raise();
+    for (auto& c : std::vector<std::shared_ptr<Window>>(children_))
+        if (c->visible_ || c->isSheet()) c->orderFront();
+}
+
+void Window::orderBack() {
+    if (!topWidget_) return;
+    visible_ = true;
+    topWidget_->show();
+    topWidget_->lower();
+}
+
+void Window::orderOut() {
+    if (!topWidget_) return;
+    const bool wasKey = isKeyWindow();
+    visible_ = false;
+    topWidget_->hide();
+    for (auto& c : std::vector<std::shared_ptr<Window>>(children_))
+        if (c->topWidget_) c->topWidget_->hide();
+    if (wasKey) {
+        Application::shared().setKeyWindow(nullptr);
+        // Key status goes back to a visible main window, as the platform does.
+        if (Window* m = Application::shared().mainWindow(); m && m != this && m->isVisible()) m->makeKeyWindow();
+    }
+    if (isMainWindow()) Application::shared().setMainWindow(nullptr);
+}
+
+void Window::orderWindow(WindowOrderingMode place, Window* relativeTo) {
+    if (place == WindowOrderingMode::Out) { orderOut(); return; }
+    if (place == WindowOrderingMode::Above) orderFront();
+    else {
+        orderBack();
+        if (relativeTo && relativeTo->topWidget_ && topWidget_) topWidget_->stackUnder(relativeTo->topWidget_);
+    }
+}
+
+bool Window::canBecomeKeyWindow() const { return (styleMask_ & TitledWindowMask) != 0; }
+bool Window::canBecomeMainWindow() const {
+    return (styleMask_ & TitledWindowMask) && !(styleMask_ & UtilityWindowMask) && !isSheet();
+}
+
+bool Window::isKeyWindow() const { return Application::shared().keyWindow() == this; }
+bool Window::isMainWindow() const { return Application::shared().mainWindow() == this; }
+
+void Window::makeKeyWindow() {
+    if (!canBecomeKeyWindow()) return;
+    Application::shared().setKeyWindow(this);
+    if (topWidget_ && topWidget_->isVisible()) topWidget_->activateWindow();
+}
+
+void Window::makeMainWindow() {
+    if (!canBecomeMainWindow()) return;
+    Application::shared().setMainWindow(this);
+}
+
+void Window::makeKeyAndOrderFront() {
+    orderFront();
+    makeKeyWindow();
+    makeMainWindow();
+}
+
+void Window::becomeKeyWindow() {
+    frameView_->setNeedsDisplay(true);
+    for (Button* b : {closeButton_.get(), miniButton_.get(), zoomButton_.get()})
+        if (b) b->setNeedsDisplay(true);
+    Weak<Window> self(this);
+    if (delegate_) delegate_->windowDidBecomeKey(*this);
+    if (self) postNotification(WindowDidBecomeKeyNotification);
+}
+
+void Window::resignKeyWindow() {
+    frameView_->setNeedsDisplay(true);
+    for (Button* b : {closeButton_.get(), miniButton_.get(), zoomButton_.get()})
+        if (b) b->setNeedsDisplay(true);
+    Weak<Window> self(this);
+    if (delegate_) delegate_->windowDidResignKey(*this);
+    if (self) postNotification(WindowDidResignKeyNotification);
+}
+
+void Window::becomeMainWindow() {
+    Weak<Window> self(this);
+    if (delegate_) delegate_->windowDidBecomeMain(*this);
+    if (self) postNotification(WindowDidBecomeMainNotification);
+}
+
+void Window::resignMainWindow() {
+    Weak<Window> self(this);
+    if (delegate_) delegate_->windowDidResignMain(*this);
+    if (self) postNotification(WindowDidResignMainNotification);
+}
+
+// ---- events ----
+
+bool Window::makeFirstResponder(Responder* r) {
+    Responder* old = firstResponder_.get();
+    if (old == r) return true;
+    if (old && !old->resignFirstResponder()) return false;
+    firstResponder_ = Weak<Responder>(nullptr);
+    if (r && (!r->acceptsFirstResponder() || !r->becomeFirstResponder())) return false;
+    firstResponder_ = Weak<Responder>(r);
+    return true;
+}
+
+View* Window::hitTest(Point p) const {
+    if (!frameView_) return nullptr;
+    return frameView_->hitTest(p);
+}
+
+void Window::sendEvent(Event& e) {
+    Weak<Window> self(this);
+    e.window = this;
+    if (!Application::shared().windowTakesInput(this) && e.type != EventType::MouseMoved &&
+        e.type != EventType::MouseExited)
+        return;
+    switch (e.type) {
+    case EventType::LeftMouseDown:
+    case EventType::RightMouseDown: {
+        if (!isKeyWindow() && canBecomeKeyWindow()) {
+            makeKeyWindow();
+            if (!self) return;
+            makeMainWindow();
+            if (!self) return;
+        }
+        View* hit = hitTest(e.locationInWindow);
+        mouseDownView_ = Weak<View>(hit);
+        draggingWindow_ = false;
+        if (e.type == EventType::LeftMouseDown && hit && movableByBackground_ && hit->mouseDownCanMoveWindow()) {
+            draggingWindow_ = movable_ && !isFullScreen();
+            dragStartScreen_ = e.screenLocation;
+            dragStartOrigin_ = frame_.origin;
+            return;
+        }
+        if (hit && hit->acceptsFirstResponder()) makeFirstResponder(hit);
+        Responder* target = hit ? static_cast<Responder*>(hit) : this;
+        if (e.type == EventType::LeftMouseDown) target->mouseDown(e);
+        else target->rightMouseDown(e);
+        break;
+    }
+    case EventType::LeftMouseDragged: {
+        Responder* target = mouseDownView_.get();
+        (target ? target : this)->mouseDragged(e);
+        break;
+    }
+    case EventType::LeftMouseUp:
+    case EventType::RightMouseUp: {
+        Responder* target = mouseDownView_.get();
+        if (e.type == EventType::LeftMouseUp) (target ? target : this)->mouseUp(e);
+        else (target ? target : this)->rightMouseUp(e);
+        if (!self) return;
+        mouseDownView_ = Weak<View>();
+        draggingWindow_ = false;
+        break;
+    }
+    case EventType::MouseMoved:
+        updateTrackingAreas(e.locationInWindow, true);
+        break;
+    case EventType::MouseExited:
+        pointerLeftWindow();
+        break;
+    case EventType::KeyDown:
+    case EventType::KeyUp: {
+        Responder* r = firstResponder_.get();
+        if (!r) r = this;
+        if (e.type == EventType::KeyDown) r->keyDown(e);
+        else r->keyUp(e);
+        break;
+    }
+    case EventType::ScrollWheel: {
+        View* hit = hitTest(e.locationInWindow);
+        if (hit) hit->scrollWheel(e);
+        break;
+    }
+    default: break;
+    }
+}
+
+void Window::mouseDown(Event& e) {
+    // A press that no view took: the background, which may drag the window.
+    if (movableByBackground_ && movable_ && !isFullScreen()) {
+        draggingWindow_ = true;
+        dragStartScreen_ = e.screenLocation;
+        dragStartOrigin_ = frame_.origin;
+    }
+}
+
+void Window::mouseDragged(Event& e) {
+    if (!draggingWindow_) return;
+    setFrameOrigin(Point{dragStartOrigin_.x + e.screenLocation.x - dragStartScreen_.x,
+                         dragStartOrigin_.y + e.screenLocation.y - dragStartScreen_.y});
+}
+
+void Window::mouseUp(Event&) { draggingWindow_ = false; }
+
+void Window::keyDown(Event& e) {
+    if (e.keyCode == KeyCodeEscape) tryToPerform("cancelOperation:", this);
+}
+
+void Window::collectTrackingViews(View* v, std::vector<View*>& out) const {
+    if (!v || v->isHidden()) return;
+    if (!v->trackingAreas().empty()) out.push_back(v);
+    for (auto& s : v->subviews()) collectTrackingViews(s.get(), out);
+}
+
+void Window::updateTrackingAreas(Point p, bool windowInside) {
+    std::vector<View*> views;
+    collectTrackingViews(frameView_.get(), views);
+    std::vector<std::pair<Weak<View>, std::shared_ptr<TrackingArea>>> areas;
+    for (View* v : views)
+        for (auto& a : v->trackingAreas()) areas.emplace_back(Weak<View>(v), a);
+    Weak<Window> self(this);
+    const bool key = isKeyWindow();
+    const bool appActive = Application::shared().isActive();
+    for (auto& [wv, area] : areas) {
+        if (!self) return;
+        View* v = wv.get();
+        if (!v) continue;
+        // Skip areas removed by an earlier callback of this pass.
+        auto& live = v->trackingAreas();
+        if (std::find(live.begin(), live.end(), area) == live.end()) continue;
+        unsigned o = area->options();
+        bool active = (o & TrackingActiveAlways) || ((o & TrackingActiveInKeyWindow) && key) ||
+                      ((o & TrackingActiveInActiveApp) && appActive);
+        if (!active) continue;
+        Rect r = (o & TrackingInVisibleRect) ? v->bounds() : area->rect();
+        Point lp = v->convertPointFromView(p, nullptr);
+        bool inside = windowInside && !v->isHiddenOrHasHiddenAncestor() && pointInRect(lp, r);
+        Responder* owner = area->owner();
+        if (!owner) continue;
+        Event ev;
+        ev.locationInWindow = p;
+        ev.screenLocation = convertPointToScreen(p);
+        ev.window = this;
+        ev.trackingArea = area.get();
+        ev.userData = area->userData();
+        if (inside != area->inside_) {
+            area->inside_ = inside;
+            if (o & TrackingMouseEnteredAndExited) {
+                ev.type = inside ? EventType::MouseEntered : EventType::MouseExited;
+                if (inside) owner->mouseEntered(ev);
+                else owner->mouseExited(ev);
+            }
+        } else if (inside && (o & TrackingMouseMoved)) {
+            ev.type = EventType::MouseMoved;
+            owner->mouseMoved(ev);
+        }
+    }
+}
+
+void Window::pointerLeftWindow() { updateTrackingAreas(Point{-1e9, -1e9}, false); }
+
+// ---- delegate, closing ----
+
+void Window::performClose(Object*) {
+    if (!(styleMask_ & ClosableWindowMask) && (styleMask_ & TitledWindowMask)) return;
+    if (delegate_ && !delegate_->windowShouldClose(*this)) return;
+    close();
+}
+
+void Window::close() {
+    Weak<Window> self(this);
+    if (delegate_) delegate_->windowWillClose(*this);
+    if (!self) return;
+    postNotification(WindowWillCloseNotification);
+    if (!self) return;
+    if (auto* p = parent_.get()) p->removeChildWindow(this);
+    if (!self) return;
+    orderOut();
+}
+
+void Window::miniaturize() {
+    if (miniaturized_ || !topWidget_) return;
+    miniaturized_ = true;
+    if (isKeyWindow()) Application::shared().setKeyWindow(nullptr);
+    topWidget_->showMinimized();
+    Weak<Window> self(this);
+    if (delegate_) delegate_->windowDidMiniaturize(*this);
+    if (self) postNotification(WindowDidMiniaturizeNotification);
+}
+
+void Window::deminiaturize() {
+    if (!miniaturized_ || !topWidget_) return;
+    miniaturized_ = false;
+    topWidget_->showNormal();
+    applyQtFrame();
+    postNotification(WindowDidDeminiaturizeNotification);
+}
+
+bool Window::isZoomed() const { return frame_ == screen().visibleFrame; }
+
+void Window::zoom() {
+    if (isZoomed()) setFrame(unzoomedFrame_);
+    else {
+        unzoomedFrame_ = frame_;
+        setFrame(screen().visibleFrame);
+    }
+}
+
+void Window::toggleFullScreen(Object*) {
+    Weak<Window> self(this);
+    if (!isFullScreen()) {
+        if (delegate_) delegate_->windowWillEnterFullScreen(*this);
+        if (!self) return;
+        postNotification(WindowWillEnterFullScreenNotification);
+        if (!self) return;
+        preFullScreenFrame_ = frame_;
+        styleMask_ |= FullScreenWindowMask;
+        setFrame(screen().frame);
+        if (self) postNotification(WindowDidEnterFullScreenNotification);
+    } else {
+        if (delegate_) delegate_->windowWillExitFullScreen(*this);
+        if (!self) return;
+        postNotification(WindowWillExitFullScreenNotification);
+        if (!self) return;
+        styleMask_ &= ~unsigned(FullScreenWindowMask);
+        setFrame(preFullScreenFrame_);
+        if (self) postNotification(WindowDidExitFullScreenNotification);
+    }
+}
+
+// ---- children and sheets ----
+
+void Window::addChildWindow(std::shared_ptr<Window> child, WindowOrderingMode place) {
+    if (!child || child.get() == this) return;
+    if (auto* old = child->parent_.get()) old->removeChildWindow(child.get());
+    children_.push_back(child);
+    child->parent_ = Weak<Window>(this);
+    if (visible_) {
+        if (place == WindowOrderingMode::Below) child->orderWindow(WindowOrderingMode::Below, this);
+        else child->orderFront();
+    }
+}
+
+void Window::removeChildWindow(Window* child) {
+    auto it = std::find_if(children_.begin(), children_.end(), [&](auto& c) { return c.get() == child; });
+    if (it == children_.end()) return;
+    std::shared_ptr<Window> keep = *it;
+    children_.erase(it);
+    keep->parent_ = Weak<Window>();
+}
+
+void Window::beginSheet(std::shared_ptr<Window> sheet, std::function<void(long)> completion) {
+    if (!sheet || sheet_) return;
+    sheet_ = sheet;
+    sheetCompletion_ = std::move(completion);
+    sheet->sheetParent_ = Weak<Window>(this);
+    // The default: the sheet hangs from the top of the content area.
+    Rect rect(0, contentView_ ? contentView_->frame().maxY() : frame_.height(), frame_.width(), 0);
+    if (delegate_) rect = delegate_->willPositionSheet(*this, *sheet, rect);
+    Size s = sheet->frame().size;
+    sheet->setFrame(Rect(frame_.x() + std::floor((frame_.width() - s.width) / 2), frame_.y() + rect.y() - s.height,
+                         s.width, s.height));
+    addChildWindow(sheet, WindowOrderingMode::Above);
+    sheet->orderFront();
+    sheet->makeKeyWindow();
+}
+
+void Window::endSheet(Window* sheet, long code) {
+    if (!sheet || sheet_.get() != sheet) return;
+    std::shared_ptr<Window> keep = std::move(sheet_);
+    auto completion = std::move(sheetCompletion_);
+    sheetCompletion_ = nullptr;
+    removeChildWindow(sheet);
+    keep->orderOut();
+    keep->sheetParent_ = Weak<Window>();
+    Weak<Window> self(this);
+    if (completion) completion(code);
+    if (!self) return;
+    if (delegate_) delegate_->windowDidEndSheet(*this);
+    if (!self) return;
+    postNotification(WindowDidEndSheetNotification);
+}
+
+}  // namespace kit
