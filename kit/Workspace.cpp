@@ -55,7 +55,9 @@ struct Workspace::Impl {
         }
         if (dir == watched) return;
         if (!watcher->directories().isEmpty()) watcher->removePaths(watcher->directories());
-        if (!QDir().mkpath(QString::fromStdString(dir))) logf("cannot create %@", dir);
+        // The simulated machine's mount folder may not exist yet; the host's
+        // is not ours to make.
+        if (!sysRoot().empty() && !QDir().mkpath(QString::fromStdString(dir))) logf("cannot create %@", dir);
         watched = dir;
         known = foldersIn(dir);
         if (!watcher->addPath(QString::fromStdString(dir))) logf("cannot watch %@", dir);
