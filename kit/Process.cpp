@@ -105,17 +105,17 @@ bool Process::launch(std::string* error) {
         return fail(std::string("cannot make a pipe: ") + std::strerror(e));
     }
 
-    detail::SpawnSpec spec;
-    spec.path = d.launchPath;
-    spec.argv.push_back(d.launchPath);
-    spec.argv.insert(spec.argv.end(), d.arguments.begin(), d.arguments.end());
-    spec.cwd = d.currentDirectory;
-    spec.stdinFd = in[0];
-    spec.stdoutFd = out[1];
-    spec.stdoutNull = !wantOut && d.outNull;
-    spec.stderrNull = d.errNull;
+    detail::SpawnRequest request;
+    request.path = d.launchPath;
+    request.argv.push_back(d.launchPath);
+    request.argv.insert(request.argv.end(), d.arguments.begin(), d.arguments.end());
+    request.cwd = d.currentDirectory;
+    request.stdinFd = in[0];
+    request.stdoutFd = out[1];
+    request.stdoutNull = !wantOut && d.outNull;
+    request.stderrNull = d.errNull;
     int err = 0;
-    const pid_t pid = detail::spawn(spec, &err);
+    const pid_t pid = detail::spawn(request, &err);
     closeFd(in[0]);
     closeFd(out[1]);
     if (pid < 0) {

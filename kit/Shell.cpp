@@ -61,9 +61,9 @@ void ignoreSigpipe() {
     std::call_once(once, [] { ::signal(SIGPIPE, SIG_IGN); });
 }
 
-pid_t spawn(const SpawnSpec& spec, int* err) {
+pid_t spawn(const SpawnRequest& request, int* err) {
     std::vector<char*> argv;
-    for (const std::string& a : spec.argv) argv.push_back(const_cast<char*>(a.c_str()));
+    for (const std::string& a : request.argv) argv.push_back(const_cast<char*>(a.c_str()));
     argv.push_back(nullptr);
     const std::vector<std::string> env = childEnvironment();
     std::vector<char*> envp;
@@ -72,11 +72,11 @@ pid_t spawn(const SpawnSpec& spec, int* err) {
 
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
-    if (spec.stdinFd >= 0) posix_spawn_file_actions_adddup2(&actions, spec.stdinFd, 0);
-    if (spec.stdoutFd >= 0) posix_spawn_file_actions_adddup2(&actions, spec.stdoutFd, 1);
-    else if (spec.stdoutNull) posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-    if (spec.stderrNull) posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
-    if (!spec.cwd.empty()) posix_spawn_file_actions_addchdir_np(&actions, spec.cwd.c_str());
+    if (request.stdinFd >= 0) posix_spawn_file_actions_adddup2(&actions, request.stdinFd, 0);
+    if (request.stdoutFd >= 0) posix_spawn_file_actions_adddup2(&actions, request.stdoutFd, 1);
+    else if (request.stdoutNull) posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+    if (request.stderrNull) posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+    if (!request.cwd.empty()) posix_spawn_file_actions_addchdir_np(&actions, request.cwd.c_str());
 
     // We ignore SIGPIPE and threads may block signals; a child starts clean.
     posix_spawnattr_t attr;
@@ -89,7 +89,7 @@ pid_t spawn(const SpawnSpec& spec, int* err) {
     posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETSIGMASK);
 
     pid_t pid = -1;
-    const int rc = ::posix_spawn(&pid, spec.path.c_str(), &actions, &attr, argv.data(), envp.data());
+    const int rc = ::posix_spawn(&pid, request.path.c_str(), &actions, &attr, argv.data(), envp.data());
     posix_spawnattr_destroy(&attr);
     posix_spawn_file_actions_destroy(&actions);
     if (rc != 0) {
@@ -137,11 +137,11 @@ bool acceptLine(const std::string& line) {
 
 int runShell(const std::string& line) {
     if (!acceptLine(line)) return -1;
-    detail::SpawnSpec spec;
-    spec.path = "/bin/sh";
-    spec.argv = {"sh", "-c", line};
+    detail::SpawnRequest request;
+    request.path = "/bin/sh";
+    request.argv = {"sh", "-c", line};
     int err = 0;
-    const pid_t pid = detail::spawn(spec, &err);
+    const pid_t pid = detail::spawn(request, &err);
     if (pid < 0) {
         logf("cannot start /bin/sh: %s", std::strerror(err));
         return -1;
@@ -153,12 +153,12 @@ std::optional<std::string> runShellCapture(const std::string& line) {
     if (!acceptLine(line)) return std::nullopt;
     int fds[2];
     if (::pipe2(fds, O_CLOEXEC) != 0) return std::nullopt;
-    detail::SpawnSpec spec;
-    spec.path = "/bin/sh";
-    spec.argv = {"sh", "-c", line};
-    spec.stdoutFd = fds[1];
+    detail::SpawnRequest request;
+    request.path = "/bin/sh";
+    request.argv = {"sh", "-c", line};
+    request.stdoutFd = fds[1];
     int err = 0;
-    const pid_t pid = detail::spawn(spec, &err);
+    const pid_t pid = detail::spawn(request, &err);
     ::close(fds[1]);
     if (pid < 0) {
         ::close(fds[0]);

@@ -8,7 +8,7 @@
 
 namespace kit::detail {
 
-struct SpawnSpec {
+struct SpawnRequest {
     std::string path;                 // program to run (absolute)
     std::vector<std::string> argv;    // argv[0] included
     std::string cwd;                  // "" keeps ours
@@ -20,7 +20,7 @@ struct SpawnSpec {
 
 // Starts the child with childEnvironment(), default signal dispositions and an
 // empty signal mask. Returns its pid, or -1 with *err set to the errno.
-pid_t spawn(const SpawnSpec& spec, int* err);
+pid_t spawn(const SpawnRequest& request, int* err);
 
 // waitpid that retries on EINTR; returns the raw wait status, -1 on error.
 int waitForChild(pid_t pid);
