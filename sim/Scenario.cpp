@@ -152,7 +152,7 @@ void systemContainer(Machine& m, Disk& c, bool withUpdate) {
     c.volumes.push_back(mountedAt(apfsVolume("Preboot", "Preboot", 5293121536), m, "/System/Volumes/Preboot"));
     c.volumes.push_back(apfsVolume("Recovery", "Recovery", 1050705920));
     c.volumes.push_back(mountedAt(apfsVolume("VM", "VM", 1074827264), m, "/System/Volumes/VM"));
-    Volume data = mountedAt(apfsVolume("Macintosh HD - Data", "Data", 180231258112), m, "/System/Volumes/Data");
+    Volume data = mountedAt(apfsVolume("Macintosh HD - Data", "Data", 18231258112), m, "/System/Volumes/Data");
     data.osInternal = true;
     c.volumes.push_back(data);
     if (withUpdate) {
@@ -191,7 +191,7 @@ void appleSiliconInternal(Machine& m) {
     rv.osInternal = true;
     recovery.volumes.push_back(rv);
 
-    Disk sys = container("disk3", d, "disk0s2", 494384795648, 301234567168);
+    Disk sys = container("disk3", d, "disk0s2", 494384795648, 460123456512);
     systemContainer(m, sys, true);
 
     m.addDisk(d);

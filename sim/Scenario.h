@@ -7,7 +7,8 @@
 //            and system container disk3: "Macintosh HD" sealed, its snapshot
 //            disk3s1s1 mounted at the root; Preboot at /System/Volumes/Preboot
 //            (with Cryptexes), Recovery unmounted, VM at /System/Volumes/VM,
-//            "Macintosh HD - Data" (OS-internal) at /System/Volumes/Data, Update.
+//            "Macintosh HD - Data" (OS-internal) at /System/Volumes/Data, Update;
+//            34 GB in use, so a clone fits the USB stick.
 //            disk4 USB stick (EFI + ExFAT "USB"), disk5 USB disk (EFI + Journaled
 //            HFS+ "Photos"), both with files to copy; disk6 external SATA disk with
 //            APFS container disk7 holding "Backup". A small system tree under the
