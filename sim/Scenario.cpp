@@ -478,9 +478,13 @@ void installTools(Machine& m, const std::string& toolDir) {
     }
     // The host's own tools, which act on files only.
     for (const char* name : {"zip", "unzip", "du", "cp", "chmod"}) {
-        const std::string host = findOnPath(name);
+        std::string host = findOnPath(name);
         if (host.empty()) continue;
-        // A tool already found inside this root would link to itself.
+        // Link to the file itself: PATH may lead through another simulated root's
+        // links, which go away with that root.
+        std::error_code ec;
+        const std::string real = fs::canonical(host, ec).string();
+        if (!ec) host = real;
         if (m.isInside(host)) continue;
         link(host, m.hostPath(std::string("/usr/bin/") + name));
         if (std::string(name) == "cp" || std::string(name) == "chmod") link(host, m.hostPath(std::string("/bin/") + name));
