@@ -53,7 +53,7 @@ bool isSystemRoot(const std::string& folder) {
         while (s.size() > 1 && s.back() == '/') s.pop_back();
         return s;
     };
-    return trim(folder) == trim(kit::sysPath("/"));
+    return folder == "/" || trim(folder) == trim(kit::sysPath("/"));
 }
 
 int openModes(const char* path, const struct stat* st, int type, struct FTW*) {
@@ -384,15 +384,20 @@ void MakeDmg::copyLoop(uint64_t job, std::vector<std::string> paths, std::string
         if (isCancelCopy_.load()) break;
         const std::string& path = paths[i];
         std::string name = nameOfPath(path);
-        if (!name.empty() && name != " ") {
-            if (i == 0) reportFromWorker(kStatusText, 20);
-            kit::FileCopyResult result = copyKeepingBoth(path, mountPoint, name);
-            if (!result.ok()) {
-                ++failures;
-                for (const auto& issue : result.failures) kit::logf("error--------%@", issue.describe());
-            }
-        }
         uint64_t p = (i * 100 + 100) / count;
+        if (name.empty() || name == " ") {
+            // Nothing to copy under such a name; only the last item's end counts.
+            if (p < 100) continue;
+            if (failures) failFromWorker();
+            else reportFromWorker(kStatusText, static_cast<float>(p));
+            break;
+        }
+        if (i == 0) reportFromWorker(kStatusText, 20);
+        kit::FileCopyResult result = copyKeepingBoth(path, mountPoint, name);
+        if (!result.ok()) {
+            ++failures;
+            for (const auto& issue : result.failures) kit::logf("error--------%@", issue.describe());
+        }
         uint64_t shown = p <= 20 ? 20 : p;
         if (shown < 100) {
             reportFromWorker(kStatusText, static_cast<float>(shown));

@@ -134,6 +134,18 @@ TEST_F(ImageRoute, TenItemsWithClashingNamesAreAllKeptAndAZeroSizeGetsTheMarginA
     EXPECT_EQ(treeEntries(contents).size(), 10u);
 }
 
+TEST_F(ImageRoute, ItemsWithoutANameAreSkippedAndASkippedLastItemStillEndsTheJob) {
+    writeFile(src + "/a.txt", "a");
+    writeFile(src + "/dir/inside.txt", "not copied: named by a path ending in a slash");
+    writeFile(src + "/ ", "not copied: a name of one blank");
+    items = {src + "/a.txt", src + "/dir/", src + "/ "};
+    start();
+    ASSERT_TRUE(waitFor([&] { return settled(); }, 30));
+    EXPECT_EQ(recorder.progress(), (std::vector<float>{20, 20, 33, 100}));
+    EXPECT_EQ(runs("diskutil", "eject").size(), 1u);
+    EXPECT_EQ(treeEntries(sim::diskImageContents(root.path(), image())), (std::set<std::string>{"a.txt"}));
+}
+
 TEST_F(ImageRoute, SystemVolumeDestinationGoesIntoAFolderOpenToAllUsers) {
     writeFile(src + "/a.txt", "a");
     items = {src + "/a.txt"};
