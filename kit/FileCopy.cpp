@@ -426,6 +426,11 @@ FileCopyResult copyItem(const std::string& from, const std::string& to, const st
     }
     c.rootDev = st.st_dev;
     copyEntry(c, AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), st, top, -1);
+    // Every creation is exclusive, so a taken name shows as EEXIST on the item
+    // itself, before anything was made.
+    if (r.files + r.folders + r.links + r.specials == 0 && r.failures.size() == 1 && r.failures[0].error == EEXIST &&
+        r.failures[0].path == from)
+        r.destinationExists = true;
     return r;
 }
 

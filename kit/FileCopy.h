@@ -42,6 +42,7 @@ struct FileCopyResult {
     std::vector<FileCopyIssue> skipped;   // left out on purpose (see above); not failures
     std::vector<FileCopyIssue> failures;  // items that could not be copied
     bool cancelled = false;               // the cancel flag stopped the copy
+    bool destinationExists = false;       // nothing copied: `to` was already taken (also listed in failures)
 
     // The whole item was copied: no failure and no cancel.
     bool ok() const { return failures.empty() && !cancelled; }

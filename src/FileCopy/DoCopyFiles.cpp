@@ -1,0 +1,229 @@
+#include "FileCopy/DoCopyFiles.h"
+
+#include <atomic>
+#include <cerrno>
+#include <cstdint>
+#include <cstring>
+#include <filesystem>
+#include <sys/stat.h>
+
+#include "kit/Dispatch.h"
+#include "kit/FileCopy.h"
+#include "kit/Format.h"
+#include "kit/System.h"
+
+namespace {
+
+// A name taken between our look and our exclusive creation (another writer, or
+// a file system that folds case) moves on to the next candidate; this bounds
+// that chase on a file system that claims every name is taken.
+constexpr int kMaxTakenRetries = 10000;
+// Failure lines written to the log per item; a vast unreadable folder would
+// otherwise flood it.
+constexpr std::size_t kMaxLoggedFailures = 50;
+
+// The extension is what follows the last dot of the name, unless that dot
+// starts the name (".profile" has none).
+void splitExtension(const std::string& name, std::string& base, std::string& ext) {
+    std::string::size_type dot = name.rfind('.');
+    if (dot == std::string::npos || dot == 0) {
+        base = name;
+        ext.clear();
+        return;
+    }
+    base = name.substr(0, dot);
+    ext = name.substr(dot + 1);
+}
+
+}  // namespace
+
+struct DoCopyFiles::Core {
+    std::atomic<bool> isCancel{false};
+    std::atomic<DoCopyFilesDelegate*> delegate{nullptr};
+    // Worker-side only.
+    int32_t iBegin = 0;
+    int failed = 0;
+
+    // Delivers a report on the main queue and waits for it. The stop flag is
+    // read there, on the thread that sets it, so nothing reaches a screen that
+    // has already shown the stop.
+    template <class Fn>
+    void report(Fn&& fn) {
+        kit::dispatch::sync(kit::dispatch::mainQueue(), [&] {
+            if (isCancel.load()) return;
+            if (DoCopyFilesDelegate* d = delegate.load()) fn(*d);
+        });
+    }
+
+    void run(const Nodes& arr, const std::string& dest) {
+        const std::uint64_t n = arr.size();
+        if (n == 0) return;
+        failed = 0;
+        for (std::uint64_t i = 0; i < n; ++i) {
+            if (isCancel.load()) return;
+            if (i == 0) report([](DoCopyFilesDelegate& d) { d.topCopyProgress(5.0f); });
+            const std::shared_ptr<FileNode>& node = arr[i];
+            if (node) {
+                switch (node->state()) {
+                case FileNodeSelectStateMixed:
+                    // A partly checked top-level item gets no folder of its own.
+                    walkA(node->children(), dest);
+                    break;
+                case FileNodeSelectStateOn:
+                    copyNode(node, dest);
+                    break;
+                default:
+                    break;
+                }
+            }
+            std::uint64_t percent = 100 * (i + 1) / n;
+            if (percent < 5) percent = 5;
+            if (i + 1 < n) {
+                report([&](DoCopyFilesDelegate& d) { d.topCopyProgress(float(percent)); });
+            } else if (failed == 0) {
+                report([&](DoCopyFilesDelegate& d) { d.topCopyProgress(float(percent)); });
+                report([](DoCopyFilesDelegate& d) { d.topCopyFinished(0); });
+            } else {
+                // 100 would read as a complete copy; say what went wrong instead.
+                int count = failed;
+                report([count](DoCopyFilesDelegate& d) { d.topCopyFinished(count); });
+            }
+        }
+    }
+
+    // Makes a folder for each partly checked folder and fills it through walkB.
+    void walkA(Nodes nodes, const std::string& folder) {
+        for (const auto& c : nodes) {
+            if (isCancel.load()) return;
+            if (!c) continue;
+            switch (c->state()) {
+            case FileNodeSelectStateMixed: {
+                if (isCancel.load()) return;
+                std::string sub = kit::format("%@/%@", folder, c->name());
+                // Merging into a folder that is already there is fine; a folder
+                // that cannot be made shows up as failed item copies below.
+                std::error_code ec;
+                std::filesystem::create_directories(sub, ec);
+                walkB(c->children(), sub);
+                break;
+            }
+            case FileNodeSelectStateOn:
+                if (isCancel.load()) return;
+                copyNode(c, folder);
+                break;
+            default:
+                break;
+            }
+        }
+    }
+
+    // Puts the content of partly checked folders straight into `folder`.
+    void walkB(Nodes nodes, const std::string& folder) {
+        for (const auto& c : nodes) {
+            if (isCancel.load()) return;
+            if (!c) continue;
+            switch (c->state()) {
+            case FileNodeSelectStateMixed:
+                walkA(c->children(), folder);
+                break;
+            case FileNodeSelectStateOn:
+                copyNode(c, folder);
+                break;
+            default:
+                break;
+            }
+        }
+    }
+
+    std::string nextCandidate(const std::string& ownName) {
+        ++iBegin;
+        std::string base, ext;
+        splitExtension(ownName, base, ext);
+        if (!ext.empty() && ext != " ") return kit::format("%@ %d.%@", base, int(iBegin), ext);
+        return kit::format("%@ %d", base, int(iBegin));
+    }
+
+    std::string freeName(const std::string& folder, const std::string& ownName, std::string candidate) {
+        for (;;) {
+            // Asking for the one name answers what a listing of the folder would,
+            // without reading the whole folder for every candidate. On a file
+            // system that folds case it also sees "A.TXT" as taking "a.txt".
+            struct stat st;
+            std::string path = kit::format("%@/%@", folder, candidate);
+            if (::lstat(path.c_str(), &st) != 0) return candidate;
+            candidate = nextCandidate(ownName);
+        }
+    }
+
+    void copyNode(const std::shared_ptr<FileNode>& node, const std::string& folder) {
+        if (isCancel.load()) return;
+        const std::string source = node->path();
+        report([&](DoCopyFilesDelegate& d) { d.topCopyFilePath(source); });
+        iBegin = 0;
+        const std::string ownName = node->name();
+        std::string name = freeName(folder, ownName, ownName);
+        struct stat st;
+        if (::stat(folder.c_str(), &st) != 0) {
+            ++failed;
+            report([](DoCopyFilesDelegate& d) { d.copyFileError(); });
+            return;
+        }
+        kit::FileCopyResult r;
+        for (int taken = 0;; ++taken) {
+            // The copy creates every name exclusively, so a name that was free a
+            // moment ago but is taken now fails here instead of being overwritten.
+            r = kit::copyItem(source, kit::format("%@/%@", folder, name), &isCancel);
+            if (!r.destinationExists || taken >= kMaxTakenRetries) break;
+            name = freeName(folder, ownName, nextCandidate(ownName));
+        }
+        if (r.failures.empty()) return;
+        ++failed;
+        std::size_t logged = 0;
+        for (const auto& f : r.failures) {
+            if (logged++ == kMaxLoggedFailures) {
+                kit::logf("Copy failed: %@ (%d more errors)", source, int(r.failures.size() - kMaxLoggedFailures));
+                break;
+            }
+            if (f.path == source)
+                kit::logf("Copy failed: %@: %@: %@", source, f.what, std::string(std::strerror(f.error)));
+            else
+                kit::logf("Copy failed: %@: %@", source, f.describe());
+        }
+    }
+};
+
+DoCopyFiles::DoCopyFiles() : core_(std::make_shared<Core>()) {}
+
+DoCopyFiles::~DoCopyFiles() {
+    core_->delegate.store(nullptr);
+    core_->isCancel.store(true);
+}
+
+void DoCopyFiles::doCopyFilesWithArr(const Nodes& arr, const std::string& withCopyPath) {
+    core_->isCancel.store(false);
+    std::shared_ptr<Core> core = core_;
+    kit::dispatch::async(kit::dispatch::globalQueue(),
+                         [core, arr, withCopyPath] { core->run(arr, withCopyPath); });
+}
+
+void DoCopyFiles::doCopyFilesWithChiNode(const Nodes& arr, const std::string& withCopyPath) {
+    core_->walkA(arr, withCopyPath);
+}
+
+void DoCopyFiles::doCopyFilesChiWithArr(const Nodes& arr, const std::string& withCopyPath) {
+    core_->walkB(arr, withCopyPath);
+}
+
+void DoCopyFiles::toCopyFileWithNode(const std::shared_ptr<FileNode>& node, const std::string& withCopyPath) {
+    if (node) core_->copyNode(node, withCopyPath);
+}
+
+std::string DoCopyFiles::createFileWithPath(const std::string& path, const std::string& withFileNormalName,
+                                            const std::string& withFileName) {
+    return core_->freeName(path, withFileNormalName, withFileName);
+}
+
+bool DoCopyFiles::isCancel() const { return core_->isCancel.load(); }
+void DoCopyFiles::setIsCancel(bool v) { core_->isCancel.store(v); }
+DoCopyFilesDelegate* DoCopyFiles::delegate() const { return core_->delegate.load(); }
+void DoCopyFiles::setDelegate(DoCopyFilesDelegate* d) { core_->delegate.store(d); }

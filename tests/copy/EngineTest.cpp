@@ -1,0 +1,489 @@
+// The copy engine on real trees: which files land where, the name-clash rule,
+// the reports a screen sees, failures and stops.
+#include <dirent.h>
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <set>
+
+#include <gtest/gtest.h>
+
+#include "FileCopy/DoCopyFiles.h"
+#include "TreeUtil.h"
+#include "kit/Dispatch.h"
+#include "kit/Format.h"
+#include "kit/RunLoop.h"
+
+using namespace copytest;
+using Nodes = DoCopyFiles::Nodes;
+
+namespace {
+
+struct Recorder : DoCopyFilesDelegate {
+    std::vector<std::string> events;
+    bool offMain = false;
+    std::function<void(const std::string&)> onPath;
+    std::function<void()> onError;
+
+    void note(const std::string& e) {
+        if (!kit::dispatch::isMainThread()) offMain = true;
+        events.push_back(e);
+    }
+    void topCopyProgress(float p) override { note(kit::format("progress %0.1f", double(p))); }
+    void topCopyFilePath(const std::string& path) override {
+        note("path " + path.substr(path.rfind('/') + 1));
+        if (onPath) onPath(path);
+    }
+    void copyFileError() override {
+        note("error");
+        if (onError) onError();
+    }
+    void topCopyFinished(int failed) override { note(kit::format("finished %d", failed)); }
+    bool ended() const {
+        return !events.empty() && events.back().rfind("finished", 0) == 0;
+    }
+};
+
+std::vector<std::string> listNames(const std::string& dir) {
+    std::vector<std::string> names;
+    if (DIR* d = ::opendir(dir.c_str())) {
+        while (dirent* e = ::readdir(d)) {
+            std::string n = e->d_name;
+            if (n != "." && n != "..") names.push_back(n);
+        }
+        ::closedir(d);
+    }
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+std::string join(const std::string& a, const std::string& b) { return a.empty() ? b : b.empty() ? a : a + "/" + b; }
+
+// Nodes for everything below root, with the states the file list gives them:
+// On for what is checked whole (and all below it), Mixed for a folder with
+// something checked inside, Off otherwise.
+FileNode::Ptr buildNode(const std::string& root, const std::string& rel, const FileNode::Ptr& father,
+                        const std::set<std::string>& checked, bool underChecked) {
+    const std::string path = root + "/" + rel;
+    struct stat st;
+    ::lstat(path.c_str(), &st);
+    auto node = FileNode::initWithPath(path, rel.substr(rel.rfind('/') + 1), S_ISDIR(st.st_mode), father);
+    const bool on = underChecked || checked.count(rel);
+    bool anyBelow = false;
+    if (S_ISDIR(st.st_mode)) {
+        for (const auto& n : listNames(path)) {
+            auto child = buildNode(root, join(rel, n), node, checked, on);
+            anyBelow = anyBelow || child->state() != FileNodeSelectStateOff;
+            node->children().push_back(child);
+        }
+    }
+    node->setState(on ? FileNodeSelectStateOn : anyBelow ? FileNodeSelectStateMixed : FileNodeSelectStateOff);
+    return node;
+}
+
+Nodes buildSelection(const std::string& root, const std::set<std::string>& checked) {
+    Nodes top;
+    for (const auto& n : listNames(root)) top.push_back(buildNode(root, n, nullptr, checked, false));
+    return top;
+}
+
+// What the destination must hold afterwards, worked out from the rule as a
+// user reads it: a partly checked folder at an even depth (top level is 1) is
+// made anew under its own name; at an odd depth its checked content goes
+// straight into the folder receiving its parent's content; whole items keep
+// their name unless it is taken, then "name N.ext" with N from 1.
+struct Model {
+    Tree tree;
+    std::set<std::string> loose;  // folders written into after they were made: their times move
+
+    std::string freeName(const std::string& into, const std::string& own) const {
+        std::string base = own, ext;
+        std::size_t dot = own.rfind('.');
+        if (dot != std::string::npos && dot > 0) {
+            base = own.substr(0, dot);
+            ext = own.substr(dot + 1);
+        }
+        std::string name = own;
+        for (int i = 1; tree.count(join(into, name)); ++i)
+            name = ext.empty() ? base + " " + std::to_string(i) : base + " " + std::to_string(i) + "." + ext;
+        return name;
+    }
+
+    void place(const FileNode::Ptr& n, int depth, const std::string& into) {
+        if (n->state() == FileNodeSelectStateOn) {
+            const std::string at = join(into, freeName(into, n->name()));
+            for (const auto& [rel, e] : snapshot(n->path())) tree[join(at, rel)] = e;
+            loose.insert(into);
+        } else if (n->state() == FileNodeSelectStateMixed) {
+            std::string target = into;
+            if (depth % 2 == 0) {
+                target = join(into, n->name());
+                if (!tree.count(target)) tree[target] = Entry{S_IFDIR};
+                loose.insert(into);
+                loose.insert(target);
+            }
+            for (const auto& c : n->children()) place(c, depth + 1, target);
+        }
+    }
+
+    // Compares with the real destination; folders the run wrote into are
+    // compared by kind only.
+    std::string check(const std::string& dest) const {
+        Tree got = snapshot(dest);
+        Tree want = tree;
+        for (const auto& rel : loose) {
+            auto w = want.find(rel);
+            auto g = got.find(rel);
+            if (w != want.end() && g != got.end() && w->second.type == S_IFDIR && g->second.type == S_IFDIR)
+                w->second = g->second;
+        }
+        return compareTrees(want, got);
+    }
+};
+
+class Engine : public ::testing::Test {
+protected:
+    void SetUp() override { kit::ensureMainThreadApp(); }
+
+    // Starts the run and pumps the main queue until the worker has let go of
+    // the nodes it holds, which it does only when it ends.
+    void runToEnd(DoCopyFiles& engine, const Nodes& nodes, const std::string& dest, double seconds = 60) {
+        std::vector<std::weak_ptr<FileNode>> held(nodes.begin(), nodes.end());
+        engine.doCopyFilesWithArr(nodes, dest);
+        const bool done = kit::runUntil(
+            [&] {
+                for (const auto& w : held)
+                    if (w.use_count() > 1) return false;
+                return true;
+            },
+            seconds);
+        ASSERT_TRUE(done) << "the run did not end";
+        kit::runFor(0.05);  // anything still in flight would show now
+    }
+};
+
+// Source trees under Users/ann and Users/bob in the spirit of a home folder.
+void makeHomes(const TempDir& t) {
+    makeDirs(t / "vol/Users/ann/Documents/Notes");
+    writeFile(t / "vol/Users/ann/Documents/report.txt", "report");
+    writeFile(t / "vol/Users/ann/Documents/other.txt", "other");
+    writeFile(t / "vol/Users/ann/Documents/Notes/n1", "n1");
+    writeFile(t / "vol/Users/ann/.profile", "profile", 0600);
+    makeDirs(t / "vol/Users/bob/src/lib/deep");
+    writeFile(t / "vol/Users/bob/src/Makefile", "all:");
+    writeFile(t / "vol/Users/bob/src/lib/Makefile", "lib:");
+    writeFile(t / "vol/Users/bob/src/lib/deep/Makefile", "deep:");
+    writeFile(t / "vol/Users/bob/a.txt", "bob a");
+    makeDirs(t / "vol/Library");
+    writeFile(t / "vol/Library/a.txt", "lib a");
+}
+
+}  // namespace
+
+TEST_F(Engine, OneCheckedFileDeepDownLandsUnderItsEvenDepthFolder) {
+    TempDir t;
+    makeHomes(t);
+    makeDirs(t / "D");
+    Recorder rec;
+    DoCopyFiles engine;
+    engine.setDelegate(&rec);
+    Nodes sel = buildSelection(t / "vol", {"Users/ann/Documents/report.txt"});
+    runToEnd(engine, sel, t / "D");
+    EXPECT_EQ(listNames(t / "D"), std::vector<std::string>{"ann"});
+    EXPECT_EQ(listNames(t / "D/ann"), std::vector<std::string>{"report.txt"});
+    EXPECT_EQ(readFile(t / "D/ann/report.txt"), "report");
+    EXPECT_FALSE(rec.offMain);
+
+    // The whole of ann instead: D/ann with all of it.
+    TempDir t2;
+    makeDirs(t2 / "D");
+    DoCopyFiles engine2;
+    Nodes whole = buildSelection(t / "vol", {"Users/ann"});
+    runToEnd(engine2, whole, t2 / "D");
+    EXPECT_EQ(compareTrees(snapshot(t / "vol/Users/ann"), snapshot(t2 / "D/ann")), "");
+    EXPECT_EQ(listNames(t2 / "D"), std::vector<std::string>{"ann"});
+}
+
+TEST_F(Engine, ClashingNamesGetNumberedAndExistingFilesStayUntouched) {
+    TempDir t;
+    makeDirs(t / "vol/x/Notes");
+    makeDirs(t / "D");
+    writeFile(t / "vol/x/Notes/inside", "new notes");
+    writeFile(t / "vol/x/a.txt", "new a");
+    writeFile(t / "vol/x/Makefile", "new make");
+    makeDirs(t / "D/Notes");
+    writeFile(t / "D/Notes/old", "old notes");
+    writeFile(t / "D/a.txt", "old a");
+    writeFile(t / "D/a 1.txt", "old a1");
+    writeFile(t / "D/Makefile", "old make");
+    setTimes(t / "D/a.txt", 1234567890, 5);
+    const Tree before = snapshot(t / "D");
+
+    DoCopyFiles engine;
+    runToEnd(engine, buildSelection(t / "vol", {"x/Notes", "x/a.txt", "x/Makefile"}), t / "D");
+    EXPECT_EQ(readFile(t / "D/a 2.txt"), "new a");
+    EXPECT_EQ(readFile(t / "D/Notes 1/inside"), "new notes");
+    EXPECT_EQ(readFile(t / "D/Makefile 1"), "new make");
+    Tree after = snapshot(t / "D");
+    for (const auto& [rel, e] : before)
+        if (!rel.empty() && rel != "Notes") EXPECT_EQ(after[rel], e) << rel << " was touched";
+
+    // The counter starts again for each item: a second a.txt goes on from 1.
+    DoCopyFiles again;
+    runToEnd(again, buildSelection(t / "vol", {"x/a.txt"}), t / "D");
+    EXPECT_EQ(readFile(t / "D/a 3.txt"), "new a");
+    EXPECT_EQ(DoCopyFiles().createFileWithPath(t / "D", "Notes", "Notes"), "Notes 2");
+    EXPECT_EQ(DoCopyFiles().createFileWithPath(t / "D", ".profile", ".profile"), ".profile");
+    writeFile(t / "D/.profile", "");
+    writeFile(t / "D/archive.tar.gz", "");
+    EXPECT_EQ(DoCopyFiles().createFileWithPath(t / "D", ".profile", ".profile"), ".profile 1");
+    EXPECT_EQ(DoCopyFiles().createFileWithPath(t / "D", "archive.tar.gz", "archive.tar.gz"), "archive.tar 1.gz");
+    EXPECT_EQ(DoCopyFiles().createFileWithPath(t / "no such folder", "a.txt", "a.txt"), "a.txt");
+}
+
+TEST_F(Engine, RandomSelectionsMatchTheDepthRule) {
+    const char* dirNames[] = {"Notes", "Docs", "x y", "sub"};
+    const char* fileNames[] = {"a.txt", "a 1.txt", "Makefile", "report.txt", ".hidden", "b.tar.gz", "it's $(x)"};
+    for (unsigned seed = 1; seed <= 24; ++seed) {
+        SCOPED_TRACE("seed " + std::to_string(seed));
+        std::mt19937_64 rng(seed);
+        TempDir t;
+        // A tree five deep with names that keep meeting each other.
+        std::function<void(const std::string&, int)> grow = [&](const std::string& dir, int depth) {
+            makeDirs(dir);
+            for (int i = int(rng() % 4); i > 0; --i) {
+                std::string p = dir + "/" + fileNames[rng() % std::size(fileNames)];
+                if (!exists(p)) {
+                    writeFile(p, randomBytes(rng, rng() % 3 == 0 ? 0 : rng() % 5000), rng() % 2 ? 0644 : 0600);
+                    setTimes(p, 1500000000 + std::int64_t(rng() % 100000000), long(rng() % 1000000000));
+                }
+            }
+            if (depth < 5)
+                for (int i = int(rng() % 3) + (depth < 3 ? 1 : 0); i > 0; --i) {
+                    std::string p = dir + "/" + dirNames[rng() % std::size(dirNames)];
+                    if (!exists(p)) grow(p, depth + 1);
+                }
+            setTimes(dir, 1400000000 + std::int64_t(rng() % 100000000), 0);
+        };
+        grow(t / "vol", 0);
+        std::set<std::string> checked;
+        for (const auto& [rel, e] : snapshot(t / "vol")) {
+            if (rel.empty()) continue;
+            std::uint64_t roll = rng() % 100;
+            if ((e.type == S_IFDIR && roll < 12) || (e.type != S_IFDIR && roll < 35)) checked.insert(rel);
+        }
+        makeDirs(t / "D/Notes");
+        writeFile(t / "D/Notes/old", "old");
+        writeFile(t / "D/a.txt", "old a");
+
+        Nodes sel = buildSelection(t / "vol", checked);
+        Model model;
+        model.tree = snapshot(t / "D");
+        model.loose.insert("");
+        for (const auto& n : sel) model.place(n, 1, "");
+
+        Recorder rec;
+        DoCopyFiles engine;
+        engine.setDelegate(&rec);
+        runToEnd(engine, sel, t / "D");
+        EXPECT_EQ(model.check(t / "D"), "");
+        ASSERT_FALSE(rec.events.empty());
+        EXPECT_EQ(rec.events.back(), "finished 0");
+        EXPECT_EQ(readFile(t / "D/Notes/old"), "old");
+        EXPECT_EQ(readFile(t / "D/a.txt"), "old a");
+    }
+}
+
+TEST_F(Engine, ProgressIsReportedPerTopLevelItem) {
+    TempDir t;
+    makeDirs(t / "vol30");
+    for (int i = 0; i < 30; ++i) writeFile(t / kit::format("vol30/f%02d", i), "x");
+    makeDirs(t / "vol3");
+    writeFile(t / "vol3/a", "a");
+    makeDirs(t / "vol3/b/inner");
+    writeFile(t / "vol3/c", "c");
+    makeDirs(t / "D3");
+    makeDirs(t / "D30");
+    makeDirs(t / "Dskip");
+
+    {
+        Recorder rec;
+        DoCopyFiles engine;
+        engine.setDelegate(&rec);
+        runToEnd(engine, buildSelection(t / "vol3", {"a", "b", "c"}), t / "D3");
+        EXPECT_EQ(rec.events, (std::vector<std::string>{"progress 5.0", "path a", "progress 33.0", "path b",
+                                                        "progress 66.0", "path c", "progress 100.0", "finished 0"}));
+        EXPECT_FALSE(rec.offMain);
+    }
+    {
+        // An unchecked item is passed over but still counts.
+        Recorder rec;
+        DoCopyFiles engine;
+        engine.setDelegate(&rec);
+        runToEnd(engine, buildSelection(t / "vol3", {"a", "c"}), t / "Dskip");
+        EXPECT_EQ(rec.events, (std::vector<std::string>{"progress 5.0", "path a", "progress 33.0", "progress 66.0",
+                                                        "path c", "progress 100.0", "finished 0"}));
+        EXPECT_EQ(listNames(t / "Dskip"), (std::vector<std::string>{"a", "c"}));
+    }
+    {
+        Recorder rec;
+        DoCopyFiles engine;
+        engine.setDelegate(&rec);
+        std::set<std::string> all;
+        for (int i = 0; i < 30; ++i) all.insert(kit::format("f%02d", i));
+        runToEnd(engine, buildSelection(t / "vol30", all), t / "D30");
+        std::vector<std::string> progress;
+        for (const auto& e : rec.events)
+            if (e.rfind("progress", 0) == 0) progress.push_back(e.substr(9));
+        ASSERT_EQ(progress.size(), 31u);
+        EXPECT_EQ(std::vector<std::string>(progress.begin(), progress.begin() + 6),
+                  (std::vector<std::string>{"5.0", "5.0", "6.0", "10.0", "13.0", "16.0"}));
+        EXPECT_EQ(progress.back(), "100.0");
+        EXPECT_EQ(listNames(t / "D30").size(), 30u);
+    }
+    {
+        // Nothing to copy, nothing reported.
+        Recorder rec;
+        DoCopyFiles engine;
+        engine.setDelegate(&rec);
+        engine.doCopyFilesWithArr({}, t / "D3");
+        kit::runFor(0.2);
+        EXPECT_TRUE(rec.events.empty());
+    }
+}
+
+TEST_F(Engine, FailedItemsAreCountedAndNeverReportedAsSuccess) {
+    TempDir t;
+    makeDirs(t / "vol");
+    writeFile(t / "vol/a", "a");
+    writeFile(t / "vol/b", "b");
+    writeFile(t / "vol/c", "c");
+    makeDirs(t / "D");
+    Nodes sel = buildSelection(t / "vol", {"a", "b", "c"});
+    // b vanishes after it was listed.
+    ::unlink((t / "vol/b").c_str());
+    Recorder rec;
+    DoCopyFiles engine;
+    engine.setDelegate(&rec);
+    runToEnd(engine, sel, t / "D");
+    EXPECT_EQ(rec.events, (std::vector<std::string>{"progress 5.0", "path a", "progress 33.0", "path b",
+                                                    "progress 66.0", "path c", "finished 1"}));
+    EXPECT_EQ(listNames(t / "D"), (std::vector<std::string>{"a", "c"}));
+}
+
+TEST_F(Engine, RemovedDestinationReportsCopyFileError) {
+    TempDir t;
+    makeDirs(t / "vol");
+    for (const char* n : {"a", "b", "c", "d"}) writeFile(t / "vol" + "/" + n, n);
+    {
+        // The screen stops the run when told: nothing follows the error.
+        makeDirs(t / "D");
+        Recorder rec;
+        DoCopyFiles engine;
+        engine.setDelegate(&rec);
+        rec.onPath = [&](const std::string& p) {
+            if (p == t / "vol/b") removeTree(t / "D");
+        };
+        rec.onError = [&] { engine.setIsCancel(true); };
+        runToEnd(engine, buildSelection(t / "vol", {"a", "b", "c", "d"}), t / "D");
+        EXPECT_EQ(rec.events, (std::vector<std::string>{"progress 5.0", "path a", "progress 25.0", "path b", "error"}));
+    }
+    {
+        // Not stopped: every later item reports it, and the end says how many failed.
+        makeDirs(t / "D");
+        Recorder rec;
+        DoCopyFiles engine;
+        engine.setDelegate(&rec);
+        rec.onPath = [&](const std::string& p) {
+            if (p == t / "vol/c") removeTree(t / "D");
+        };
+        runToEnd(engine, buildSelection(t / "vol", {"a", "b", "c", "d"}), t / "D");
+        EXPECT_EQ(rec.events, (std::vector<std::string>{"progress 5.0", "path a", "progress 25.0", "path b",
+                                                        "progress 50.0", "path c", "error", "progress 75.0",
+                                                        "path d", "error", "finished 2"}));
+    }
+}
+
+TEST_F(Engine, StopDuringTheLastItemSendsNoFurtherReport) {
+    TempDir t;
+    makeDirs(t / "vol");
+    for (const char* n : {"a", "b", "c"}) writeFile(t / "vol" + "/" + n, n);
+    makeDirs(t / "D");
+    Recorder rec;
+    DoCopyFiles engine;
+    engine.setDelegate(&rec);
+    rec.onPath = [&](const std::string& p) {
+        if (p == t / "vol/c") engine.setIsCancel(true);
+    };
+    runToEnd(engine, buildSelection(t / "vol", {"a", "b", "c"}), t / "D");
+    EXPECT_EQ(rec.events, (std::vector<std::string>{"progress 5.0", "path a", "progress 33.0", "path b",
+                                                    "progress 66.0", "path c"}));
+    EXPECT_FALSE(exists(t / "D/c"));
+}
+
+namespace {
+
+void writeBig(const std::string& path, int mib) {
+    std::mt19937_64 rng(11);
+    const std::string chunk = randomBytes(rng, 1 << 20);
+    int fd = ::open(path.c_str(), O_WRONLY | O_CREAT, 0644);
+    for (int i = 0; i < mib; ++i) (void)!::write(fd, chunk.data(), chunk.size());
+    ::close(fd);
+}
+
+bool hasData(const std::string& path) {
+    struct stat st;
+    return ::stat(path.c_str(), &st) == 0 && st.st_size > 0;
+}
+
+}  // namespace
+
+TEST_F(Engine, StopInsideALargeFileEndsTheCopyAtOnce) {
+    TempDir t;
+    makeDirs(t / "vol");
+    writeBig(t / "vol/big", 768);
+    writeFile(t / "vol/small", "s");
+    makeDirs(t / "D");
+    Recorder rec;
+    DoCopyFiles engine;
+    engine.setDelegate(&rec);
+    Nodes sel = buildSelection(t / "vol", {"big", "small"});
+    std::weak_ptr<FileNode> held = sel[0];
+    engine.doCopyFilesWithArr(sel, t / "D");
+    ASSERT_TRUE(kit::runUntil([&] { return hasData(t / "D/big"); }, 30)) << "the copy never started";
+    // What the stop button does, on the main thread.
+    engine.setIsCancel(true);
+    rec.events.push_back("stopped");
+    const auto stoppedAt = std::chrono::steady_clock::now();
+    sel.clear();
+    ASSERT_TRUE(kit::runUntil([&] { return held.expired(); }, 10));
+    EXPECT_LT(std::chrono::duration<double>(std::chrono::steady_clock::now() - stoppedAt).count(), 0.5);
+    kit::runFor(0.05);
+    EXPECT_EQ(rec.events.back(), "stopped");
+    EXPECT_FALSE(exists(t / "D/big")) << "a partial file was left";
+    EXPECT_FALSE(exists(t / "D/small"));
+}
+
+TEST_F(Engine, AnEngineReleasedDuringARunStopsItSafely) {
+    TempDir t;
+    makeDirs(t / "vol");
+    writeBig(t / "vol/big", 768);
+    makeDirs(t / "D");
+    Recorder rec;
+    auto engine = std::make_unique<DoCopyFiles>();
+    engine->setDelegate(&rec);
+    Nodes sel = buildSelection(t / "vol", {"big"});
+    std::weak_ptr<FileNode> held = sel[0];
+    engine->doCopyFilesWithArr(sel, t / "D");
+    sel.clear();
+    EXPECT_FALSE(held.expired()) << "the worker must keep its nodes";
+    ASSERT_TRUE(kit::runUntil([&] { return hasData(t / "D/big"); }, 30));
+    const std::size_t seen = rec.events.size();
+    engine.reset();
+    ASSERT_TRUE(kit::runUntil([&] { return held.expired(); }, 10));
+    kit::runFor(0.05);
+    EXPECT_EQ(rec.events.size(), seen);
+    EXPECT_FALSE(exists(t / "D/big"));
+}
