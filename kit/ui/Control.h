@@ -40,6 +40,8 @@ public:
     void setAlignment(TextAlignment a);
 
     void drawRect(const Rect& dirty) override;
+    // Controls lay out and draw top-down, as the platform's do.
+    bool isFlipped() const override { return true; }
 
 protected:
     virtual std::shared_ptr<Cell> makeCell();

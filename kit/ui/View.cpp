@@ -252,6 +252,7 @@ void View::setWindowForTree(Window* w) {
     window_ = w;
     for (auto& s : std::vector<std::shared_ptr<View>>(subviews_)) s->setWindowForTree(w);
     viewDidMoveToWindow();
+    if (self) updateTrackingAreas();
 }
 
 void View::attachAsFrameView(Window* w, ViewWidget* top) {

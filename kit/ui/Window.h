@@ -196,7 +196,7 @@ public:
     virtual bool setLayoutProperty(const std::string& key, const Value& value) { return false; }
 
     // ---- delegate ----
-    WindowDelegate* delegate() const { return delegate_; }
+    virtual WindowDelegate* delegate() const { return delegate_; }
     virtual void setDelegate(WindowDelegate* d) { delegate_ = d; }
 
     // ---- closing, miniaturising, zooming, full screen ----

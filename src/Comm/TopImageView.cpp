@@ -1,0 +1,3 @@
+#include "Comm/TopImageView.h"
+
+TopImageView::TopImageView(const kit::Rect& frame) : kit::ImageView(frame) {}
