@@ -152,13 +152,12 @@ void OVBootable::cloneBlock(std::shared_ptr<VolumeObj> target) {
     OVUSBControl& usb = OVUSBControl::OVShareInstance();
 
     // The runner forgets a stop sent before its run begins, so a stop that came
-    // in by now must keep the disk from being erased at all.
+    // in by now must keep the erase from even being set up.
     if (bUserCancel_.load()) {
         OVUpdateProgress(0, -8, 2);
         endRun();
         return;
     }
-
     OVTask& task = OVTask::OVShareInstance();
     task.OVSetLaunchPath(kit::sysPath("/usr/sbin/diskutil"));
     task.OVSetArguments(std::vector<std::string>{"eraseDisk", fileSystem, usb.OVGetOrvaneVolumeName(), target->volumePath()});
