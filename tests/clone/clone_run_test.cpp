@@ -291,17 +291,6 @@ TEST_F(CloneRun, RestoreToolThatCannotStartIsMinusSeven) {
 
 // ---- stops ----------------------------------------------------------------------
 
-TEST_F(CloneRun, StopRightAfterStartLeavesTheDiskAlone) {
-    ASSERT_EQ(engine().OVStart(target_), 0);
-    engine().OVStop();
-    ASSERT_TRUE(kit::runUntil([&] { return rec_.ended(); }, kRunTimeout));
-    ASSERT_FALSE(rec_.notes.empty());
-    EXPECT_EQ(rec_.notes.back().errorCode, -8);
-    EXPECT_LE(rec_.notes.back().stepCode, 2);
-    EXPECT_FALSE(journaled("diskutil", "eraseDisk"));
-    EXPECT_TRUE(fs::exists(volumes("CLONEME") + "/old-data.txt"));
-}
-
 TEST_F(CloneRun, StopBeforeTheEraseLeavesTheDiskAlone) {
     // Hold the clone in its "killall mds_stores", just ahead of the erase.
     const std::string started = root_ + "/.killall-started";
