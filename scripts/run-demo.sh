@@ -1,5 +1,8 @@
 #!/usr/bin/env bash
-# Builds the program, creates the demo machine and starts the program against it.
+# Installs what is missing, builds, creates the demo machine and starts the
+# program with an argument against it, in a real window. Without a display it
+# runs on a virtual one (Xvfb), saves a screenshot after a few seconds
+# (PELORIN_DEMO_SECONDS, default 8) and says where it went.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 ./scripts/deps.sh
@@ -9,4 +12,27 @@ cmake --build "$build" -j"$(nproc)"
 root="$PWD/$build/demo-root"
 "$build/sim" create demo "$root"
 export PELORIN_SYSROOT="$root"
-exec "$build/Pelorin.app/Contents/MacOS/Pelorin" -demo "$@"
+app="$PWD/$build/Pelorin.app/Contents/MacOS/Pelorin"
+
+if [ -n "${DISPLAY:-}" ] || [ -n "${WAYLAND_DISPLAY:-}" ]; then
+  exec "$app" -demo "$@"
+fi
+
+# No display: the screenshot is taken with ImageMagick's import.
+if ! command -v import >/dev/null 2>&1; then
+  SUDO=""; [ "$(id -u)" -ne 0 ] && SUDO=sudo
+  $SUDO apt-get update -qq
+  DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq imagemagick
+fi
+shot="$PWD/$build/demo-screenshot.png"
+seconds=${PELORIN_DEMO_SECONDS:-8}
+rm -f "$shot"
+xvfb-run -a -s "-screen 0 1600x1000x24" bash -c '
+  app=$1 seconds=$2 shot=$3; shift 3
+  QT_QPA_PLATFORM=xcb "$app" -demo "$@" &
+  pid=$!
+  sleep "$seconds"
+  import -window root "$shot"
+  kill "$pid" 2>/dev/null || true
+  wait "$pid" 2>/dev/null || true' _ "$app" "$seconds" "$shot" "$@"
+echo "No display: ran on a virtual screen; screenshot saved to $shot"

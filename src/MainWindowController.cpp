@@ -1,0 +1,194 @@
+#include "MainWindowController.h"
+
+#include <unistd.h>
+
+#include <cstdio>
+
+#include "Comm/LeftButton.h"
+#include "Comm/BGWView.h"
+#include "Comm/TCImageWindow.h"
+#include "kit/ui/Animation.h"
+#include "kit/ui/Control.h"
+
+// A feature screen is built into its host view once its class exists; until
+// then the host view stays empty.
+#if __has_include("FileCopy/DiskCopyViewController.h")
+#include "FileCopy/DiskCopyViewController.h"
+#define PELORIN_HAS_DISK_COPY_SCREEN 1
+#endif
+#if __has_include("ZipDmg/DmgViewController.h")
+#include "ZipDmg/DmgViewController.h"
+#define PELORIN_HAS_DMG_SCREEN 1
+#endif
+#if __has_include("DiskTool/RepairDiskViewController.h")
+#include "DiskTool/RepairDiskViewController.h"
+#define PELORIN_HAS_DISK_TOOL_SCREEN 1
+#endif
+#if __has_include("Bootable/SelectDrivceViewController.h")
+#include "Bootable/SelectDrivceViewController.h"
+#define PELORIN_HAS_BOOTABLE_SCREEN 1
+#endif
+
+namespace {
+
+void exitNow(int status) {
+    std::fflush(nullptr);
+    _exit(status);
+}
+
+struct TabSpec {
+    const char* icon;
+    const char* label;
+    double y;
+    const char* action;
+};
+const TabSpec kTabs[4] = {
+    {"ic_disk_icon", "Disk Copy", 423, "TopCloneButtonAction:"},
+    {"ic_os_main", "OS Clone", 371, "BootableButtonAction:"},
+    {"ic_dmg", "Disk Image Create", 319, "TopDmgButtonAction:"},
+    {"ic_tool", "Disk Manager", 267, "TopDiskToolButtonAction:"},
+};
+// The highlight sits 14 points below its tab's origin.
+constexpr double kHighlightOffset = 14;
+
+}  // namespace
+
+void (*MainWindowController::exitProcess)(int) = exitNow;
+
+MainWindowController::MainWindowController(const std::string& layoutName) : kit::WindowController(layoutName) {
+    declareOutlet("window", window_);
+    declareOutlet("diskCopyView", diskCopyView_);
+    declareOutlet("dmgView", dmgView_);
+    declareOutlet("diskTool", diskTool_);
+    declareOutlet("bootableView", bootableView_);
+    registerAction("TopCloneButtonAction:", [this](kit::Object* s) { TopCloneButtonAction(s); });
+    registerAction("BootableButtonAction:", [this](kit::Object* s) { BootableButtonAction(s); });
+    registerAction("TopDmgButtonAction:", [this](kit::Object* s) { TopDmgButtonAction(s); });
+    registerAction("TopDiskToolButtonAction:", [this](kit::Object* s) { TopDiskToolButtonAction(s); });
+    registerAction("closeWindow:", [this](kit::Object* s) { closeWindow(s); });
+}
+
+MainWindowController::~MainWindowController() = default;
+
+void MainWindowController::awakeFromNib() {
+    aWindow_ = dynamic_cast<TCImageWindow*>(window_.get());
+    if (!aWindow_) return;
+    aWindow_->setBackgroundColor(kit::Color::clear());
+    titleBarView_ = aWindow_->titleBarView();
+    aWindow_->setTitleBarHeight(25);
+    aWindow_->setTrafficLightButtonsLeftMargin(16);
+    aWindow_->setTopButtonMoveUp(-3);
+}
+
+void MainWindowController::windowDidLoad() {
+    if (titleBarView_) {
+        auto top = std::make_shared<kit::ImageView>(kit::Rect(0, 0, 960, 25));
+        top->setImageNamed("top");
+        top->setImageScaling(kit::ImageScaling::AxesIndependently);
+        titleBarView_->addSubview(top);
+    }
+    canChangeTab_ = true;
+    addWindowTitle();
+    addBaseView();
+    addDmgView();
+    addDiskToolView();
+    addBootableView();
+    if (kit::Window* w = window()) {
+        if (kit::Button* close = w->standardWindowButton(kit::WindowButtonKind::Close)) {
+            close->setTarget(this);
+            close->setAction("closeWindow:");
+        }
+    }
+}
+
+void MainWindowController::addWindowTitle() {
+    kit::Window* w = window();
+    if (!w || !w->contentView()) return;
+    kit::View* content = w->contentView();
+    selectBgImage_ = std::make_shared<kit::ImageView>(kit::Rect(0, kTabs[0].y - kHighlightOffset, 164, 80));
+    selectBgImage_->setImageNamed("tab_on");
+    content->addSubview(selectBgImage_);
+
+    std::shared_ptr<LeftButton>* slots[4] = {&tab_diskclone_, &tab_bootable_, &tab_createImage_, &tab_disktool_};
+    for (int i = 0; i < 4; ++i) {
+        auto tab = std::make_shared<LeftButton>(kit::Rect(0, kTabs[i].y, 164, 52));
+        tab->setBordered(false);
+        tab->setEnabled(true);
+        tab->setImageFromFileNormalName(kTabs[i].icon, kTabs[i].icon);
+        tab->setTextWithName(kTabs[i].label);
+        content->addSubview(tab);
+        tab->setTarget(this);
+        tab->setAction(kTabs[i].action);
+        tab->buttonCell()->setHighlightsBy(kit::NoCellMask);
+        *slots[i] = tab;
+    }
+    tab_diskclone_->setButtonAction(true);
+}
+
+void MainWindowController::addBaseView() {
+#ifdef PELORIN_HAS_DISK_COPY_SCREEN
+    diskCopyVC_ = std::make_shared<DiskCopyViewController>("DiskCopyViewController");
+    diskCopyVC_->setDelegate(this);
+    if (diskCopyView_) diskCopyView_->addSubview(diskCopyVC_->viewPtr());
+#endif
+}
+
+void MainWindowController::addDmgView() {
+#ifdef PELORIN_HAS_DMG_SCREEN
+    dmgVC_ = std::make_shared<DmgViewController>("DmgViewController");
+    dmgVC_->setDelegate(this);
+    if (dmgView_) dmgView_->addSubview(dmgVC_->viewPtr());
+#endif
+}
+
+void MainWindowController::addDiskToolView() {
+#ifdef PELORIN_HAS_DISK_TOOL_SCREEN
+    repairDiskVC_ = std::make_shared<RepairDiskViewController>("RepairDiskViewController");
+    if (diskTool_) diskTool_->addSubview(repairDiskVC_->viewPtr());
+#endif
+}
+
+void MainWindowController::addBootableView() {
+#ifdef PELORIN_HAS_BOOTABLE_SCREEN
+    bootableVC_ = std::make_shared<SelectDrivceViewController>("SelectDrivceViewController");
+    bootableVC_->setDelegate(this);
+    if (bootableView_) bootableView_->addSubview(bootableVC_->viewPtr());
+#endif
+}
+
+void MainWindowController::setTabFrame(kit::Point point) {
+    if (!selectBgImage_) return;
+    kit::Rect target(point, selectBgImage_->frame().size);
+    // Fades in while it glides to the chosen tab; a click during the glide
+    // starts again from wherever the highlight has got to.
+    selectBgImage_->setAlphaValue(0);
+    kit::AnimationContext::runAnimationGroup([&](kit::AnimationContext& ctx) {
+        ctx.setDuration(0.2);
+        selectBgImage_->animator().setFrame(target);
+        selectBgImage_->animator().setAlphaValue(1);
+    });
+}
+
+void MainWindowController::selectTab(LeftButton* tab, double highlightY, kit::View* host) {
+    if (!canChangeTab_) return;
+    setTabFrame(kit::Point{0, highlightY});
+    for (LeftButton* t : {tab_diskclone_.get(), tab_bootable_.get(), tab_createImage_.get(), tab_disktool_.get()})
+        if (t) t->setButtonAction(t == tab);
+    for (kit::View* v : {diskCopyView_.get(), bootableView_.get(), dmgView_.get(), diskTool_.get()})
+        if (v) v->setHidden(v != host);
+}
+
+void MainWindowController::TopCloneButtonAction(kit::Object*) {
+    selectTab(tab_diskclone_.get(), kTabs[0].y - kHighlightOffset, diskCopyView_.get());
+}
+void MainWindowController::BootableButtonAction(kit::Object*) {
+    selectTab(tab_bootable_.get(), kTabs[1].y - kHighlightOffset, bootableView_.get());
+}
+void MainWindowController::TopDmgButtonAction(kit::Object*) {
+    selectTab(tab_createImage_.get(), kTabs[2].y - kHighlightOffset, dmgView_.get());
+}
+void MainWindowController::TopDiskToolButtonAction(kit::Object*) {
+    selectTab(tab_disktool_.get(), kTabs[3].y - kHighlightOffset, diskTool_.get());
+}
+
+void MainWindowController::closeWindow(kit::Object*) { exitProcess(0); }

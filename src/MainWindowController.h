@@ -1,0 +1,77 @@
+#pragma once
+// The main window: the custom title bar, the four feature tabs on the left,
+// one host view per feature screen, and the tab lock by which a running
+// operation keeps the user on its tab.
+#include <memory>
+#include <string>
+
+#include "kit/ui/ImageView.h"
+#include "kit/ui/View.h"
+#include "kit/ui/ViewController.h"
+#include "kit/ui/Window.h"
+
+class TCImageWindow;
+class LeftButton;
+class DiskCopyViewController;
+class DmgViewController;
+class RepairDiskViewController;
+class SelectDrivceViewController;
+
+class MainWindowController : public kit::WindowController {
+public:
+    explicit MainWindowController(const std::string& layoutName = "MainWindowController");
+    ~MainWindowController() override;
+
+    void awakeFromNib() override;
+    void windowDidLoad() override;
+
+    // The tab lock: NO while an operation runs (the feature screens move it).
+    void canChangeTab(bool value) { canChangeTab_ = value; }
+    bool isTabChangeAllowed() const { return canChangeTab_; }
+
+    void TopCloneButtonAction(kit::Object* sender);
+    void BootableButtonAction(kit::Object* sender);
+    void TopDmgButtonAction(kit::Object* sender);
+    void TopDiskToolButtonAction(kit::Object* sender);
+    void closeWindow(kit::Object* sender);
+
+    TCImageWindow* aWindow() const { return aWindow_; }
+    kit::View* titleBarView() const { return titleBarView_; }
+    kit::View* diskCopyView() const { return diskCopyView_.get(); }
+    void setDiskCopyView(std::shared_ptr<kit::View> v) { diskCopyView_ = std::move(v); }
+    kit::View* dmgView() const { return dmgView_.get(); }
+    void setDmgView(std::shared_ptr<kit::View> v) { dmgView_ = std::move(v); }
+    kit::View* diskTool() const { return diskTool_.get(); }
+    void setDiskTool(std::shared_ptr<kit::View> v) { diskTool_ = std::move(v); }
+    kit::View* bootableView() const { return bootableView_.get(); }
+    void setBootableView(std::shared_ptr<kit::View> v) { bootableView_ = std::move(v); }
+    kit::ImageView* selectBgImage() const { return selectBgImage_.get(); }
+    LeftButton* tab_diskclone() const { return tab_diskclone_.get(); }
+    LeftButton* tab_bootable() const { return tab_bootable_.get(); }
+    LeftButton* tab_createImage() const { return tab_createImage_.get(); }
+    LeftButton* tab_disktool() const { return tab_disktool_.get(); }
+
+    // The process's end when the window closes (replaceable by tests).
+    static void (*exitProcess)(int status);
+
+private:
+    void addWindowTitle();
+    void addBaseView();
+    void addDmgView();
+    void addDiskToolView();
+    void addBootableView();
+    void setTabFrame(kit::Point point);
+    void selectTab(LeftButton* tab, double highlightY, kit::View* host);
+
+    TCImageWindow* aWindow_ = nullptr;
+    kit::View* titleBarView_ = nullptr;
+    std::shared_ptr<DiskCopyViewController> diskCopyVC_;
+    std::shared_ptr<DmgViewController> dmgVC_;
+    std::shared_ptr<RepairDiskViewController> repairDiskVC_;
+    std::shared_ptr<SelectDrivceViewController> bootableVC_;
+    std::shared_ptr<kit::Window> window_;
+    std::shared_ptr<kit::View> diskCopyView_, dmgView_, diskTool_, bootableView_;
+    std::shared_ptr<kit::ImageView> selectBgImage_;
+    std::shared_ptr<LeftButton> tab_diskclone_, tab_bootable_, tab_createImage_, tab_disktool_;
+    bool canChangeTab_ = true;
+};

@@ -1,0 +1,103 @@
+#include "ToolWind/TCPreferenceWindowController.h"
+
+#include "Comm/PopWBgView.h"
+#include "Comm/PopWTopBgView.h"
+#include "Comm/TCImageWindow.h"
+#include "kit/app/Launch.h"
+#include "kit/ui/Application.h"
+#include "kit/ui/Graphics.h"
+
+namespace {
+const char* kProductPageURL = "https://www.pelorin.org/";
+}
+
+kit::Rect TCLinkButtonCell::drawTitle(const std::string& title, const kit::TextAttributes& attrs,
+                                      const kit::Rect& frame, kit::View& controlView) {
+    kit::Rect drawn = kit::ButtonCell::drawTitle(title, attrs, frame, controlView);
+    if (underlined_ && !title.empty()) {
+        // The text's own width, centred like the title, one point under the baseline.
+        double width = attrs.font.sizeOfString(title).width;
+        double x = frame.x() + (frame.width() - width) / 2;
+        double baseline = frame.y() + (frame.height() - attrs.font.lineHeight()) / 2 + attrs.font.descender();
+        bool flipped = controlView.isFlipped();
+        double y = flipped ? frame.maxY() - baseline + frame.y() + 1 : baseline - 1;
+        attrs.color.set();
+        kit::BezierPath line;
+        line.moveTo(kit::Point{x, y});
+        line.lineTo(kit::Point{x + width, y});
+        line.setLineWidth(1.0);
+        line.stroke();
+    }
+    return drawn;
+}
+
+TCPreferenceWindowController::TCPreferenceWindowController(const std::string& layoutName)
+    : kit::WindowController(layoutName) {
+    declareOutlet("window", window_);
+    declareOutlet("titleLabel", titleLabel_);
+    declareOutlet("name", name_);
+    declareOutlet("verson", verson_);
+    declareOutlet("Introduction", Introduction_);
+    declareOutlet("copyright", copyright_);
+    declareOutlet("emilLine", emilLine_);
+    declareOutlet("webLine", webLine_);
+    declareOutlet("linkButton", linkButton_);
+    registerAction("closeWindow:", [this](kit::Object* s) { closeWindow(s); });
+    registerAction("linkButtonAction", [this](kit::Object* s) { linkButtonAction(s); });
+}
+
+TCPreferenceWindowController::~TCPreferenceWindowController() = default;
+
+void TCPreferenceWindowController::awakeFromNib() {
+    if (!window_) return;
+    window_->setBackgroundColor(kit::Color::clear());
+    window_->setMovableByWindowBackground(true);
+}
+
+void TCPreferenceWindowController::windowDidLoad() {
+    if (window_) {
+        if (kit::Button* close = window_->standardWindowButton(kit::WindowButtonKind::Close)) {
+            close->setTarget(this);
+            close->setAction("closeWindow:");
+        }
+    }
+    aWindow_ = dynamic_cast<TCImageWindow*>(window_.get());
+    if (aWindow_) {
+        titleBarView_ = aWindow_->titleBarView();
+        aWindow_->setTitleBarHeight(38);
+        aWindow_->setTrafficLightButtonsLeftMargin(15);
+        aWindow_->setTopButtonMoveUp(0);
+    }
+    if (titleBarView_) titleBarView_->addSubview(std::make_shared<PopWTopBgView>(kit::Rect(0, -10, 650, 58)));
+    if (window_) {
+        window_->center();
+        window_->setMovableByWindowBackground(true);
+    }
+    setAboutLink();
+    if (linkButton_) {
+        linkButton_->setTarget(this);
+        linkButton_->setAction("linkButtonAction");
+    }
+}
+
+void TCPreferenceWindowController::setAboutLink() {
+    if (!linkButton_) return;
+    std::string title = linkButton_->title();
+    auto cell = std::make_shared<TCLinkButtonCell>();
+    if (kit::ButtonCell* old = linkButton_->buttonCell()) {
+        cell->setBordered(old->isBordered());
+        cell->setBezelStyle(old->bezelStyle());
+    }
+    linkButton_->setCell(cell);
+    linkButton_->setTitle(title);
+    linkButton_->setFont(kit::Font::fontWithName("Helvetica Light", 14));
+    cell->setTitleColor(kit::Color::rgb255(65, 98, 255, 1));
+    cell->setUnderlined(true);
+}
+
+void TCPreferenceWindowController::linkButtonAction(kit::Object*) { kit::openURL(kProductPageURL); }
+
+void TCPreferenceWindowController::closeWindow(kit::Object*) {
+    if (window_) window_->close();
+    kit::Application::shared().stopModal();
+}
