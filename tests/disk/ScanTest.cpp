@@ -21,7 +21,7 @@ protected:
     void SetUp() override { kit::ensureMainThreadApp(); }
 
     static void waitIdle(GetVolumes& gv) {
-        ASSERT_TRUE(kit::runUntil([&] { return !gv.isScanningVolumes() && !gv.isScanningExVolumes(); }, 120));
+        ASSERT_TRUE(kit::runUntil([&] { return !gv.isScanningVolumes() && !gv.isScanningExVolumes(); }, 300));
     }
     static std::vector<std::string> names(const VolumeList& list) {
         std::vector<std::string> out;
@@ -232,13 +232,13 @@ TEST_F(ScanTest, MountAndUnmountRescanTheSharedList) {
     const auto exBefore = paths(*ex);
 
     kit::runShell("diskutil unmountDisk /dev/disk4 > /dev/null");
-    EXPECT_TRUE(kit::runUntil([&] { return !gv->isScanningVolumes() && list->count() == kFiltersMounted.size() - 1; }, 60));
+    EXPECT_TRUE(kit::runUntil([&] { return !gv->isScanningVolumes() && list->count() == kFiltersMounted.size() - 1; }, 300));
     waitIdle(*gv);
     EXPECT_FALSE(named(*list, "USB"));
     EXPECT_EQ(gv->getVolumes(), list);
 
     kit::runShell("diskutil mountDisk /dev/disk4 > /dev/null");
-    EXPECT_TRUE(kit::runUntil([&] { return !gv->isScanningVolumes() && named(*list, "USB") != nullptr; }, 60));
+    EXPECT_TRUE(kit::runUntil([&] { return !gv->isScanningVolumes() && named(*list, "USB") != nullptr; }, 300));
     waitIdle(*gv);
     EXPECT_EQ(names(*list).size(), kFiltersMounted.size());
     // Mounts don't rescan the external list.
