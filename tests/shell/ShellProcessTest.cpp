@@ -1,0 +1,132 @@
+// The program as a process on a simulated machine: the launcher check, and
+// one running copy per bundle identifier.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "ShellTestUtil.h"
+#include "kit/Plist.h"
+#include "support/SimRoot.h"
+
+using namespace shelltest;
+namespace fs = std::filesystem;
+
+namespace {
+
+const std::string kBundle = PELORIN_BUNDLE_DIR;
+
+// A copy of the bundle inside a launcher application, three levels down:
+// <dir>/Launcher.app/Contents/Library/Pelorin.app. The launcher's executable
+// records its arguments.
+struct NestedBundle {
+    std::string launcher, bundle, marker;
+    explicit NestedBundle(const std::string& dir) {
+        launcher = dir + "/Launcher.app";
+        bundle = launcher + "/Contents/Library/Pelorin.app";
+        marker = dir + "/launcher-ran.txt";
+        fs::create_directories(bundle + "/Contents/MacOS");
+        fs::copy_file(kBundle + "/Contents/Info.plist", bundle + "/Contents/Info.plist");
+        fs::create_symlink(kBundle + "/Contents/MacOS/Pelorin", bundle + "/Contents/MacOS/Pelorin");
+        fs::create_directory_symlink(kBundle + "/Contents/Resources", bundle + "/Contents/Resources");
+        fs::create_directories(launcher + "/Contents/MacOS");
+        kit::Value info = kit::Value::dict();
+        info.set("CFBundleExecutable", "Launcher");
+        info.set("CFBundleIdentifier", "org.pelorin.test.Launcher");
+        kit::writePlistFile(launcher + "/Contents/Info.plist", info);
+        writeFile(launcher + "/Contents/MacOS/Launcher", "#!/bin/sh\necho \"$@\" > '" + marker + "'\n");
+        fs::permissions(launcher + "/Contents/MacOS/Launcher", fs::perms::owner_all);
+    }
+    std::string executable() const { return bundle + "/Contents/MacOS/Pelorin"; }
+};
+
+std::map<std::string, std::string> appEnv(const sim::SimRoot& root, const std::string& bundle) {
+    // No session bus: the display-sleep assertion must not reach the tester's desktop.
+    return {{"PELORIN_SYSROOT", root.root()}, {"PELORIN_BUNDLE", bundle}, {"DBUS_SESSION_BUS_ADDRESS", ""}};
+}
+
+std::string registryInfo(const sim::SimRoot& root) { return root.path("/.pelorin/apps/org.pelorin.Pelorin.plist"); }
+
+// The copy that holds the place has published itself and made its window.
+bool runningCopyReady(const sim::SimRoot& root, Child& app, const std::string& log) {
+    return waitFor([&] {
+        auto info = kit::readPlistFile(registryInfo(root));
+        return info && info->getInt("ProcessIdentifier") == app.pid() &&
+               readFile(log).find("Add (") != std::string::npos;
+    }, 60.0);
+}
+
+}  // namespace
+
+TEST(ShellProcess, LauncherIsTakenRefusedOrSkipped) {
+    sim::SimRoot root("demo");
+    ASSERT_TRUE(root.ok()) << root.error();
+    TempDir dir;
+    NestedBundle nested(dir.path());
+
+    // No argument, launcher there: it is started and this copy ends at once.
+    {
+        Child app(nested.executable(), {}, appEnv(root, nested.bundle), dir / "taken.log");
+        ASSERT_EQ(app.waitExit(30.0), std::optional<int>(0)) << readFile(dir / "taken.log");
+        EXPECT_TRUE(waitFor([&] { return fs::exists(nested.marker); }, 10.0));
+        EXPECT_EQ(readFile(nested.marker), "-launched\n");
+        EXPECT_FALSE(fs::exists(registryInfo(root)));
+        EXPECT_EQ(readFile(dir / "taken.log").find("Add ("), std::string::npos);
+    }
+    fs::remove(nested.marker);
+
+    // With an argument the launcher is never tried.
+    {
+        Child app(nested.executable(), {"-demo"}, appEnv(root, nested.bundle), dir / "skipped.log");
+        EXPECT_TRUE(runningCopyReady(root, app, dir / "skipped.log")) << readFile(dir / "skipped.log");
+        EXPECT_FALSE(app.waitExit(0.5).has_value());
+        EXPECT_FALSE(fs::exists(nested.marker));
+    }
+
+    // The launcher refuses (no executable): the program runs as if started with arguments.
+    fs::remove(nested.launcher + "/Contents/MacOS/Launcher");
+    {
+        Child app(nested.executable(), {}, appEnv(root, nested.bundle), dir / "refused.log");
+        EXPECT_TRUE(runningCopyReady(root, app, dir / "refused.log")) << readFile(dir / "refused.log");
+        EXPECT_FALSE(app.waitExit(0.5).has_value());
+    }
+}
+
+TEST(ShellProcess, ASecondCopyBringsTheFirstForwardAndLeaves) {
+    sim::SimRoot root("demo");
+    ASSERT_TRUE(root.ok()) << root.error();
+    TempDir dir;
+    Child first(kBundle + "/Contents/MacOS/Pelorin", {"-demo"}, appEnv(root, kBundle), dir / "first.log");
+    ASSERT_TRUE(runningCopyReady(root, first, dir / "first.log")) << readFile(dir / "first.log");
+    // The first copy's launch scans have ended once its disk tool calls stop.
+    size_t journalBefore = root.journalFor("diskutil").size();
+    for (int quiet = 0; quiet < 6;) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(250));
+        size_t now = root.journalFor("diskutil").size();
+        quiet = now == journalBefore ? quiet + 1 : 0;
+        journalBefore = now;
+    }
+
+    Child second(kBundle + "/Contents/MacOS/Pelorin", {"-demo"}, appEnv(root, kBundle), dir / "second.log");
+    EXPECT_EQ(second.waitExit(30.0), std::optional<int>(0)) << readFile(dir / "second.log");
+    EXPECT_TRUE(waitFor([&] {
+        return readFile(dir / "first.log").find("brought to the front by another copy") != std::string::npos;
+    }, 10.0));
+    // The second copy scanned nothing and the first keeps running.
+    EXPECT_EQ(root.journalFor("diskutil").size(), journalBefore);
+    EXPECT_EQ(readFile(dir / "second.log").find("Add ("), std::string::npos);
+    EXPECT_FALSE(first.waitExit(0.5).has_value());
+}
+
+TEST(ShellProcess, CopiesStartedTogetherLeaveExactlyOneRunning) {
+    sim::SimRoot root("demo");
+    ASSERT_TRUE(root.ok()) << root.error();
+    TempDir dir;
+    Child a(kBundle + "/Contents/MacOS/Pelorin", {"-demo"}, appEnv(root, kBundle), dir / "a.log");
+    Child b(kBundle + "/Contents/MacOS/Pelorin", {"-demo"}, appEnv(root, kBundle), dir / "b.log");
+    ASSERT_TRUE(waitFor([&] { return a.waitExit(0).has_value() || b.waitExit(0).has_value(); }, 60.0));
+    std::this_thread::sleep_for(std::chrono::seconds(2));
+    auto ea = a.waitExit(0), eb = b.waitExit(0);
+    EXPECT_NE(ea.has_value(), eb.has_value()) << readFile(dir / "a.log") << readFile(dir / "b.log");
+    EXPECT_EQ(ea.value_or(0), 0);
+    EXPECT_EQ(eb.value_or(0), 0);
+}
