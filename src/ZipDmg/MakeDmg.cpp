@@ -282,7 +282,7 @@ void MakeDmg::createFinished(uint64_t job, int status, bool launched, const std:
     if (!made || isCancelCopy_.load()) {
         // A file the tool left after failing or being stopped is incomplete; a
         // file that was there before the job is somebody else's.
-        if (!preexisted) ::unlink(imagePath.c_str());
+        if (launched && !preexisted) ::unlink(imagePath.c_str());
         removeStaging();
         {
             std::lock_guard<std::mutex> lock(mutex_);
