@@ -36,6 +36,7 @@ struct Case {
     std::vector<std::string> chunks;
     std::vector<Ev> expected;
 };
+void PrintTo(const Case& c, std::ostream* os) { *os << c.name; }
 
 const std::string kPrompt = "Erase contents of /Volumes/PelorinSystem (PelorinSystem)? [ny]: ";
 
