@@ -1,6 +1,5 @@
 #include "Bootable/boot/OVBootable.h"
 
-#include <algorithm>
 #include <cstdint>
 
 #include "Disk/GetVolumes.h"
@@ -20,13 +19,6 @@ std::optional<std::string> captureInto(const char* command, const char* fileName
     if (!command) return std::nullopt;
     std::lock_guard<std::mutex> lock(OVCaptureLock(fileName));
     return OVRunCapture(command, fileName, 2048);
-}
-
-// The device identifier of the target disk. A whole disk from the external
-// scan carries it as its path; a record that also has it as diskId says so there.
-std::string deviceIdentifierOf(const VolumeObj& target) {
-    std::string id = target.diskId();
-    return id.empty() ? target.volumePath() : id;
 }
 
 }  // namespace
@@ -206,8 +198,9 @@ void OVBootable::remountTarget(const VolumeObj& target) {
         std::lock_guard<std::mutex> lock(volumesMutex_);
         allVoumesArr_ = std::move(list);
     }
+    // A whole disk's path is its device identifier: remount exactly the disk that was erased.
     const std::string path = target.volumePath();
-    const std::string device = kit::shellQuote(deviceIdentifierOf(target));
+    const std::string device = kit::shellQuote(path);
     kit::logf("0---%@", path);
     eraserDiskCommand(kit::format("diskutil unmountDisk /dev/%s", device).c_str());
     kit::logf("1---%@", path);

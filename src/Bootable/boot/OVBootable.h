@@ -76,7 +76,6 @@ public:
 
     // The mounted-volume list taken by the last remount fallback.
     std::shared_ptr<VolumeList> allVoumesArr() const;
-    const OVRestoreOutputParser& parser() const { return parser_; }
 
 private:
     OVBootable() = default;
