@@ -2,10 +2,11 @@
 // folder (same file system, same cache state), checks both copies are equal and
 // prints the ratio engine / cp and files per second.
 //
-//   copy_bench [work folder] [tree ...]     trees: small, large, mix (default all)
+//   copy_bench [-r rounds] [work folder] [tree ...]   trees: small, large, mix (default all)
 //
 // The work folder defaults to $TMPDIR, else bench-tmp beside the build's bench
-// folder. Each copy runs twice, in alternating order, and the best time counts.
+// folder. Each copy runs `rounds` times (default 2), the two alternating which
+// goes first, and the best time counts.
 #include <dirent.h>
 #include <fcntl.h>
 #include <spawn.h>
@@ -122,7 +123,7 @@ void makeMix(const std::string& root) {
 bool sameFileBytes(const std::string& a, const std::string& b) {
     int fa = open(a.c_str(), O_RDONLY), fb = open(b.c_str(), O_RDONLY);
     bool same = fa >= 0 && fb >= 0;
-    std::vector<char> ba(1 << 20), bb(1 << 20);
+    static std::vector<char> ba(1 << 20), bb(1 << 20);
     while (same) {
         ssize_t na = read(fa, ba.data(), ba.size());
         ssize_t nb = read(fb, bb.data(), bb.size());
@@ -191,9 +192,15 @@ std::string defaultWorkFolder() {
 }  // namespace
 
 int main(int argc, char** argv) {
-    std::string work = argc > 1 ? argv[1] : defaultWorkFolder();
+    int rounds = 2;
+    int arg = 1;
+    if (arg + 1 < argc && std::strcmp(argv[arg], "-r") == 0) {
+        rounds = std::max(1, std::atoi(argv[arg + 1]));
+        arg += 2;
+    }
+    std::string work = arg < argc ? argv[arg++] : defaultWorkFolder();
     std::vector<std::string> wanted;
-    for (int i = 2; i < argc; ++i) wanted.push_back(argv[i]);
+    for (; arg < argc; ++arg) wanted.push_back(argv[arg]);
     mkdirs(work);
 
     const std::vector<TreeSpec> trees = {{"small", makeSmall}, {"large", makeLarge}, {"mix", makeMix}};
@@ -209,25 +216,31 @@ int main(int argc, char** argv) {
         spec.make(src);
         double bestEngine = 1e30, bestCp = 1e30;
         std::uint64_t files = 0;
-        for (int round = 0; round < 4; ++round) {
-            // engine, cp, cp, engine: each runs once first and once second.
-            const bool engineTurn = round == 0 || round == 3;
-            if (engineTurn) {
-                removeTree(byEngine);
-                kit::FileCopyResult r;
-                double s = timed([&] { r = kit::copyItem(src, byEngine); });
-                if (!r.ok()) {
-                    for (const auto& f : r.failures) std::fprintf(stderr, "  %s\n", f.describe().c_str());
-                    die("engine copy failed");
-                }
-                files = r.files;
-                bestEngine = std::min(bestEngine, s);
+        auto runEngine = [&] {
+            removeTree(byEngine);
+            kit::FileCopyResult r;
+            double s = timed([&] { r = kit::copyItem(src, byEngine); });
+            if (!r.ok()) {
+                for (const auto& f : r.failures) std::fprintf(stderr, "  %s\n", f.describe().c_str());
+                die("engine copy failed");
+            }
+            files = r.files;
+            bestEngine = std::min(bestEngine, s);
+        };
+        auto runCp = [&] {
+            removeTree(byCp);
+            double s = timed([&] {
+                if (run({"cp", "-a", "--", src, byCp}) != 0) die("cp -a failed");
+            });
+            bestCp = std::min(bestCp, s);
+        };
+        for (int round = 0; round < rounds; ++round) {
+            if (round % 2 == 0) {
+                runEngine();
+                runCp();
             } else {
-                removeTree(byCp);
-                double s = timed([&] {
-                    if (run({"cp", "-a", "--", src, byCp}) != 0) die("cp -a failed");
-                });
-                bestCp = std::min(bestCp, s);
+                runCp();
+                runEngine();
             }
         }
         std::string why;

@@ -120,7 +120,11 @@ struct Model {
             std::string target = into;
             if (depth % 2 == 0) {
                 target = join(into, n->name());
-                if (!tree.count(target)) tree[target] = Entry{S_IFDIR};
+                if (!tree.count(target)) {
+                    Entry folder;
+                    folder.type = S_IFDIR;
+                    tree[target] = folder;
+                }
                 loose.insert(into);
                 loose.insert(target);
             }
@@ -143,7 +147,7 @@ struct Model {
     }
 };
 
-class Engine : public ::testing::Test {
+class CopyEngine : public ::testing::Test {
 protected:
     void SetUp() override { kit::ensureMainThreadApp(); }
 
@@ -182,7 +186,7 @@ void makeHomes(const TempDir& t) {
 
 }  // namespace
 
-TEST_F(Engine, OneCheckedFileDeepDownLandsUnderItsEvenDepthFolder) {
+TEST_F(CopyEngine, OneCheckedFileDeepDownLandsUnderItsEvenDepthFolder) {
     TempDir t;
     makeHomes(t);
     makeDirs(t / "D");
@@ -206,7 +210,7 @@ TEST_F(Engine, OneCheckedFileDeepDownLandsUnderItsEvenDepthFolder) {
     EXPECT_EQ(listNames(t2 / "D"), std::vector<std::string>{"ann"});
 }
 
-TEST_F(Engine, ClashingNamesGetNumberedAndExistingFilesStayUntouched) {
+TEST_F(CopyEngine, ClashingNamesGetNumberedAndExistingFilesStayUntouched) {
     TempDir t;
     makeDirs(t / "vol/x/Notes");
     makeDirs(t / "D");
@@ -228,7 +232,9 @@ TEST_F(Engine, ClashingNamesGetNumberedAndExistingFilesStayUntouched) {
     EXPECT_EQ(readFile(t / "D/Makefile 1"), "new make");
     Tree after = snapshot(t / "D");
     for (const auto& [rel, e] : before)
-        if (!rel.empty() && rel != "Notes") EXPECT_EQ(after[rel], e) << rel << " was touched";
+        if (!rel.empty() && rel != "Notes") {
+            EXPECT_EQ(after[rel], e) << rel << " was touched";
+        }
 
     // The counter starts again for each item: a second a.txt goes on from 1.
     DoCopyFiles again;
@@ -243,7 +249,7 @@ TEST_F(Engine, ClashingNamesGetNumberedAndExistingFilesStayUntouched) {
     EXPECT_EQ(DoCopyFiles().createFileWithPath(t / "no such folder", "a.txt", "a.txt"), "a.txt");
 }
 
-TEST_F(Engine, RandomSelectionsMatchTheDepthRule) {
+TEST_F(CopyEngine, RandomSelectionsMatchTheDepthRule) {
     const char* dirNames[] = {"Notes", "Docs", "x y", "sub"};
     const char* fileNames[] = {"a.txt", "a 1.txt", "Makefile", "report.txt", ".hidden", "b.tar.gz", "it's $(x)"};
     for (unsigned seed = 1; seed <= 24; ++seed) {
@@ -296,7 +302,7 @@ TEST_F(Engine, RandomSelectionsMatchTheDepthRule) {
     }
 }
 
-TEST_F(Engine, ProgressIsReportedPerTopLevelItem) {
+TEST_F(CopyEngine, ProgressIsReportedPerTopLevelItem) {
     TempDir t;
     makeDirs(t / "vol30");
     for (int i = 0; i < 30; ++i) writeFile(t / kit::format("vol30/f%02d", i), "x");
@@ -354,7 +360,7 @@ TEST_F(Engine, ProgressIsReportedPerTopLevelItem) {
     }
 }
 
-TEST_F(Engine, FailedItemsAreCountedAndNeverReportedAsSuccess) {
+TEST_F(CopyEngine, FailedItemsAreCountedAndNeverReportedAsSuccess) {
     TempDir t;
     makeDirs(t / "vol");
     writeFile(t / "vol/a", "a");
@@ -373,7 +379,7 @@ TEST_F(Engine, FailedItemsAreCountedAndNeverReportedAsSuccess) {
     EXPECT_EQ(listNames(t / "D"), (std::vector<std::string>{"a", "c"}));
 }
 
-TEST_F(Engine, RemovedDestinationReportsCopyFileError) {
+TEST_F(CopyEngine, RemovedDestinationReportsCopyFileError) {
     TempDir t;
     makeDirs(t / "vol");
     for (const char* n : {"a", "b", "c", "d"}) writeFile(t / "vol" + "/" + n, n);
@@ -406,7 +412,7 @@ TEST_F(Engine, RemovedDestinationReportsCopyFileError) {
     }
 }
 
-TEST_F(Engine, StopDuringTheLastItemSendsNoFurtherReport) {
+TEST_F(CopyEngine, StopDuringTheLastItemSendsNoFurtherReport) {
     TempDir t;
     makeDirs(t / "vol");
     for (const char* n : {"a", "b", "c"}) writeFile(t / "vol" + "/" + n, n);
@@ -440,7 +446,7 @@ bool hasData(const std::string& path) {
 
 }  // namespace
 
-TEST_F(Engine, StopInsideALargeFileEndsTheCopyAtOnce) {
+TEST_F(CopyEngine, StopInsideALargeFileEndsTheCopyAtOnce) {
     TempDir t;
     makeDirs(t / "vol");
     writeBig(t / "vol/big", 768);
@@ -466,7 +472,7 @@ TEST_F(Engine, StopInsideALargeFileEndsTheCopyAtOnce) {
     EXPECT_FALSE(exists(t / "D/small"));
 }
 
-TEST_F(Engine, AnEngineReleasedDuringARunStopsItSafely) {
+TEST_F(CopyEngine, AnEngineReleasedDuringARunStopsItSafely) {
     TempDir t;
     makeDirs(t / "vol");
     writeBig(t / "vol/big", 768);

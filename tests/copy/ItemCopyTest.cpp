@@ -26,9 +26,6 @@ const char* const kOddNames[] = {
     "bad\xff\xfe" "bytes", ".hidden", "`tick`",
 };
 
-std::int64_t nowSec() { return std::chrono::duration_cast<std::chrono::seconds>(
-                            std::chrono::system_clock::now().time_since_epoch()).count(); }
-
 // Runs fn in a forked child and returns its exit code (or 128 + signal). Used
 // where the process itself must change: its identity or its file-size limit.
 int inChild(const std::function<int()>& fn) {
