@@ -32,7 +32,8 @@ namespace {
 Bitmap fromWidget(QWidget* w, const QRegion& region) {
     QImage img(w->size(), QImage::Format_ARGB32_Premultiplied);
     img.fill(Qt::transparent);
-    w->render(&img, QPoint(), region, QWidget::DrawChildren);
+    // The region keeps its place in the image (render() puts its corner at the offset).
+    w->render(&img, region.boundingRect().topLeft(), region, QWidget::DrawChildren);
     QImage plain = img.convertToFormat(QImage::Format_ARGB32);
     Bitmap b(plain.width(), plain.height());
     for (int y = 0; y < plain.height(); ++y) {

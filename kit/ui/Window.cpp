@@ -45,6 +45,9 @@ private:
 
 namespace {
 
+// The offscreen platform keeps no stacking order and says so on every call.
+bool platformStacksWindows() { return QGuiApplication::platformName() != QLatin1String("offscreen"); }
+
 // The standard close, minimise and zoom buttons, drawn by the kit: coloured
 // circles in the key window, grey ones elsewhere, with their glyph while the
 // pointer is over the group.
@@ -339,7 +342,7 @@ void Window::orderFront() {
     if (miniaturized_) deminiaturize();
     visible_ = true;
     topWidget_->show();
-    topWidget_->raise();
+    if (platformStacksWindows()) topWidget_->raise();
     for (auto& c : std::vector<std::shared_ptr<Window>>(children_))
         if (c->visible_ || c->isSheet()) c->orderFront();
 }
@@ -348,7 +351,7 @@ void Window::orderBack() {
     if (!topWidget_) return;
     visible_ = true;
     topWidget_->show();
-    topWidget_->lower();
+    if (platformStacksWindows()) topWidget_->lower();
 }
 
 void Window::orderOut() {
@@ -371,7 +374,8 @@ void Window::orderWindow(WindowOrderingMode place, Window* relativeTo) {
     if (place == WindowOrderingMode::Above) orderFront();
     else {
         orderBack();
-        if (relativeTo && relativeTo->topWidget_ && topWidget_) topWidget_->stackUnder(relativeTo->topWidget_);
+        if (relativeTo && relativeTo->topWidget_ && topWidget_ && platformStacksWindows())
+            topWidget_->stackUnder(relativeTo->topWidget_);
     }
 }
 
