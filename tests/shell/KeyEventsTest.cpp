@@ -17,10 +17,6 @@
 #include "kit/ui/View.h"
 #include "kit/ui/Window.h"
 
-// The toolkit keeps objects for the life of the process; they are not leaks
-// of the code under test.
-extern "C" const char* __asan_default_options() { return "detect_leaks=0"; }
-
 namespace {
 
 // Every test of this program runs with the system's application class, as
@@ -28,9 +24,6 @@ namespace {
 class ShellApplicationEnvironment : public ::testing::Environment {
 public:
     void SetUp() override {
-        // An offscreen screen large enough for the main window, when the test
-        // runner did not choose a platform.
-        setenv("QT_QPA_PLATFORM", "offscreen:configfile=" PELORIN_SOURCE_DIR "/tests/support/screens.json", 0);
         kit::ensureUiApp();
         kit::Application::setShared(std::make_unique<MyNSApplication>());
         kit::installAppKeyRouting();
