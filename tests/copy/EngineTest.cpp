@@ -18,6 +18,7 @@
 
 using namespace copytest;
 using Nodes = DoCopyFiles::Nodes;
+using Events = std::vector<std::string>;
 
 namespace {
 
@@ -41,9 +42,6 @@ struct Recorder : DoCopyFilesDelegate {
         if (onError) onError();
     }
     void topCopyFinished(int failed) override { note(kit::format("finished %d", failed)); }
-    bool ended() const {
-        return !events.empty() && events.back().rfind("finished", 0) == 0;
-    }
 };
 
 std::vector<std::string> listNames(const std::string& dir) {
@@ -153,7 +151,7 @@ protected:
 
     // Starts the run and pumps the main queue until the worker has let go of
     // the nodes it holds, which it does only when it ends.
-    void runToEnd(DoCopyFiles& engine, const Nodes& nodes, const std::string& dest, double seconds = 60) {
+    void runToEnd(DoCopyFiles& engine, const Nodes& nodes, const std::string& dest) {
         std::vector<std::weak_ptr<FileNode>> held(nodes.begin(), nodes.end());
         engine.doCopyFilesWithArr(nodes, dest);
         const bool done = kit::runUntil(
@@ -162,88 +160,87 @@ protected:
                     if (w.use_count() > 1) return false;
                 return true;
             },
-            seconds);
+            60);
         ASSERT_TRUE(done) << "the run did not end";
         kit::runFor(0.05);  // anything still in flight would show now
     }
+
+    // One run of a new engine; hook may arm the recorder's reactions.
+    Events record(const Nodes& nodes, const std::string& dest,
+                  const std::function<void(Recorder&, DoCopyFiles&)>& hook = {}) {
+        Recorder rec;
+        DoCopyFiles engine;
+        engine.setDelegate(&rec);
+        if (hook) hook(rec, engine);
+        runToEnd(engine, nodes, dest);
+        EXPECT_FALSE(rec.offMain) << "a report arrived off the main thread";
+        return rec.events;
+    }
 };
 
-// Source trees under Users/ann and Users/bob in the spirit of a home folder.
-void makeHomes(const TempDir& t) {
-    makeDirs(t / "vol/Users/ann/Documents/Notes");
-    writeFile(t / "vol/Users/ann/Documents/report.txt", "report");
-    writeFile(t / "vol/Users/ann/Documents/other.txt", "other");
-    writeFile(t / "vol/Users/ann/Documents/Notes/n1", "n1");
-    writeFile(t / "vol/Users/ann/.profile", "profile", 0600);
-    makeDirs(t / "vol/Users/bob/src/lib/deep");
-    writeFile(t / "vol/Users/bob/src/Makefile", "all:");
-    writeFile(t / "vol/Users/bob/src/lib/Makefile", "lib:");
-    writeFile(t / "vol/Users/bob/src/lib/deep/Makefile", "deep:");
-    writeFile(t / "vol/Users/bob/a.txt", "bob a");
-    makeDirs(t / "vol/Library");
-    writeFile(t / "vol/Library/a.txt", "lib a");
+void writeBig(const std::string& path, int mib) {
+    std::mt19937_64 rng(11);
+    const std::string chunk = randomBytes(rng, 1 << 20);
+    int fd = ::open(path.c_str(), O_WRONLY | O_CREAT, 0644);
+    for (int i = 0; i < mib; ++i) (void)!::write(fd, chunk.data(), chunk.size());
+    ::close(fd);
+}
+
+bool hasData(const std::string& path) {
+    struct stat st;
+    return ::stat(path.c_str(), &st) == 0 && st.st_size > 0;
+}
+
+void makeFiles(const std::string& dir, std::initializer_list<const char*> names) {
+    makeDirs(dir);
+    for (const char* n : names) writeFile(dir + "/" + n, n);
 }
 
 }  // namespace
 
 TEST_F(CopyEngine, OneCheckedFileDeepDownLandsUnderItsEvenDepthFolder) {
     TempDir t;
-    makeHomes(t);
+    makeDirs(t / "vol/Users/ann/Documents/Notes");
+    writeFile(t / "vol/Users/ann/Documents/report.txt", "report");
+    writeFile(t / "vol/Users/ann/Documents/other.txt", "other");
+    writeFile(t / "vol/Users/ann/Documents/Notes/n1", "n1");
+    writeFile(t / "vol/Users/ann/.profile", "profile", 0600);
+    makeFiles(t / "vol/Users/bob", {"a.txt"});
     makeDirs(t / "D");
-    Recorder rec;
-    DoCopyFiles engine;
-    engine.setDelegate(&rec);
-    Nodes sel = buildSelection(t / "vol", {"Users/ann/Documents/report.txt"});
-    runToEnd(engine, sel, t / "D");
+    record(buildSelection(t / "vol", {"Users/ann/Documents/report.txt"}), t / "D");
     EXPECT_EQ(listNames(t / "D"), std::vector<std::string>{"ann"});
     EXPECT_EQ(listNames(t / "D/ann"), std::vector<std::string>{"report.txt"});
     EXPECT_EQ(readFile(t / "D/ann/report.txt"), "report");
-    EXPECT_FALSE(rec.offMain);
 
     // The whole of ann instead: D/ann with all of it.
-    TempDir t2;
-    makeDirs(t2 / "D");
-    DoCopyFiles engine2;
-    Nodes whole = buildSelection(t / "vol", {"Users/ann"});
-    runToEnd(engine2, whole, t2 / "D");
-    EXPECT_EQ(compareTrees(snapshot(t / "vol/Users/ann"), snapshot(t2 / "D/ann")), "");
-    EXPECT_EQ(listNames(t2 / "D"), std::vector<std::string>{"ann"});
+    makeDirs(t / "D2");
+    record(buildSelection(t / "vol", {"Users/ann"}), t / "D2");
+    EXPECT_EQ(listNames(t / "D2"), std::vector<std::string>{"ann"});
+    EXPECT_EQ(compareTrees(snapshot(t / "vol/Users/ann"), snapshot(t / "D2/ann")), "");
 }
 
 TEST_F(CopyEngine, ClashingNamesGetNumberedAndExistingFilesStayUntouched) {
     TempDir t;
-    makeDirs(t / "vol/x/Notes");
-    makeDirs(t / "D");
-    writeFile(t / "vol/x/Notes/inside", "new notes");
-    writeFile(t / "vol/x/a.txt", "new a");
-    writeFile(t / "vol/x/Makefile", "new make");
-    makeDirs(t / "D/Notes");
-    writeFile(t / "D/Notes/old", "old notes");
-    writeFile(t / "D/a.txt", "old a");
-    writeFile(t / "D/a 1.txt", "old a1");
-    writeFile(t / "D/Makefile", "old make");
-    setTimes(t / "D/a.txt", 1234567890, 5);
+    makeFiles(t / "vol/x/Notes", {"inside"});
+    makeFiles(t / "vol/x", {"a.txt", "Makefile"});
+    makeFiles(t / "D/Notes", {"old"});
+    for (const char* n : {"a.txt", "a 1.txt", "Makefile"}) writeFile(t / "D" + "/" + n, "old");
     const Tree before = snapshot(t / "D");
 
-    DoCopyFiles engine;
-    runToEnd(engine, buildSelection(t / "vol", {"x/Notes", "x/a.txt", "x/Makefile"}), t / "D");
-    EXPECT_EQ(readFile(t / "D/a 2.txt"), "new a");
-    EXPECT_EQ(readFile(t / "D/Notes 1/inside"), "new notes");
-    EXPECT_EQ(readFile(t / "D/Makefile 1"), "new make");
+    record(buildSelection(t / "vol", {"x/Notes", "x/a.txt", "x/Makefile"}), t / "D");
+    EXPECT_EQ(readFile(t / "D/a 2.txt"), "a.txt");
+    EXPECT_EQ(readFile(t / "D/Notes 1/inside"), "inside");
+    EXPECT_EQ(readFile(t / "D/Makefile 1"), "Makefile");
     Tree after = snapshot(t / "D");
     for (const auto& [rel, e] : before)
-        if (!rel.empty() && rel != "Notes") {
+        if (!rel.empty()) {
             EXPECT_EQ(after[rel], e) << rel << " was touched";
         }
 
     // The counter starts again for each item: a second a.txt goes on from 1.
-    DoCopyFiles again;
-    runToEnd(again, buildSelection(t / "vol", {"x/a.txt"}), t / "D");
-    EXPECT_EQ(readFile(t / "D/a 3.txt"), "new a");
-    EXPECT_EQ(DoCopyFiles().createFileWithPath(t / "D", "Notes", "Notes"), "Notes 2");
-    EXPECT_EQ(DoCopyFiles().createFileWithPath(t / "D", ".profile", ".profile"), ".profile");
-    writeFile(t / "D/.profile", "");
-    writeFile(t / "D/archive.tar.gz", "");
+    record(buildSelection(t / "vol", {"x/a.txt"}), t / "D");
+    EXPECT_EQ(readFile(t / "D/a 3.txt"), "a.txt");
+    makeFiles(t / "D", {".profile", "archive.tar.gz"});
     EXPECT_EQ(DoCopyFiles().createFileWithPath(t / "D", ".profile", ".profile"), ".profile 1");
     EXPECT_EQ(DoCopyFiles().createFileWithPath(t / "D", "archive.tar.gz", "archive.tar.gz"), "archive.tar 1.gz");
     EXPECT_EQ(DoCopyFiles().createFileWithPath(t / "no such folder", "a.txt", "a.txt"), "a.txt");
@@ -261,28 +258,24 @@ TEST_F(CopyEngine, RandomSelectionsMatchTheDepthRule) {
             makeDirs(dir);
             for (int i = int(rng() % 4); i > 0; --i) {
                 std::string p = dir + "/" + fileNames[rng() % std::size(fileNames)];
-                if (!exists(p)) {
-                    writeFile(p, randomBytes(rng, rng() % 3 == 0 ? 0 : rng() % 5000), rng() % 2 ? 0644 : 0600);
-                    setTimes(p, 1500000000 + std::int64_t(rng() % 100000000), long(rng() % 1000000000));
-                }
+                if (exists(p)) continue;
+                writeFile(p, randomBytes(rng, rng() % 3 == 0 ? 0 : rng() % 5000), rng() % 2 ? 0644 : 0600);
+                setTimes(p, 1500000000 + std::int64_t(rng() % 100000000), long(rng() % 1000000000));
             }
-            if (depth < 5)
-                for (int i = int(rng() % 3) + (depth < 3 ? 1 : 0); i > 0; --i) {
-                    std::string p = dir + "/" + dirNames[rng() % std::size(dirNames)];
-                    if (!exists(p)) grow(p, depth + 1);
-                }
+            for (int i = depth < 5 ? int(rng() % 3) + (depth < 3) : 0; i > 0; --i) {
+                std::string p = dir + "/" + dirNames[rng() % std::size(dirNames)];
+                if (!exists(p)) grow(p, depth + 1);
+            }
             setTimes(dir, 1400000000 + std::int64_t(rng() % 100000000), 0);
         };
         grow(t / "vol", 0);
         std::set<std::string> checked;
         for (const auto& [rel, e] : snapshot(t / "vol")) {
-            if (rel.empty()) continue;
             std::uint64_t roll = rng() % 100;
-            if ((e.type == S_IFDIR && roll < 12) || (e.type != S_IFDIR && roll < 35)) checked.insert(rel);
+            if (!rel.empty() && roll < (e.type == S_IFDIR ? 12u : 35u)) checked.insert(rel);
         }
-        makeDirs(t / "D/Notes");
-        writeFile(t / "D/Notes/old", "old");
-        writeFile(t / "D/a.txt", "old a");
+        makeFiles(t / "D/Notes", {"old"});
+        makeFiles(t / "D", {"a.txt"});
 
         Nodes sel = buildSelection(t / "vol", checked);
         Model model;
@@ -290,161 +283,103 @@ TEST_F(CopyEngine, RandomSelectionsMatchTheDepthRule) {
         model.loose.insert("");
         for (const auto& n : sel) model.place(n, 1, "");
 
-        Recorder rec;
-        DoCopyFiles engine;
-        engine.setDelegate(&rec);
-        runToEnd(engine, sel, t / "D");
+        Events events = record(sel, t / "D");
         EXPECT_EQ(model.check(t / "D"), "");
-        ASSERT_FALSE(rec.events.empty());
-        EXPECT_EQ(rec.events.back(), "finished 0");
-        EXPECT_EQ(readFile(t / "D/Notes/old"), "old");
-        EXPECT_EQ(readFile(t / "D/a.txt"), "old a");
+        EXPECT_EQ(events.back(), "finished 0");
     }
 }
 
 TEST_F(CopyEngine, ProgressIsReportedPerTopLevelItem) {
     TempDir t;
-    makeDirs(t / "vol30");
-    for (int i = 0; i < 30; ++i) writeFile(t / kit::format("vol30/f%02d", i), "x");
-    makeDirs(t / "vol3");
-    writeFile(t / "vol3/a", "a");
+    makeFiles(t / "vol3", {"a", "c"});
     makeDirs(t / "vol3/b/inner");
-    writeFile(t / "vol3/c", "c");
     makeDirs(t / "D3");
-    makeDirs(t / "D30");
-    makeDirs(t / "Dskip");
+    EXPECT_EQ(record(buildSelection(t / "vol3", {"a", "b", "c"}), t / "D3"),
+              (Events{"progress 5.0", "path a", "progress 33.0", "path b", "progress 66.0", "path c",
+                      "progress 100.0", "finished 0"}));
 
-    {
-        Recorder rec;
-        DoCopyFiles engine;
-        engine.setDelegate(&rec);
-        runToEnd(engine, buildSelection(t / "vol3", {"a", "b", "c"}), t / "D3");
-        EXPECT_EQ(rec.events, (std::vector<std::string>{"progress 5.0", "path a", "progress 33.0", "path b",
-                                                        "progress 66.0", "path c", "progress 100.0", "finished 0"}));
-        EXPECT_FALSE(rec.offMain);
+    // An unchecked item is passed over but still counts.
+    makeDirs(t / "Dskip");
+    EXPECT_EQ(record(buildSelection(t / "vol3", {"a", "c"}), t / "Dskip"),
+              (Events{"progress 5.0", "path a", "progress 33.0", "progress 66.0", "path c", "progress 100.0",
+                      "finished 0"}));
+    EXPECT_EQ(listNames(t / "Dskip"), (std::vector<std::string>{"a", "c"}));
+
+    std::set<std::string> all;
+    for (int i = 0; i < 30; ++i) {
+        all.insert(kit::format("f%02d", i));
+        makeFiles(t / "vol30", {kit::format("f%02d", i).c_str()});
     }
-    {
-        // An unchecked item is passed over but still counts.
-        Recorder rec;
-        DoCopyFiles engine;
-        engine.setDelegate(&rec);
-        runToEnd(engine, buildSelection(t / "vol3", {"a", "c"}), t / "Dskip");
-        EXPECT_EQ(rec.events, (std::vector<std::string>{"progress 5.0", "path a", "progress 33.0", "progress 66.0",
-                                                        "path c", "progress 100.0", "finished 0"}));
-        EXPECT_EQ(listNames(t / "Dskip"), (std::vector<std::string>{"a", "c"}));
-    }
-    {
-        Recorder rec;
-        DoCopyFiles engine;
-        engine.setDelegate(&rec);
-        std::set<std::string> all;
-        for (int i = 0; i < 30; ++i) all.insert(kit::format("f%02d", i));
-        runToEnd(engine, buildSelection(t / "vol30", all), t / "D30");
-        std::vector<std::string> progress;
-        for (const auto& e : rec.events)
-            if (e.rfind("progress", 0) == 0) progress.push_back(e.substr(9));
-        ASSERT_EQ(progress.size(), 31u);
-        EXPECT_EQ(std::vector<std::string>(progress.begin(), progress.begin() + 6),
-                  (std::vector<std::string>{"5.0", "5.0", "6.0", "10.0", "13.0", "16.0"}));
-        EXPECT_EQ(progress.back(), "100.0");
-        EXPECT_EQ(listNames(t / "D30").size(), 30u);
-    }
-    {
-        // Nothing to copy, nothing reported.
-        Recorder rec;
-        DoCopyFiles engine;
-        engine.setDelegate(&rec);
-        engine.doCopyFilesWithArr({}, t / "D3");
-        kit::runFor(0.2);
-        EXPECT_TRUE(rec.events.empty());
-    }
+    makeDirs(t / "D30");
+    std::vector<std::string> progress;
+    for (const auto& e : record(buildSelection(t / "vol30", all), t / "D30"))
+        if (e.rfind("progress", 0) == 0) progress.push_back(e.substr(9));
+    ASSERT_EQ(progress.size(), 31u);
+    EXPECT_EQ(std::vector<std::string>(progress.begin(), progress.begin() + 6),
+              (std::vector<std::string>{"5.0", "5.0", "6.0", "10.0", "13.0", "16.0"}));
+    EXPECT_EQ(progress.back(), "100.0");
+    EXPECT_EQ(listNames(t / "D30").size(), 30u);
+
+    // Nothing to copy, nothing reported.
+    Recorder rec;
+    DoCopyFiles engine;
+    engine.setDelegate(&rec);
+    engine.doCopyFilesWithArr({}, t / "D3");
+    kit::runFor(0.2);
+    EXPECT_TRUE(rec.events.empty());
 }
 
 TEST_F(CopyEngine, FailedItemsAreCountedAndNeverReportedAsSuccess) {
     TempDir t;
-    makeDirs(t / "vol");
-    writeFile(t / "vol/a", "a");
-    writeFile(t / "vol/b", "b");
-    writeFile(t / "vol/c", "c");
+    makeFiles(t / "vol", {"a", "b", "c"});
     makeDirs(t / "D");
     Nodes sel = buildSelection(t / "vol", {"a", "b", "c"});
-    // b vanishes after it was listed.
-    ::unlink((t / "vol/b").c_str());
-    Recorder rec;
-    DoCopyFiles engine;
-    engine.setDelegate(&rec);
-    runToEnd(engine, sel, t / "D");
-    EXPECT_EQ(rec.events, (std::vector<std::string>{"progress 5.0", "path a", "progress 33.0", "path b",
-                                                    "progress 66.0", "path c", "finished 1"}));
+    ::unlink((t / "vol/b").c_str());  // gone after it was listed
+    EXPECT_EQ(record(sel, t / "D"), (Events{"progress 5.0", "path a", "progress 33.0", "path b", "progress 66.0",
+                                            "path c", "finished 1"}));
     EXPECT_EQ(listNames(t / "D"), (std::vector<std::string>{"a", "c"}));
 }
 
 TEST_F(CopyEngine, RemovedDestinationReportsCopyFileError) {
     TempDir t;
-    makeDirs(t / "vol");
-    for (const char* n : {"a", "b", "c", "d"}) writeFile(t / "vol" + "/" + n, n);
-    {
-        // The screen stops the run when told: nothing follows the error.
-        makeDirs(t / "D");
-        Recorder rec;
-        DoCopyFiles engine;
-        engine.setDelegate(&rec);
-        rec.onPath = [&](const std::string& p) {
-            if (p == t / "vol/b") removeTree(t / "D");
-        };
-        rec.onError = [&] { engine.setIsCancel(true); };
-        runToEnd(engine, buildSelection(t / "vol", {"a", "b", "c", "d"}), t / "D");
-        EXPECT_EQ(rec.events, (std::vector<std::string>{"progress 5.0", "path a", "progress 25.0", "path b", "error"}));
-    }
-    {
-        // Not stopped: every later item reports it, and the end says how many failed.
-        makeDirs(t / "D");
-        Recorder rec;
-        DoCopyFiles engine;
-        engine.setDelegate(&rec);
-        rec.onPath = [&](const std::string& p) {
-            if (p == t / "vol/c") removeTree(t / "D");
-        };
-        runToEnd(engine, buildSelection(t / "vol", {"a", "b", "c", "d"}), t / "D");
-        EXPECT_EQ(rec.events, (std::vector<std::string>{"progress 5.0", "path a", "progress 25.0", "path b",
-                                                        "progress 50.0", "path c", "error", "progress 75.0",
-                                                        "path d", "error", "finished 2"}));
-    }
+    makeFiles(t / "vol", {"a", "b", "c", "d"});
+    const Nodes sel = buildSelection(t / "vol", {"a", "b", "c", "d"});
+    // The screen stops the run when told: nothing follows the error.
+    makeDirs(t / "D");
+    EXPECT_EQ(record(sel, t / "D",
+                     [&](Recorder& rec, DoCopyFiles& engine) {
+                         rec.onPath = [&](const std::string& p) {
+                             if (p == t / "vol/b") removeTree(t / "D");
+                         };
+                         rec.onError = [&] { engine.setIsCancel(true); };
+                     }),
+              (Events{"progress 5.0", "path a", "progress 25.0", "path b", "error"}));
+
+    // Not stopped: every later item reports it, and the end says how many failed.
+    makeDirs(t / "D");
+    EXPECT_EQ(record(sel, t / "D",
+                     [&](Recorder& rec, DoCopyFiles&) {
+                         rec.onPath = [&](const std::string& p) {
+                             if (p == t / "vol/c") removeTree(t / "D");
+                         };
+                     }),
+              (Events{"progress 5.0", "path a", "progress 25.0", "path b", "progress 50.0", "path c", "error",
+                      "progress 75.0", "path d", "error", "finished 2"}));
 }
 
 TEST_F(CopyEngine, StopDuringTheLastItemSendsNoFurtherReport) {
     TempDir t;
-    makeDirs(t / "vol");
-    for (const char* n : {"a", "b", "c"}) writeFile(t / "vol" + "/" + n, n);
+    makeFiles(t / "vol", {"a", "b", "c"});
     makeDirs(t / "D");
-    Recorder rec;
-    DoCopyFiles engine;
-    engine.setDelegate(&rec);
-    rec.onPath = [&](const std::string& p) {
-        if (p == t / "vol/c") engine.setIsCancel(true);
-    };
-    runToEnd(engine, buildSelection(t / "vol", {"a", "b", "c"}), t / "D");
-    EXPECT_EQ(rec.events, (std::vector<std::string>{"progress 5.0", "path a", "progress 33.0", "path b",
-                                                    "progress 66.0", "path c"}));
+    EXPECT_EQ(record(buildSelection(t / "vol", {"a", "b", "c"}), t / "D",
+                     [&](Recorder& rec, DoCopyFiles& engine) {
+                         rec.onPath = [&](const std::string& p) {
+                             if (p == t / "vol/c") engine.setIsCancel(true);
+                         };
+                     }),
+              (Events{"progress 5.0", "path a", "progress 33.0", "path b", "progress 66.0", "path c"}));
     EXPECT_FALSE(exists(t / "D/c"));
 }
-
-namespace {
-
-void writeBig(const std::string& path, int mib) {
-    std::mt19937_64 rng(11);
-    const std::string chunk = randomBytes(rng, 1 << 20);
-    int fd = ::open(path.c_str(), O_WRONLY | O_CREAT, 0644);
-    for (int i = 0; i < mib; ++i) (void)!::write(fd, chunk.data(), chunk.size());
-    ::close(fd);
-}
-
-bool hasData(const std::string& path) {
-    struct stat st;
-    return ::stat(path.c_str(), &st) == 0 && st.st_size > 0;
-}
-
-}  // namespace
 
 TEST_F(CopyEngine, StopInsideALargeFileEndsTheCopyAtOnce) {
     TempDir t;

@@ -7,10 +7,13 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <stdexcept>
 #include <vector>
+
+namespace fs = std::filesystem;
 
 namespace copytest {
 
@@ -26,33 +29,18 @@ TempDir::TempDir() {
 TempDir::~TempDir() { removeTree(path_); }
 
 void removeTree(const std::string& path) {
-    struct stat st;
-    if (::lstat(path.c_str(), &st) != 0) return;
-    if (S_ISDIR(st.st_mode)) {
-        ::chmod(path.c_str(), 0700);  // read-only folders of a test must still go
-        if (DIR* d = ::opendir(path.c_str())) {
-            std::vector<std::string> names;
-            while (dirent* e = ::readdir(d)) {
-                std::string n = e->d_name;
-                if (n != "." && n != "..") names.push_back(n);
-            }
-            ::closedir(d);
-            for (const auto& n : names) removeTree(path + "/" + n);
-        }
-        ::rmdir(path.c_str());
-    } else {
-        ::unlink(path.c_str());
-    }
+    // Read-only folders of a test must still go, also when not run as root.
+    std::error_code ec;
+    ::chmod(path.c_str(), 0700);
+    for (auto it = fs::recursive_directory_iterator(path, ec); !ec && it != fs::recursive_directory_iterator();
+         it.increment(ec))
+        if (it->is_directory(ec) && !it->is_symlink(ec)) ::chmod(it->path().c_str(), 0700);
+    fs::remove_all(path, ec);
 }
 
 void makeDirs(const std::string& path, mode_t mode) {
-    std::string cur;
-    std::size_t pos = 0;
-    while (pos != std::string::npos) {
-        pos = path.find('/', pos + 1);
-        cur = path.substr(0, pos);
-        if (!cur.empty()) ::mkdir(cur.c_str(), 0755);
-    }
+    std::error_code ec;
+    fs::create_directories(path, ec);
     ::chmod(path.c_str(), mode);
 }
 
