@@ -9,6 +9,7 @@
 #include <map>
 #include <vector>
 
+#include "kit/SysPath.h"
 #include "kit/ui/Application.h"
 #include "kit/ui/View.h"
 #include "kit/ui/Window.h"
@@ -125,7 +126,8 @@ void animateValue(Object& owner, const std::string& key, double from, double to,
     auto* anim = new QVariantAnimation(QCoreApplication::instance());
     anim->setStartValue(0.0);
     anim->setEndValue(1.0);
-    anim->setDuration(int(duration * 1000));
+    // Scaled like every kit wait, so that tests of animated screens run fast.
+    anim->setDuration(std::max(1, int(scaled(duration) * 1000)));
     anim->setEasingCurve(curveFor(timing));
     std::weak_ptr<void> alive = owner.lifetime();
     QObject::connect(anim, &QVariantAnimation::valueChanged, anim, [alive, from, to, apply, anim](const QVariant& v) {

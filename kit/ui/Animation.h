@@ -14,6 +14,7 @@
 // when their view or window goes away; a completion runs once every animation
 // of its group has ended, on the main run loop, and never after its owner
 // (when one is given) is gone. A duration of 0 applies the change at once.
+// Durations are multiplied by the time scale (PELORIN_TIME_SCALE).
 #include <functional>
 #include <memory>
 #include <string>

@@ -15,7 +15,8 @@
 //
 // or { "view": { ... } } (or "views": [...]) for a view controller. Classes
 // are looked up in a registry: the kit's own, and every class whose header
-// registers itself with KIT_REGISTER_VIEW / KIT_REGISTER_WINDOW. Colours are
+// registers itself with KIT_REGISTER_VIEW / KIT_REGISTER_WINDOW (a class is
+// known once a source file of the program includes its header). Colours are
 // [r, g, b] or [r, g, b, alpha] on the 0–255 scale.
 //
 // Binding is strict: an unknown class, property or outlet, an outlet the

@@ -283,8 +283,8 @@ View* View::viewWithTag(long t) {
 void View::setHidden(bool hidden) {
     if (hidden_ == hidden) return;
     hidden_ = hidden;
-    if (widget_ && (superview_ || (window_ && window_->frameView() == this)))
-        if (!(window_ && window_->frameView() == this)) widget_->setVisible(!hidden);
+    // A top view stays as it is: its window shows and hides it.
+    if (widget_ && superview_) widget_->setVisible(!hidden);
     if (hidden && window_) {
         Responder* fr = window_->firstResponder();
         if (auto* frv = dynamic_cast<View*>(fr); frv && frv->isDescendantOf(this)) window_->makeFirstResponder(nullptr);
