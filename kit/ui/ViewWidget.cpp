@@ -195,9 +195,10 @@ void ViewWidget::closeEvent(QCloseEvent* e) {
 }
 
 void ViewWidget::changeEvent(QEvent* e) {
+    // Key status is the kit's own: a click makes its window key (and asks Qt
+    // to activate it). Following Qt's activation back would let two windows
+    // hand the activation to each other for ever.
     QWidget::changeEvent(e);
-    if (e->type() == QEvent::ActivationChange && kitWindow && isActiveWindow() && !kitWindow->isKeyWindow())
-        kitWindow->makeKeyWindow();
 }
 
 }  // namespace kit
