@@ -35,9 +35,11 @@ void ensureUiApp() {
 }
 
 namespace {
+// Never destroyed: windows held by static owners may go away during exit
+// and still tell the application.
 std::unique_ptr<Application>& sharedSlot() {
-    static std::unique_ptr<Application> app;
-    return app;
+    static auto* app = new std::unique_ptr<Application>();
+    return *app;
 }
 }  // namespace
 
