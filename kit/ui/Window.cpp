@@ -268,11 +268,17 @@ Rect Window::convertRectFromScreen(const Rect& r) const { return Rect(convertPoi
 
 void Window::setContentView(std::shared_ptr<View> v) {
     if (!v || v == contentView_) return;
-    if (contentView_) contentView_->removeFromSuperview();
+    std::shared_ptr<View> old = contentView_;
     contentView_ = v;
     v->setFrame(contentRectForFrameRect(Rect(0, 0, frame_.width(), frame_.height())));
     v->setAutoresizingMask(ViewWidthSizable | ViewHeightSizable);
-    frameView_->addSubview(v, WindowOrderingMode::Below, nullptr);
+    // The new content takes the old one's place among the frame view's subviews.
+    if (old && old->superview() == frameView_.get()) {
+        frameView_->addSubview(v, WindowOrderingMode::Above, old.get());
+        old->removeFromSuperview();
+    } else {
+        frameView_->addSubview(v, WindowOrderingMode::Below, nullptr);
+    }
 }
 
 // ---- look ----

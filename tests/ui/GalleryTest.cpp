@@ -44,14 +44,6 @@ using kit::Rect;
 using uitest::UiTest;
 
 enum class State { Normal, Hover, Pressed, Disabled };
-const char* stateName(State s) {
-    switch (s) {
-    case State::Normal: return "normal";
-    case State::Hover: return "hover";
-    case State::Pressed: return "pressed";
-    default: return "disabled";
-    }
-}
 
 std::shared_ptr<kit::TextField> caption(const std::string& text, Rect frame) {
     auto t = kit::TextField::label(text, frame);

@@ -38,8 +38,15 @@ TEST_F(UiTest, DefaultsComeFromTheStandardWindow) {
     ASSERT_NE(w->titleBarContainer(), nullptr);
     EXPECT_NE(dynamic_cast<YLTitlebarView*>(w->titleBarView()), nullptr);
     EXPECT_EQ(w->titleBarView()->superview(), w->titleBarContainer());
-    // The container lies beneath the content and the buttons.
+    // The container lies beneath the content and the buttons, also once the
+    // content view is replaced; the new content ends under the bar.
     EXPECT_EQ(w->themeFrameView()->subviews().front().get(), w->titleBarContainer());
+    w->setTitleBarHeight(38);
+    auto content = std::make_shared<kit::View>(Rect());
+    w->setContentView(content);
+    EXPECT_EQ(w->themeFrameView()->subviews().front().get(), w->titleBarContainer());
+    EXPECT_EQ(w->themeFrameView()->subviews()[1], content);
+    EXPECT_EQ(content->frame(), Rect(0, 0, 400, w->frame().height() - 38));
 }
 
 TEST_F(UiTest, MainWindowSettingsLayTheBarOut) {
