@@ -3,10 +3,14 @@
 // options, and clicks carry their count.
 #include <QApplication>
 #include <QKeyEvent>
+#include <QLineEdit>
 #include <QMouseEvent>
 
 #include "UiTest.h"
+#include "kit/Notification.h"
+#include "kit/ui/ProgressIndicator.h"
 #include "kit/ui/QtBridge.h"
+#include "kit/ui/TextField.h"
 
 namespace {
 
@@ -103,6 +107,61 @@ TEST_F(UiTest, TrackingAreasFollowTheirOptions) {
     leave.window = key.get();
     kit::Application::shared().sendEvent(leave);
     EXPECT_EQ(t.log, "in:1 out:1 in:2 out:2 ");
+}
+
+TEST_F(UiTest, EditableFieldTakesTypingAndKeepsItsValue) {
+    auto w = std::make_shared<kit::Window>(Rect(100, 100, 300, 100), kit::TitledWindowMask);
+    auto field = std::make_shared<kit::TextField>(Rect(10, 10, 200, 22));
+    field->setBezeled(true);
+    field->setEditable(true);
+    field->setStringValue("ab");
+    w->contentView()->addSubview(field);
+    w->makeKeyAndOrderFront();
+    EXPECT_TRUE(w->makeFirstResponder(field.get()));
+    auto* editor = kit::widgetOf(*field)->findChild<QLineEdit*>();
+    ASSERT_NE(editor, nullptr);
+    EXPECT_EQ(editor->text(), "ab");
+    editor->setCursorPosition(2);
+    QKeyEvent c(QEvent::KeyPress, Qt::Key_C, Qt::NoModifier, "c");
+    QApplication::sendEvent(editor, &c);
+    EXPECT_EQ(field->stringValue(), "abc");
+    // A label takes no first-responder status.
+    auto label = kit::TextField::label("x", Rect(0, 0, 10, 10));
+    w->contentView()->addSubview(label);
+    EXPECT_FALSE(w->makeFirstResponder(label.get()));
+}
+
+TEST_F(UiTest, ApplicationActivationIsNotifiedOncePerChange) {
+    int became = 0, resigned = 0;
+    auto& nc = kit::NotificationCenter::defaultCenter();
+    auto t1 = nc.addObserver(kit::ApplicationDidBecomeActiveNotification, nullptr, [&](const kit::Notification&) { ++became; });
+    auto t2 = nc.addObserver(kit::ApplicationDidResignActiveNotification, nullptr, [&](const kit::Notification&) { ++resigned; });
+    kit::Application::shared().setActive(false);
+    kit::Application::shared().setActive(false);
+    kit::Application::shared().setActive(true);
+    nc.removeObserver(t1);
+    nc.removeObserver(t2);
+    EXPECT_EQ(became, 1);
+    EXPECT_EQ(resigned, 1);
+}
+
+TEST_F(UiTest, SpinnerDrawsOnlyWhileTurningUnlessAskedToStay) {
+    auto spin = std::make_shared<kit::ProgressIndicator>(Rect(0, 0, 32, 32));
+    auto inked = [&] {
+        kit::Bitmap b = kit::renderView(*spin);
+        int n = 0;
+        for (int y = 0; y < b.height(); ++y)
+            for (int x = 0; x < b.width(); ++x) n += b.pixel(x, y).alpha > 0.1;
+        return n;
+    };
+    EXPECT_EQ(inked(), 0);
+    spin->startAnimation();
+    EXPECT_TRUE(spin->isAnimating());
+    EXPECT_GT(inked(), 20);
+    spin->stopAnimation();
+    EXPECT_EQ(inked(), 0);
+    spin->setDisplayedWhenStopped(true);
+    EXPECT_GT(inked(), 20);
 }
 
 }  // namespace

@@ -218,4 +218,24 @@ TEST_F(UiTest, CustomWindowButtonsReplaceTheStandardOnes) {
     EXPECT_FALSE(w->isVisible());
 }
 
+TEST_F(UiTest, TitleColourFollowsMainStatusAndActivation) {
+    auto w = makeWindow(38, 15, 0, Rect(100, 100, 400, 200));
+    w->setTitle("Pelorin");
+    w->makeKeyAndOrderFront();
+    auto* bar = dynamic_cast<YLTitlebarView*>(w->titleBarView());
+    ASSERT_NE(bar, nullptr);
+    kit::TextAttributes a;
+    kit::Rect r = bar->getTitleFrame(a, *w);
+    EXPECT_COLOR_NEAR(a.color, kit::Color::white(56.0 / 255.0, 1.0), 1);
+    EXPECT_EQ(r.y(), bar->bounds().height() - r.height() - 2);
+    EXPECT_NEAR(r.midX(), bar->bounds().midX(), 0.01);
+    kit::Application::shared().setActive(false);
+    bar->getTitleFrame(a, *w);
+    EXPECT_COLOR_NEAR(a.color, kit::Color::white(56.0 / 255.0, 0.5), 1);
+    kit::Application::shared().setActive(true);
+    w->titleTextColor = kit::Color::rgb255(255, 0, 0);
+    bar->getTitleFrame(a, *w);
+    EXPECT_COLOR_NEAR(a.color, kit::Color::rgb255(255, 0, 0), 1);
+}
+
 }  // namespace
