@@ -24,9 +24,9 @@ void ensureUiApp();
 // windows are supported above 1038.
 inline constexpr double AppKitVersionNumber = 2022.0;
 
-inline constexpr const char* ApplicationDidBecomeActiveNotification = "NSApplicationDidBecomeActiveNotification";
-inline constexpr const char* ApplicationDidResignActiveNotification = "NSApplicationDidResignActiveNotification";
-inline constexpr const char* ApplicationWillTerminateNotification = "NSApplicationWillTerminateNotification";
+inline constexpr const char* ApplicationDidBecomeActiveNotification = "ApplicationDidBecomeActiveNotification";
+inline constexpr const char* ApplicationDidResignActiveNotification = "ApplicationDidResignActiveNotification";
+inline constexpr const char* ApplicationWillTerminateNotification = "ApplicationWillTerminateNotification";
 
 class ApplicationDelegate {
 public:

@@ -46,7 +46,7 @@ enum AutoresizingMask : unsigned {
 enum class WindowOrderingMode { Below = -1, Out = 0, Above = 1 };
 
 // Posted on the default notification centre with the view as sender.
-inline constexpr const char* ViewFrameDidChangeNotification = "NSViewFrameDidChangeNotification";
+inline constexpr const char* ViewFrameDidChangeNotification = "ViewFrameDidChangeNotification";
 
 // Tracking areas: entered/exited (and moved) events for a rectangle of a view,
 // sent to an owner. Options are the platform's bits.

@@ -53,20 +53,20 @@ enum ModalResponse : long { ModalResponseStop = -1000, ModalResponseAbort = -100
 
 // Notifications, posted on the default notification centre with the window
 // as sender (the application's with a null sender).
-inline constexpr const char* WindowDidResizeNotification = "NSWindowDidResizeNotification";
-inline constexpr const char* WindowDidMoveNotification = "NSWindowDidMoveNotification";
-inline constexpr const char* WindowDidBecomeKeyNotification = "NSWindowDidBecomeKeyNotification";
-inline constexpr const char* WindowDidResignKeyNotification = "NSWindowDidResignKeyNotification";
-inline constexpr const char* WindowDidBecomeMainNotification = "NSWindowDidBecomeMainNotification";
-inline constexpr const char* WindowDidResignMainNotification = "NSWindowDidResignMainNotification";
-inline constexpr const char* WindowWillCloseNotification = "NSWindowWillCloseNotification";
-inline constexpr const char* WindowDidMiniaturizeNotification = "NSWindowDidMiniaturizeNotification";
-inline constexpr const char* WindowDidDeminiaturizeNotification = "NSWindowDidDeminiaturizeNotification";
-inline constexpr const char* WindowWillEnterFullScreenNotification = "NSWindowWillEnterFullScreenNotification";
-inline constexpr const char* WindowDidEnterFullScreenNotification = "NSWindowDidEnterFullScreenNotification";
-inline constexpr const char* WindowWillExitFullScreenNotification = "NSWindowWillExitFullScreenNotification";
-inline constexpr const char* WindowDidExitFullScreenNotification = "NSWindowDidExitFullScreenNotification";
-inline constexpr const char* WindowDidEndSheetNotification = "NSWindowDidEndSheetNotification";
+inline constexpr const char* WindowDidResizeNotification = "WindowDidResizeNotification";
+inline constexpr const char* WindowDidMoveNotification = "WindowDidMoveNotification";
+inline constexpr const char* WindowDidBecomeKeyNotification = "WindowDidBecomeKeyNotification";
+inline constexpr const char* WindowDidResignKeyNotification = "WindowDidResignKeyNotification";
+inline constexpr const char* WindowDidBecomeMainNotification = "WindowDidBecomeMainNotification";
+inline constexpr const char* WindowDidResignMainNotification = "WindowDidResignMainNotification";
+inline constexpr const char* WindowWillCloseNotification = "WindowWillCloseNotification";
+inline constexpr const char* WindowDidMiniaturizeNotification = "WindowDidMiniaturizeNotification";
+inline constexpr const char* WindowDidDeminiaturizeNotification = "WindowDidDeminiaturizeNotification";
+inline constexpr const char* WindowWillEnterFullScreenNotification = "WindowWillEnterFullScreenNotification";
+inline constexpr const char* WindowDidEnterFullScreenNotification = "WindowDidEnterFullScreenNotification";
+inline constexpr const char* WindowWillExitFullScreenNotification = "WindowWillExitFullScreenNotification";
+inline constexpr const char* WindowDidExitFullScreenNotification = "WindowDidExitFullScreenNotification";
+inline constexpr const char* WindowDidEndSheetNotification = "WindowDidEndSheetNotification";
 
 // The window delegate. Every operation is optional: the default bodies are
 // what the window does without a delegate.
