@@ -24,6 +24,7 @@
 #include "sim/Journal.h"
 #include "sim/Machine.h"
 #include "sim/Scenario.h"
+#include "support/SimRoot.h"
 
 namespace fs = std::filesystem;
 
@@ -96,14 +97,11 @@ protected:
     static void SetUpTestSuite() {
         ASSERT_TRUE(kTimeScaled);
         kit::ensureMainThreadApp();
-        char tmpl[] = "/tmp/pelorin-clone-XXXXXX";
-        ASSERT_NE(::mkdtemp(tmpl), nullptr);
-        root_ = tmpl;
         // One root for the whole suite, rebuilt for each test, so the provider's
         // mount watching always looks at the machine in use.
-        std::string error;
-        ASSERT_TRUE(sim::createRoot("clone", root_, PELORIN_SIM_DIR, &error)) << error;
-        ::setenv("PELORIN_SYSROOT", root_.c_str(), 1);
+        sim_ = std::make_unique<sim::SimRoot>("clone");
+        ASSERT_TRUE(sim_->ok()) << sim_->error();
+        root_ = sim_->root();
         // The provider is made on the main thread, as the application does; the
         // engine's remount fallback reaches it from a worker.
         GetVolumes::Instance();
@@ -111,14 +109,12 @@ protected:
     }
     static void TearDownTestSuite() {
         kit::runUntil([] { return !GetVolumes::Instance().isScanningVolumes(); }, 10);
-        ::unsetenv("PELORIN_SYSROOT");
-        std::error_code ec;
-        fs::remove_all(root_, ec);
+        sim_.reset();
     }
 
     void SetUp() override {
         std::string error;
-        ASSERT_TRUE(sim::createRoot("clone", root_, PELORIN_SIM_DIR, &error)) << error;
+        ASSERT_TRUE(sim::createRoot("clone", root_, sim::SimRoot::toolDir(), &error)) << error;
         engine().OVSetDelegate(&rec_);
         target_ = std::make_shared<VolumeObj>();
         target_->setVolumeName("Flashline Ultra Media");
@@ -159,11 +155,13 @@ protected:
 
     std::string volumes(const std::string& name) const { return root_ + "/Volumes/" + name; }
 
+    static std::unique_ptr<sim::SimRoot> sim_;
     static std::string root_;
     Recorder rec_;
     std::shared_ptr<VolumeObj> target_;
 };
 
+std::unique_ptr<sim::SimRoot> CloneRun::sim_;
 std::string CloneRun::root_;
 
 // ---- success ------------------------------------------------------------------

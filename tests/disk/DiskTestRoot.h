@@ -6,9 +6,11 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <optional>
 #include <string>
 
 #include "kit/Plist.h"
+#include "support/EnvGuard.h"
 
 namespace disktest {
 
@@ -27,13 +29,10 @@ public:
         std::filesystem::create_directories(path_ + "/Volumes");
         std::filesystem::create_directories(path_ + "/Users/" + user + "/Desktop");
         setVersion(version, user);
-        const char* old = std::getenv("PELORIN_SYSROOT");
-        if (old) old_ = old, hadOld_ = true;
-        ::setenv("PELORIN_SYSROOT", path_.c_str(), 1);
+        sysroot_.emplace("PELORIN_SYSROOT", path_.c_str());
     }
     ~ScopedRoot() {
-        if (hadOld_) ::setenv("PELORIN_SYSROOT", old_.c_str(), 1);
-        else ::unsetenv("PELORIN_SYSROOT");
+        sysroot_.reset();
         std::error_code ec;
         std::filesystem::remove_all(path_, ec);
     }
@@ -50,8 +49,8 @@ public:
     const std::string& path() const { return path_; }
 
 private:
-    std::string path_, old_;
-    bool hadOld_ = false;
+    std::string path_;
+    std::optional<EnvGuard> sysroot_;
 };
 
 }  // namespace disktest

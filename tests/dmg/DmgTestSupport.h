@@ -19,6 +19,7 @@
 
 #include "Disk/FileNode.h"
 #include "ZipDmg/MakeDmg.h"
+#include "support/EnvGuard.h"
 #include "kit/Dispatch.h"
 #include "kit/RunLoop.h"
 
@@ -115,23 +116,6 @@ inline std::string readFile(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
     return std::string(std::istreambuf_iterator<char>(in), {});
 }
-
-// Sets an environment variable for the life of the guard.
-class EnvGuard {
-public:
-    EnvGuard(const char* name, const std::string& value) : name_(name) {
-        if (const char* old = std::getenv(name)) old_ = old;
-        ::setenv(name, value.c_str(), 1);
-    }
-    ~EnvGuard() {
-        if (old_) ::setenv(name_, old_->c_str(), 1);
-        else ::unsetenv(name_);
-    }
-
-private:
-    const char* name_;
-    std::optional<std::string> old_;
-};
 
 inline FileNode::Ptr node(const std::string& path, int64_t state, const FileNode::Ptr& father = nullptr) {
     auto n = FileNode::initWithPath(path, fs::path(path).filename().string(), fs::is_directory(fs::symlink_status(path)),

@@ -3,7 +3,7 @@
 #include <filesystem>
 #include <fstream>
 
-#include "EnvGuard.h"
+#include "support/EnvGuard.h"
 #include "kit/Bundle.h"
 #include "kit/Defaults.h"
 #include "kit/SysPath.h"

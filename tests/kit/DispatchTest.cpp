@@ -6,7 +6,7 @@
 #include <thread>
 #include <vector>
 
-#include "EnvGuard.h"
+#include "support/EnvGuard.h"
 #include "kit/Dispatch.h"
 #include "kit/RunLoop.h"
 

@@ -9,7 +9,7 @@
 #include <chrono>
 #include <future>
 
-#include "EnvGuard.h"
+#include "support/EnvGuard.h"
 #include "kit/Dispatch.h"
 #include "kit/Net.h"
 #include "kit/RunLoop.h"

@@ -6,7 +6,7 @@
 #include <filesystem>
 #include <fstream>
 
-#include "EnvGuard.h"
+#include "support/EnvGuard.h"
 #include "kit/Shell.h"
 #include "kit/SysPath.h"
 

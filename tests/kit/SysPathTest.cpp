@@ -4,7 +4,7 @@
 #include <cstdlib>
 
 #include "kit/SysPath.h"
-#include "EnvGuard.h"
+#include "support/EnvGuard.h"
 
 TEST(SysPath, RootIsReadOnEveryCall) {
     EnvGuard root("PELORIN_SYSROOT", nullptr);

@@ -3,7 +3,7 @@
 #include <atomic>
 #include <thread>
 
-#include "EnvGuard.h"
+#include "support/EnvGuard.h"
 #include "kit/Dispatch.h"
 #include "kit/RunLoop.h"
 

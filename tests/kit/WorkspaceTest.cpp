@@ -4,7 +4,7 @@
 #include <fstream>
 #include <vector>
 
-#include "EnvGuard.h"
+#include "support/EnvGuard.h"
 #include "kit/RunLoop.h"
 #include "kit/SysPath.h"
 #include "kit/System.h"

@@ -119,7 +119,7 @@ TEST(ApplicationRegistry, ActivationReachesTheHolderAndDeadCopiesAreNotListed) {
 TEST(LaunchApplication, StartsTheBundleExecutableOrAnswersNo) {
     kit::ensureMainThreadApp();
     TempDir dir;
-    ScopedEnv root("PELORIN_SYSROOT", dir / "root");
+    EnvGuard root("PELORIN_SYSROOT", dir / "root");
     EXPECT_FALSE(kit::launchApplication(""));
     EXPECT_FALSE(kit::launchApplication(dir / "Missing.app"));
     std::filesystem::create_directories(dir / "NoExe.app/Contents");
@@ -138,7 +138,7 @@ TEST(LaunchApplication, StartsTheBundleExecutableOrAnswersNo) {
 TEST(LaunchApplication, ARunningCopyIsBroughtForwardInsteadOfStartedAgain) {
     kit::ensureMainThreadApp();
     TempDir dir;
-    ScopedEnv root("PELORIN_SYSROOT", dir / "root");
+    EnvGuard root("PELORIN_SYSROOT", dir / "root");
     std::string record = dir / "launched.txt";
     makeScriptBundle(dir / "Self.app", "org.test.SelfApp", record);
     kit::ApplicationRegistry& registry = kit::ApplicationRegistry::shared();
@@ -165,7 +165,7 @@ TEST(LaunchApplication, ARunningCopyIsBroughtForwardInsteadOfStartedAgain) {
 
 TEST(OpenURL, RecordsUnderTheRootOneLineEach) {
     TempDir dir;
-    ScopedEnv root("PELORIN_SYSROOT", dir.path());
+    EnvGuard root("PELORIN_SYSROOT", dir.path());
     EXPECT_FALSE(kit::openURL(""));
     EXPECT_FALSE(kit::openURL("http://a.example/\nrm -rf /"));
     EXPECT_TRUE(kit::openURL("https://www.pelorin.org/help?a=1&b='2'"));
@@ -178,12 +178,12 @@ TEST(OpenURL, RecordsUnderTheRootOneLineEach) {
 TEST(PowerAssertion, FailsQuietlyWithoutAUsableSessionBus) {
     kit::PowerAssertionID id = 77;
     {
-        ScopedEnv bus("DBUS_SESSION_BUS_ADDRESS", std::nullopt);
+        EnvGuard bus("DBUS_SESSION_BUS_ADDRESS", std::nullopt);
         EXPECT_NE(kit::createPowerAssertion("PreventUserIdleDisplaySleep", 255, "PreventUserIdleDisplaySleep", &id), 0);
     }
     {
         TempDir dir;
-        ScopedEnv bus("DBUS_SESSION_BUS_ADDRESS", "unix:path=" + (dir / "no-bus"));
+        EnvGuard bus("DBUS_SESSION_BUS_ADDRESS", "unix:path=" + (dir / "no-bus"));
         EXPECT_NE(kit::createPowerAssertion("PreventUserIdleDisplaySleep", 255, "PreventUserIdleDisplaySleep", &id), 0);
     }
     EXPECT_EQ(id, 77u);
@@ -224,7 +224,7 @@ GLib.MainLoop().run()
     Child daemon("/usr/bin/env", {"dbus-daemon", "--config-file=" + (dir / "bus.conf"), "--nofork"}, {},
                  dir / "daemon.log");
     ASSERT_TRUE(waitFor([&] { return std::filesystem::exists(bus); }, 10.0));
-    ScopedEnv address("DBUS_SESSION_BUS_ADDRESS", "unix:path=" + bus);
+    EnvGuard address("DBUS_SESSION_BUS_ADDRESS", "unix:path=" + bus);
 
     // No service yet: an error answer, promptly.
     kit::PowerAssertionID id = 0;

@@ -44,7 +44,7 @@ TEST(MainMenu, ItemsOpenTheModalWindowsAndTheLinks) {
     }
 
     TempDir root;
-    ScopedEnv sysroot("PELORIN_SYSROOT", root.path());
+    EnvGuard sysroot("PELORIN_SYSROOT", root.path());
     kit::UserDefaults::standard().setObject("AppleLanguages", kit::Value(kit::Value::Array{"en"}));
     for (const char* action : {"userGuideMenuItemAction:", "helpMenuItemAction:", "createBootableMenuAction:",
                                "dataRecoveryMenuItemAction:", "iosDataRecoveryMenuItemAction:",

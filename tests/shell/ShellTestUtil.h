@@ -1,6 +1,6 @@
 #pragma once
-// Small helpers of the shell tests: a temporary folder that removes itself and
-// an environment variable set for one scope.
+// Small helpers of the shell tests: a temporary folder that removes itself,
+// file reading and writing, and child processes.
 #include <fcntl.h>
 #include <signal.h>
 #include <spawn.h>
@@ -17,6 +17,8 @@
 #include <optional>
 #include <sstream>
 #include <string>
+
+#include "support/EnvGuard.h"
 
 extern char** environ;
 
@@ -38,23 +40,6 @@ public:
 
 private:
     std::string path_;
-};
-
-class ScopedEnv {
-public:
-    ScopedEnv(const char* name, const std::optional<std::string>& value) : name_(name) {
-        if (const char* old = std::getenv(name)) old_ = old;
-        if (value) setenv(name, value->c_str(), 1);
-        else unsetenv(name);
-    }
-    ~ScopedEnv() {
-        if (old_) setenv(name_, old_->c_str(), 1);
-        else unsetenv(name_);
-    }
-
-private:
-    const char* name_;
-    std::optional<std::string> old_;
 };
 
 inline std::string readFile(const std::string& path) {

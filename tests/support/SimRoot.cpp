@@ -12,10 +12,6 @@
 namespace sim {
 
 SimRoot::SimRoot(const std::string& scenario) {
-    if (const char* prev = std::getenv("PELORIN_SYSROOT")) {
-        hadPreviousRoot_ = true;
-        previousRoot_ = prev;
-    }
     const char* tmp = std::getenv("TMPDIR");
     std::string base = tmp && *tmp ? tmp : "/tmp";
     std::string tmpl = base + "/pelorin-sim-XXXXXX";
@@ -27,12 +23,11 @@ SimRoot::SimRoot(const std::string& scenario) {
     root_ = std::filesystem::canonical(tmpl, ec).string();
     if (ec) root_ = tmpl;
     ok_ = createRoot(scenario, root_, toolDir(), &error_);
-    ::setenv("PELORIN_SYSROOT", root_.c_str(), 1);
+    sysroot_ = std::make_unique<EnvGuard>("PELORIN_SYSROOT", root_.c_str());
 }
 
 SimRoot::~SimRoot() {
-    if (hadPreviousRoot_) ::setenv("PELORIN_SYSROOT", previousRoot_.c_str(), 1);
-    else ::unsetenv("PELORIN_SYSROOT");
+    sysroot_.reset();
     if (!root_.empty() && std::getenv("PELORIN_KEEP_SIM") == nullptr) {
         std::error_code ec;
         std::filesystem::remove_all(root_, ec);

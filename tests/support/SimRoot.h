@@ -4,11 +4,13 @@
 // PELORIN_SYSROOT pointing at it while the object lives (the previous value is
 // restored and the root deleted afterwards).
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "sim/Journal.h"
 #include "sim/Machine.h"
+#include "support/EnvGuard.h"
 
 namespace sim {
 
@@ -44,8 +46,7 @@ public:
 
 private:
     std::string root_;
-    std::string previousRoot_;
-    bool hadPreviousRoot_ = false;
+    std::unique_ptr<EnvGuard> sysroot_;
     bool ok_ = false;
     std::string error_;
 };
