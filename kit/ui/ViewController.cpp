@@ -6,6 +6,24 @@
 
 namespace kit {
 
+namespace {
+
+// Set while a layout loads, so that asking for the view or window from inside
+// the load does not start a second one; cleared even when the load throws, so a
+// failed load can be tried again.
+class LoadingFlag {
+public:
+    explicit LoadingFlag(bool& flag) : flag_(flag) { flag_ = true; }
+    ~LoadingFlag() { flag_ = false; }
+    LoadingFlag(const LoadingFlag&) = delete;
+    LoadingFlag& operator=(const LoadingFlag&) = delete;
+
+private:
+    bool& flag_;
+};
+
+}  // namespace
+
 ViewController::ViewController(std::string layoutName) : layoutName_(std::move(layoutName)) { ensureUiApp(); }
 ViewController::~ViewController() {
     if (view_ && view_->viewController() == this) view_->setViewController(nullptr);
@@ -28,14 +46,10 @@ View* ViewController::view() { return viewPtr().get(); }
 
 std::shared_ptr<View> ViewController::viewPtr() {
     if (!view_ && !loading_) {
-        loading_ = true;
-        try {
+        {
+            LoadingFlag flag(loading_);
             loadView();
-        } catch (...) {
-            loading_ = false;
-            throw;
         }
-        loading_ = false;
         viewDidLoad();
     }
     return view_;
@@ -62,14 +76,10 @@ Window* WindowController::window() { return windowPtr().get(); }
 
 std::shared_ptr<Window> WindowController::windowPtr() {
     if (!window_ && !loading_) {
-        loading_ = true;
-        try {
+        {
+            LoadingFlag flag(loading_);
             loadWindow();
-        } catch (...) {
-            loading_ = false;
-            throw;
         }
-        loading_ = false;
         windowDidLoad();
     }
     return window_;
