@@ -7,6 +7,7 @@
 #include "Comm/LeftButton.h"
 #include "Comm/BGWView.h"
 #include "Comm/TCImageWindow.h"
+#include "Comm/WindowChrome.h"
 #include "kit/ui/Animation.h"
 #include "kit/ui/Control.h"
 
@@ -93,12 +94,7 @@ void MainWindowController::windowDidLoad() {
     addDmgView();
     addDiskToolView();
     addBootableView();
-    if (kit::Window* w = window()) {
-        if (kit::Button* close = w->standardWindowButton(kit::WindowButtonKind::Close)) {
-            close->setTarget(this);
-            close->setAction("closeWindow:");
-        }
-    }
+    if (kit::Window* w = window()) routeCloseButton(*w, this);
 }
 
 void MainWindowController::addWindowTitle() {

@@ -4,9 +4,9 @@
 #include <climits>
 
 #include "Comm/PopWBgView.h"
-#include "Comm/PopWTopBgView.h"
 #include "Comm/TCImageWindow.h"
 #include "Comm/TextImageButton.h"
+#include "Comm/WindowChrome.h"
 #include "Comm/getColor.h"
 #include "Disk/OVPublicUtilities.h"
 #include "OVLinkUrl.h"
@@ -93,17 +93,11 @@ void OVCheckUpdateWindowController::awakeFromNib() {
 
 void OVCheckUpdateWindowController::windowDidLoad() {
     aWindow_ = dynamic_cast<TCImageWindow*>(window_.get());
-    if (aWindow_) {
-        titleBarView_ = aWindow_->titleBarView();
-        aWindow_->setTitleBarHeight(38);
-        aWindow_->setTrafficLightButtonsLeftMargin(15);
-        aWindow_->setTopButtonMoveUp(0);
-    }
+    if (aWindow_) titleBarView_ = dressPopUpTitleBar(*aWindow_, 542);
     if (window_) {
         window_->center();
         window_->setMovableByWindowBackground(true);
     }
-    if (titleBarView_) titleBarView_->addSubview(std::make_shared<PopWTopBgView>(kit::Rect(0, -10, 542, 58)));
     if (changeValueScrollView_) {
         auto border = std::make_shared<RedBorderView>(changeValueScrollView_->bounds());
         border->setAutoresizingMask(kit::ViewWidthSizable | kit::ViewHeightSizable);
@@ -116,12 +110,7 @@ void OVCheckUpdateWindowController::windowDidLoad() {
         installButton_->setTextWithName("Install Now");
     }
     if (progressBar_) progressBar_->startAnimation(this);
-    if (window_) {
-        if (kit::Button* close = window_->standardWindowButton(kit::WindowButtonKind::Close)) {
-            close->setTarget(this);
-            close->setAction("closeWindow:");
-        }
-    }
+    if (window_) routeCloseButton(*window_, this);
     // The worker only computes; what it found reaches this controller on the
     // main queue, and not at all once the controller is gone.
     getVersionChange(this, lifetime());

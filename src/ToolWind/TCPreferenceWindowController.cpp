@@ -1,8 +1,8 @@
 #include "ToolWind/TCPreferenceWindowController.h"
 
 #include "Comm/PopWBgView.h"
-#include "Comm/PopWTopBgView.h"
 #include "Comm/TCImageWindow.h"
+#include "Comm/WindowChrome.h"
 #include "kit/app/Launch.h"
 #include "kit/ui/Application.h"
 #include "kit/ui/Graphics.h"
@@ -55,20 +55,9 @@ void TCPreferenceWindowController::awakeFromNib() {
 }
 
 void TCPreferenceWindowController::windowDidLoad() {
-    if (window_) {
-        if (kit::Button* close = window_->standardWindowButton(kit::WindowButtonKind::Close)) {
-            close->setTarget(this);
-            close->setAction("closeWindow:");
-        }
-    }
+    if (window_) routeCloseButton(*window_, this);
     aWindow_ = dynamic_cast<TCImageWindow*>(window_.get());
-    if (aWindow_) {
-        titleBarView_ = aWindow_->titleBarView();
-        aWindow_->setTitleBarHeight(38);
-        aWindow_->setTrafficLightButtonsLeftMargin(15);
-        aWindow_->setTopButtonMoveUp(0);
-    }
-    if (titleBarView_) titleBarView_->addSubview(std::make_shared<PopWTopBgView>(kit::Rect(0, -10, 650, 58)));
+    if (aWindow_) titleBarView_ = dressPopUpTitleBar(*aWindow_, 650);
     if (window_) {
         window_->center();
         window_->setMovableByWindowBackground(true);
