@@ -219,11 +219,17 @@ void fillPhotos(Machine& m, const std::string& mount) {
 
 // --- scenarios ----------------------------------------------------------------
 
-void buildDemo(Machine& m) {
-    m.systemVersion = "13.4.1";
-    m.processorBrand = "Apple M1";
+// Every scenario's machine is used by the same console user and starts from the
+// same system folders; only the system version and the processor differ.
+void startMachine(Machine& m, const std::string& systemVersion, const std::string& processorBrand) {
+    m.systemVersion = systemVersion;
+    m.processorBrand = processorBrand;
     m.consoleUser = "alex";
     systemSkeleton(m);
+}
+
+void buildDemo(Machine& m) {
+    startMachine(m, "13.4.1", "Apple M1");
     appleSiliconInternal(m);
 
     Disk usb = physical("disk4", "Flashline Ultra Media", "USB", 61530439680, true, false);
@@ -255,10 +261,7 @@ void buildDemo(Machine& m) {
 }
 
 void buildFilters(Machine& m) {
-    m.systemVersion = "13.4.1";
-    m.processorBrand = "Apple M1";
-    m.consoleUser = "alex";
-    systemSkeleton(m);
+    startMachine(m, "13.4.1", "Apple M1");
     appleSiliconInternal(m);
     // A volume without a name whose "Size" is 0.
     Volume nameless = apfsVolume("", "", 0);
@@ -364,10 +367,7 @@ void buildFilters(Machine& m) {
 }
 
 void buildLegacy(Machine& m) {
-    m.systemVersion = "10.14.6";
-    m.processorBrand = "Intel(R) Core(TM) i5-7360U CPU @ 2.30GHz";
-    m.consoleUser = "alex";
-    systemSkeleton(m);
+    startMachine(m, "10.14.6", "Intel(R) Core(TM) i5-7360U CPU @ 2.30GHz");
 
     Disk d = physical("disk0", "APPLE SSD SM0256L", "SATA", 251000193024, false, true);
     d.volumes.push_back(efi());
@@ -395,10 +395,7 @@ void buildLegacy(Machine& m) {
 }
 
 void buildClone(Machine& m) {
-    m.systemVersion = "13.4.1";
-    m.processorBrand = "Intel(R) Core(TM) i7-8700B CPU @ 3.20GHz";
-    m.consoleUser = "alex";
-    systemSkeleton(m);
+    startMachine(m, "13.4.1", "Intel(R) Core(TM) i7-8700B CPU @ 3.20GHz");
 
     Disk d = physical("disk0", "APPLE SSD AP0256M", "PCI-Express", 251000193024, false, true);
     d.volumes.push_back(efi());
