@@ -188,8 +188,16 @@ TEST(OVCheckUpdateWindowController, ComparesVersionsAndListsTheNewFeatures) {
     EXPECT_EQ(lines[2]->frame(), kit::Rect(0, 121 - 3 * 20, 414, 20));
 }
 
-TEST(OVCheckUpdateWindowController, EmptyAndLongListsGetTheirHeights) {
+// Waits for the window's own check (which finds no network here) so its result
+// can't land on top of a list the test shows.
+std::shared_ptr<OVCheckUpdateWindowController> openSettledUpdateWindow() {
     auto c = openUpdateWindow();
+    EXPECT_TRUE(kit::runUntil([&] { return !c->noNetworkView()->isHidden(); }, 15.0));
+    return c;
+}
+
+TEST(OVCheckUpdateWindowController, EmptyAndLongListsGetTheirHeights) {
+    auto c = openSettledUpdateWindow();
     kit::Value bare = kit::Value::dict();
     bare.set("Version", "3.0");
     bare.set("VersionCheck", kit::Value(30));
@@ -198,7 +206,7 @@ TEST(OVCheckUpdateWindowController, EmptyAndLongListsGetTheirHeights) {
     EXPECT_EQ(c->showVersionScrollView()->frame(), kit::Rect(0, 0, 414, 121));
     EXPECT_TRUE(featureLines(*c).empty());
 
-    auto d = openUpdateWindow();
+    auto d = openSettledUpdateWindow();
     kit::Value many = kit::Value::dict();
     many.set("Version", "3.0");
     many.set("VersionCheck", "30");
