@@ -210,10 +210,13 @@ void OVBootable::remountTarget(const VolumeObj& target) {
 // ---- restore (main thread) -------------------------------------------------
 
 void OVBootable::beginToBootable(const std::string& targetMountPath) {
-    // Gives the fresh volume time to settle before the restore tool opens it.
-    dispatch::sleepFor(2.0);
-    kit::systemLog("begin boot");
-    OVCreateBootableSystem(kit::sysPath("/"), targetMountPath);
+    // Queued, so the launch always happens on the main thread, after what is already waiting there.
+    dispatch::async(dispatch::mainQueue(), [this, targetMountPath] {
+        // Gives the fresh volume time to settle before the restore tool opens it.
+        dispatch::sleepFor(2.0);
+        kit::systemLog("begin boot");
+        OVCreateBootableSystem(kit::sysPath("/"), targetMountPath);
+    });
 }
 
 int OVBootable::OVCreateBootableSystem(const std::optional<std::string>& source,
