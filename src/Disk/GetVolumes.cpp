@@ -341,10 +341,7 @@ void GetVolumes::OVAddDiskToUSBObj(const std::string& deviceIdentifier) {
         if (vol->volumeName() == deviceIdentifier || vol->volumePath() == deviceIdentifier) return;
 
     auto info = OVGetDiskInfo(deviceIdentifier.c_str());
-    if (!info) {
-        kit::logf("diskutil info %s error", deviceIdentifier);
-        return;
-    }
+    if (!info) return;
 
     const std::string bus = str(*info, "BusProtocol");
     const bool ejectable = info->getBool("Ejectable").value_or(false);
@@ -406,8 +403,19 @@ void GetVolumes::OVAddDiskToUSBObj(const std::string& deviceIdentifier) {
 
 std::optional<kit::Value> GetVolumes::OVGetDiskInfo(const char* deviceIdentifier) {
     if (!deviceIdentifier) return std::nullopt;
-    auto info = OVCaptureValue("diskutil info -plist " + kit::shellQuote(std::string("/dev/") + deviceIdentifier),
-                               kCaptureFile);
+    std::optional<kit::Value> info;
+    {
+        std::lock_guard<std::mutex> lock(OVCaptureLock(kCaptureFile));
+        auto path = OVRunCapture("diskutil info -plist " + kit::shellQuote(std::string("/dev/") + deviceIdentifier),
+                                 kCaptureFile);
+        // Only a capture that could not run is worth a log line; output that
+        // doesn't parse (a disk that went away) is left out quietly.
+        if (!path) {
+            kit::logf("diskutil info %s error", std::string(deviceIdentifier));
+            return std::nullopt;
+        }
+        info = kit::readPlistFile(*path);
+    }
     if (!info || !info->isDict()) return std::nullopt;
     return info;
 }
