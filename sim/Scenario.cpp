@@ -120,7 +120,7 @@ void systemSkeleton(Machine& m) {
     ::chmod(m.hostPath("/tmp").c_str(), 01777);
     makeDir(m.hostPath("/Users/" + m.consoleUser + "/Desktop"));
     kit::Value version = kit::Value::dict();
-    version.set("ProductName", kit::Value("macOS"));
+    version.set("ProductName", kit::Value("System"));
     version.set("ProductVersion", kit::Value(m.systemVersion));
     makeDir(m.hostPath("/System/Library/CoreServices"));
     kit::writePlistFile(m.hostPath("/System/Library/CoreServices/SystemVersion.plist"), version);
@@ -144,15 +144,15 @@ void systemFiles(Machine& m) {
     writeFile(m.hostPath("/Users/Shared/readme.txt"), "Shared files.\n");
 }
 
-// The sealed-system layout of macOS 11 and later inside one container.
+// The sealed-system layout of system version 11 and later inside one container.
 void systemContainer(Machine& m, Disk& c, bool withUpdate) {
-    Volume system = apfsVolume("Macintosh HD", "System", 9813450752);
+    Volume system = apfsVolume("System HD", "System", 9813450752);
     system.snapshotMountPoint = m.root;
     c.volumes.push_back(system);
     c.volumes.push_back(mountedAt(apfsVolume("Preboot", "Preboot", 5293121536), m, "/System/Volumes/Preboot"));
     c.volumes.push_back(apfsVolume("Recovery", "Recovery", 1050705920));
     c.volumes.push_back(mountedAt(apfsVolume("VM", "VM", 1074827264), m, "/System/Volumes/VM"));
-    Volume data = mountedAt(apfsVolume("Macintosh HD - Data", "Data", 18231258112), m, "/System/Volumes/Data");
+    Volume data = mountedAt(apfsVolume("System HD - Data", "Data", 18231258112), m, "/System/Volumes/Data");
     data.osInternal = true;
     c.volumes.push_back(data);
     if (withUpdate) {
@@ -373,7 +373,7 @@ void buildLegacy(Machine& m) {
     d.volumes.push_back(efi());
     d.volumes.push_back(apfsStore("disk1", 250790436864));
     Disk c = container("disk1", d, "disk0s2", 250790436864, 120000000000);
-    Volume system = apfsVolume("Macintosh HD", "", 128000000000);
+    Volume system = apfsVolume("System HD", "", 128000000000);
     system.mountPoint = m.root;
     c.volumes.push_back(system);
     c.volumes.push_back(apfsVolume("Preboot", "Preboot", 45000000));

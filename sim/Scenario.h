@@ -4,10 +4,10 @@
 // "demo"     A plausible Apple-silicon machine on 13.4.1 (console user "alex"):
 //            disk0 internal "Apple Fabric" SSD with its ISC container disk1
 //            (iSCPreboot, xART, Hardware; OS-internal), recovery container disk2
-//            and system container disk3: "Macintosh HD" sealed, its snapshot
+//            and system container disk3: "System HD" sealed, its snapshot
 //            disk3s1s1 mounted at the root; Preboot at /System/Volumes/Preboot
 //            (with Cryptexes), Recovery unmounted, VM at /System/Volumes/VM,
-//            "Macintosh HD - Data" (OS-internal) at /System/Volumes/Data, Update;
+//            "System HD - Data" (OS-internal) at /System/Volumes/Data, Update;
 //            34 GB in use, so a clone fits the USB stick.
 //            disk4 USB stick (EFI + ExFAT "USB"), disk5 USB disk (EFI + Journaled
 //            HFS+ "Photos"), both with files to copy; disk6 external SATA disk with
@@ -35,7 +35,7 @@
 //            "diskutil list" = "noAllDisksAndPartitions" ("noAllDisks" drops both).
 //
 // "legacy"   10.14.6 on Intel: disk0 internal SATA, container disk1 with
-//            "Macintosh HD" mounted at the root itself (no snapshot), Preboot and
+//            "System HD" mounted at the root itself (no snapshot), Preboot and
 //            Recovery unmounted, VM mounted at /private/var/vm; disk2 USB with
 //            Journaled HFS+ "OldUSB" and an Apple_Boot slice.
 //

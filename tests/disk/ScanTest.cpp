@@ -47,7 +47,7 @@ protected:
     }
 };
 
-const std::vector<std::string> kFiltersMounted = {"Macintosh HD - Data", "USB", "NoName", "Archive",
+const std::vector<std::string> kFiltersMounted = {"System HD - Data", "USB", "NoName", "Archive",
                                                   "Thunder", "Scratch", "ImageVol"};
 const std::vector<std::string> kFiltersExternal = {"disk4", "disk5", "disk6", "disk7", "disk10", "disk11", "disk13"};
 // disk8 (a container: virtual), disk9 (internal PCI-Express), disk12 (RAID set),
@@ -77,7 +77,7 @@ TEST_F(ScanTest, MountedVolumeFilterOnEveryCase) {
     EXPECT_EQ(names(*list), kFiltersMounted);
     EXPECT_EQ(gv->getVolumes(), list);
 
-    auto data = named(*list, "Macintosh HD - Data");
+    auto data = named(*list, "System HD - Data");
     ASSERT_TRUE(data);
     EXPECT_EQ(data->volumePath(), root.path("/System/Volumes/Data"));
 
@@ -110,7 +110,7 @@ TEST_F(ScanTest, LegacyRootVolumeAndVmAreLeftOut) {
     auto gv = GetVolumes::create();
     auto list = gv->getVolumes();
     waitIdle(*gv);
-    // "Macintosh HD" is mounted at the root itself, VM at /private/var/vm, and
+    // "System HD" is mounted at the root itself, VM at /private/var/vm, and
     // Preboot and Recovery are not mounted.
     EXPECT_EQ(names(*list), std::vector<std::string>{"OldUSB"});
 }

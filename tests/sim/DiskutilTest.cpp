@@ -74,8 +74,8 @@ TEST_F(Diskutil, ListGivesEveryDiskWithTheShapeOfItsKind) {
     const kit::Value* data = nullptr;
     const kit::Value* nameless = nullptr;
     for (const auto& v : vols) {
-        if (v.getString("VolumeName") == "Macintosh HD") system = &v;
-        if (v.getString("VolumeName") == "Macintosh HD - Data") data = &v;
+        if (v.getString("VolumeName") == "System HD") system = &v;
+        if (v.getString("VolumeName") == "System HD - Data") data = &v;
         if (!v.getString("VolumeName")) nameless = &v;
     }
     ASSERT_TRUE(system && data && nameless);
