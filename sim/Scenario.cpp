@@ -469,8 +469,11 @@ void installTools(Machine& m, const std::string& toolDir) {
         {"hdiutil", "/usr/bin/hdiutil"},
         {"killall", "/usr/bin/killall"},
     };
+    // The links must not depend on the folder the root is later used from.
+    std::error_code ec;
+    const std::string dir = std::filesystem::absolute(toolDir, ec).string();
     for (const auto& [tool, where] : tools) {
-        const std::string exe = toolDir + "/sim-" + tool;
+        const std::string exe = dir + "/sim-" + tool;
         if (::access(exe.c_str(), X_OK) == 0) link(exe, m.hostPath(where));
     }
     // The host's own tools, which act on files only.
