@@ -189,7 +189,27 @@ void GetVolumes::getDiskAndVolumes() {
     }
     list->removeAllObjects();
     auto self = shared_from_this();
-    kit::dispatch::async(kit::dispatch::globalQueue(), [self] { self->scanVolumes(); });
+    kit::dispatch::async(kit::dispatch::globalQueue(), [self] {
+        bool ok;
+        {
+            // The flag is down before the end is announced, so an observer
+            // may ask for a rescan at once.
+            ClearOnExit done{self->getVoumesBusy_};
+            ok = self->scanVolumes();
+        }
+        self->postScanEnd("Volumes", !ok);
+    });
+}
+
+void GetVolumes::postScanEnd(const char* listName, bool failed) {
+    auto self = shared_from_this();
+    const std::string name = listName;
+    kit::dispatch::async(kit::dispatch::mainQueue(), [self, name, failed] {
+        kit::Value info = kit::Value::dict();
+        info.set(GetVolumesScanListKey, name);
+        info.set(GetVolumesScanFailedKey, failed);
+        kit::NotificationCenter::defaultCenter().post(GetVolumesScanDidEndNotification, self.get(), info);
+    });
 }
 
 void GetVolumes::changVoluemValue(const std::shared_ptr<VolumeObj>& volume) {
@@ -207,8 +227,7 @@ void GetVolumes::changVoluemValue(const std::shared_ptr<VolumeObj>& volume) {
     }
 }
 
-void GetVolumes::scanVolumes() {
-    ClearOnExit done{getVoumesBusy_};
+bool GetVolumes::scanVolumes() {
     std::shared_ptr<VolumeList> list;
     {
         std::lock_guard<std::mutex> lock(listsMutex_);
@@ -218,11 +237,11 @@ void GetVolumes::scanVolumes() {
     const std::vector<std::string> raidSets = GetRaidDisks();
 
     auto diskList = DoCommand("diskutil list -plist");
-    if (!diskList) return;
+    if (!diskList) return false;
     kit::Value::Array disks;
     if (const auto* all = diskList->getArray("AllDisksAndPartitions")) disks = *all;
     else if (const auto* flat = diskList->getArray("AllDisks")) disks = disksFromFlatList(*flat);
-    else return;
+    else return false;
 
     static const char* const kSkippedContent[] = {"EFI", "Apple_Boot", "Apple_RAID", "Apple_APFS_ISC",
                                                    "Apple_APFS_Recovery"};
@@ -290,6 +309,7 @@ void GetVolumes::scanVolumes() {
             list->addObject(mountedRecord(*info));
         }
     }
+    return true;
 }
 
 // ---- the external disks ----
@@ -305,29 +325,31 @@ void GetVolumes::OVGetUSBThreadImp() {
     exScans_.fetch_add(1);
     auto self = shared_from_this();
     kit::dispatch::async(kit::dispatch::globalQueue(), [self] {
-        self->scanExVolumes();
+        const bool ok = self->scanExVolumes();
         self->exScans_.fetch_sub(1);
+        self->postScanEnd("ExVolumes", !ok);
     });
 }
 
-void GetVolumes::scanExVolumes() {
+bool GetVolumes::scanExVolumes() {
     std::optional<kit::Value> diskList;
     {
         std::lock_guard<std::mutex> lock(OVCaptureLock(kCaptureFile));
         auto path = OVRunCapture("diskutil list -plist", kCaptureFile);
         if (!path) {
             kit::systemLog("diskutil list error");
-            return;
+            return false;
         }
         diskList = kit::readPlistFile(*path);
     }
-    if (!diskList) return;
+    if (!diskList) return false;
     const auto* wholeDisks = diskList->getArray("WholeDisks");
-    if (!wholeDisks) return;
+    if (!wholeDisks) return false;
     for (const kit::Value& entry : *wholeDisks) {
         if (!entry.isString()) continue;
         OVAddDiskToUSBObj(kit::lastPathComponent(*entry.asString()));
     }
+    return true;
 }
 
 void GetVolumes::OVAddDiskToUSBObj(const std::string& deviceIdentifier) {

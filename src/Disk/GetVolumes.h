@@ -17,6 +17,16 @@
 #include "kit/Notification.h"
 #include "kit/Plist.h"
 
+// Posted on the main queue, on the default notification centre, each time a scan
+// of either list has ended: filled, empty or failed. The sender is the provider;
+// the user information holds "List" ("Volumes" for the mounted-volume list,
+// "ExVolumes" for the external-disk list) and "Failed" (true when the disk tool
+// could not be run or its disk list was unusable). A screen opened on an empty
+// list waits for it rather than polling.
+inline constexpr const char* GetVolumesScanDidEndNotification = "GetVolumesScanDidEndNotification";
+inline constexpr const char* GetVolumesScanListKey = "List";
+inline constexpr const char* GetVolumesScanFailedKey = "Failed";
+
 class GetVolumes : public std::enable_shared_from_this<GetVolumes> {
 public:
     // The shared provider, created on first use with its mount watching.
@@ -59,8 +69,11 @@ public:
 
 private:
     GetVolumes();
-    void scanVolumes();                 // the internal scan, on the worker queue
-    void scanExVolumes();               // the external scan, on the worker queue
+    // The scans, on the worker queue: false when the disk tool could not be
+    // run or gave no usable disk list.
+    bool scanVolumes();                 // the internal scan
+    bool scanExVolumes();               // the external scan
+    void postScanEnd(const char* list, bool failed);
 
     std::unique_ptr<WatchMountUnmount> watchMu_;
     std::vector<kit::NotificationCenter::Token> tokens_;

@@ -10,6 +10,7 @@
 #include "Disk/OVPublicUtilities.h"
 #include "Disk/OVUSBControl.h"
 #include "DiskTestRoot.h"
+#include "kit/Dispatch.h"
 #include "kit/RunLoop.h"
 #include "kit/Shell.h"
 #include "support/SimRoot.h"
@@ -282,4 +283,73 @@ TEST_F(ScanTest, NamesReachTheDiskToolLiterally) {
     ASSERT_TRUE(info.has_value());
     EXPECT_EQ(info->getString("VolumeName"), std::optional<std::string>(nasty));
     EXPECT_FALSE(std::filesystem::exists(marker));
+}
+
+namespace {
+
+// Records the provider's scan-end notices: "<list> ok" or "<list> failed".
+struct ScanEnds {
+    explicit ScanEnds(const GetVolumes* sender) {
+        token = kit::NotificationCenter::defaultCenter().addObserver(
+            GetVolumesScanDidEndNotification, sender, [this](const kit::Notification& note) {
+                EXPECT_TRUE(kit::dispatch::isMainThread());
+                const std::string list = note.userInfo.getString(GetVolumesScanListKey).value_or("?");
+                const bool failed = note.userInfo.getBool(GetVolumesScanFailedKey).value_or(false);
+                seen.push_back(list + (failed ? " failed" : " ok"));
+            });
+    }
+    ~ScanEnds() { kit::NotificationCenter::defaultCenter().removeObserver(token); }
+    bool waitFor(size_t count) {
+        return kit::runUntil([&] { return seen.size() >= count; }, 60);
+    }
+    kit::NotificationCenter::Token token;
+    std::vector<std::string> seen;
+};
+
+}  // namespace
+
+TEST_F(ScanTest, EveryScanEndIsAnnouncedOnTheMainQueueForBothLists) {
+    sim::SimRoot root("filters");
+    ASSERT_TRUE(root.ok()) << root.error();
+    auto gv = GetVolumes::create();
+    ScanEnds ends(gv.get());
+
+    auto list = gv->getVolumes();
+    ASSERT_TRUE(ends.waitFor(1));
+    EXPECT_EQ(ends.seen, std::vector<std::string>{"Volumes ok"});
+    // The list is complete and the provider idle when the notice arrives.
+    EXPECT_FALSE(gv->isScanningVolumes());
+    EXPECT_EQ(names(*list), kFiltersMounted);
+
+    auto ex = gv->getExVolumes();
+    ASSERT_TRUE(ends.waitFor(2));
+    EXPECT_EQ(ends.seen.back(), "ExVolumes ok");
+    EXPECT_FALSE(gv->isScanningExVolumes());
+    EXPECT_EQ(paths(*ex), kFiltersExternal);
+
+    // Failed scans are announced too, so a screen waiting on an empty list learns it stays empty.
+    root.setKnob("diskutil list", "fail");
+    gv->getDiskAndVolumes();
+    gv->OVGetUSBThreadImp();
+    ASSERT_TRUE(ends.waitFor(4));
+    std::vector<std::string> failed(ends.seen.begin() + 2, ends.seen.end());
+    std::sort(failed.begin(), failed.end());
+    EXPECT_EQ(failed, (std::vector<std::string>{"ExVolumes failed", "Volumes failed"}));
+
+    // An observer may rescan from the notice itself: the busy flag is already down.
+    root.clearKnobs();
+    bool rescanned = false;
+    auto token = kit::NotificationCenter::defaultCenter().addObserver(
+        GetVolumesScanDidEndNotification, gv.get(), [&](const kit::Notification&) {
+            if (!rescanned) {
+                rescanned = true;
+                gv->getDiskAndVolumes();
+                EXPECT_TRUE(gv->isScanningVolumes());
+            }
+        });
+    gv->getDiskAndVolumes();
+    ASSERT_TRUE(ends.waitFor(6));
+    kit::NotificationCenter::defaultCenter().removeObserver(token);
+    waitIdle(*gv);
+    EXPECT_EQ(names(*list), kFiltersMounted);
 }
