@@ -9,6 +9,7 @@
 
 #include "kit/Notification.h"
 #include "kit/RunLoop.h"
+#include "kit/ui/Menu.h"
 #include "kit/ui/ViewWidget.h"
 #include "kit/ui/Window.h"
 
@@ -122,15 +123,20 @@ void Application::setMainWindow(Window* w) {
 
 struct Application::ModalRun {
     Weak<Window> window;
+    const Window* windowAddress = nullptr;   // to find the run while its window is being destroyed
     long code = ModalResponseContinue;
+    bool stopping = false;
     QEventLoop loop;
 };
 
-Window* Application::modalWindow() const { return modalRuns_.empty() ? nullptr : modalRuns_.back()->window.get(); }
+Window* Application::modalWindow() const {
+    for (auto it = modalRuns_.rbegin(); it != modalRuns_.rend(); ++it)
+        if (!(*it)->stopping) return (*it)->window.get();
+    return nullptr;
+}
 
 bool Application::windowTakesInput(const Window* w) const {
-    if (modalRuns_.empty()) return true;
-    const Window* m = modalRuns_.back()->window.get();
+    const Window* m = modalWindow();
     if (!m) return true;
     // The modal window, its sheets and its child windows take input.
     for (const Window* x = w; x; x = x->parentWindow() ? x->parentWindow() : x->sheetParent())
@@ -142,21 +148,53 @@ long Application::runModalForWindow(Window& w) {
     ensureUiApp();
     ModalRun run;
     run.window = Weak<Window>(&w);
+    run.windowAddress = &w;
     modalRuns_.push_back(&run);
+    detail::refreshMenuEnabling();
+    w.setQtModal(true);
     w.makeKeyAndOrderFront();
     if (run.code == ModalResponseContinue) run.loop.exec();
     modalRuns_.erase(std::remove(modalRuns_.begin(), modalRuns_.end(), &run), modalRuns_.end());
+    if (Window* still = run.window.get()) still->setQtModal(false);
+    detail::refreshMenuEnabling();
     return run.code;
 }
 
-void Application::stopModalWithCode(long code) {
-    if (modalRuns_.empty()) return;
-    ModalRun* r = modalRuns_.back();
+namespace {
+void stopRun(auto* r, long code) {
+    if (r->stopping) return;
+    r->stopping = true;
     r->code = code;
     r->loop.quit();
 }
+}  // namespace
+
+void Application::stopModalWithCode(long code) {
+    if (modalRuns_.empty()) return;
+    stopRun(modalRuns_.back(), code);
+    detail::refreshMenuEnabling();
+}
 void Application::stopModal() { stopModalWithCode(ModalResponseStop); }
 void Application::abortModal() { stopModalWithCode(ModalResponseAbort); }
+
+void Application::stopModalForWindow(const Window* w) { stopModalForWindow(w, ModalResponseStop); }
+
+void Application::stopModalForWindow(const Window* w, long code) {
+    if (!w) return;
+    bool any = false;
+    for (ModalRun* r : modalRuns_)
+        if (r->windowAddress == w && !r->stopping) {
+            stopRun(r, code);
+            any = true;
+        }
+    if (any) detail::refreshMenuEnabling();
+}
+
+bool Application::isRunningModal(const Window* w) const {
+    for (ModalRun* r : modalRuns_)
+        if (r->windowAddress == w && !r->stopping) return true;
+    return false;
+}
 
 void Application::sendEvent(Event& e) {
     if (e.window) e.window->sendEvent(e);

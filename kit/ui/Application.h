@@ -65,12 +65,22 @@ public:
     Window* modalWindow() const;
     std::vector<Window*> windows() const;
 
-    // Runs a nested loop with `w` as the only window that takes input, until
-    // stopModal()/stopModalWithCode()/abortModal(); returns the code.
+    // Runs a nested loop with `w` as the only window that takes input (the
+    // window system blocks the others too, menu bar included), until the run
+    // is stopped or `w` closes; returns the code.
     long runModalForWindow(Window& w);
+    // Stop the innermost modal run. A run that has already been told to stop
+    // keeps its first code, and a second stop in the same turn does not reach
+    // the run beneath it. With no modal run these do nothing.
     void stopModal();
     void stopModalWithCode(long code);
     void abortModal();
+    // Stops the modal run of `w` only: nothing happens when `w` runs none,
+    // whatever other window runs one. Closing a window does this itself.
+    void stopModalForWindow(const Window* w);   // with the stop code
+    void stopModalForWindow(const Window* w, long code);
+    // True while `w` has a modal run that has not been told to stop.
+    bool isRunningModal(const Window* w) const;
 
     // All events of the kit's windows pass here; a subclass may take some
     // (return after handling) and give the rest to Application::sendEvent.

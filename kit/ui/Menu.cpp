@@ -27,8 +27,23 @@ std::shared_ptr<MenuItem> MenuItem::separatorItem() {
     return item;
 }
 
+bool MenuItem::isEnabled() const {
+    if (!enabled_) return false;
+    return worksWhenModal_ || Application::shared().modalWindow() == nullptr;
+}
+
+void MenuItem::setEnabled(bool e) {
+    enabled_ = e;
+    detail::refreshMenuEnabling();
+}
+
+void MenuItem::setWorksWhenModal(bool w) {
+    worksWhenModal_ = w;
+    detail::refreshMenuEnabling();
+}
+
 bool MenuItem::performAction() {
-    if (separator_ || !enabled_ || action_.empty()) return false;
+    if (separator_ || !isEnabled() || action_.empty()) return false;
     Responder* t = target_.get();
     // An item whose target has gone does nothing rather than reach someone else.
     if (!t && hasTarget_) return false;
@@ -60,6 +75,8 @@ std::map<std::string, MenuLayoutObjectFactory>& classes() {
 
 std::shared_ptr<Menu> gMainMenu;
 QPointer<QMenuBar> gBar;
+// The bar's actions and the items they show.
+std::vector<std::pair<QPointer<QAction>, std::weak_ptr<MenuItem>>> gBarActions;
 
 bool fail(std::string* error, const std::string& why) {
     if (error) *error = why;
@@ -131,6 +148,7 @@ std::optional<MainMenuLayout> loadMainMenuLayout(const std::string& path, std::s
                     item->setTarget(t->second.get());
                 }
                 item->setTag(i.value("tag").toInt());
+                item->setWorksWhenModal(i.value("worksWhenModal").toBool());
             }
             std::string name = i.value("name").toString().toStdString();
             if (!name.empty()) named[name] = item.get();
@@ -169,9 +187,15 @@ std::shared_ptr<Menu> mainMenu() { return gMainMenu; }
 void setMainMenu(std::shared_ptr<Menu> menu) { gMainMenu = std::move(menu); }
 QMenuBar* mainMenuBar() { return gBar.data(); }
 
+void detail::refreshMenuEnabling() {
+    for (auto& [action, item] : gBarActions)
+        if (auto i = item.lock(); i && action) action->setEnabled(i->isEnabled());
+}
+
 void attachMainMenu(Window& window, double x, double height) {
     if (!gMainMenu || !window.topWidget()) return;
     delete gBar.data();
+    gBarActions.clear();
     auto* bar = new QMenuBar(window.topWidget());
     bar->setNativeMenuBar(false);
     bar->setStyleSheet(QStringLiteral(
@@ -195,6 +219,7 @@ void attachMainMenu(Window& window, double x, double height) {
                 action->setShortcutContext(Qt::ApplicationShortcut);
             }
             std::weak_ptr<MenuItem> weakItem = item;
+            gBarActions.emplace_back(action, weakItem);
             QObject::connect(action, &QAction::triggered, bar, [weakItem] {
                 if (auto i = weakItem.lock()) i->performAction();
             });

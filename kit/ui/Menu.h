@@ -41,8 +41,13 @@ public:
     bool isSeparatorItem() const { return separator_; }
     int tag() const { return tag_; }
     void setTag(int t) { tag_ = t; }
-    bool isEnabled() const { return enabled_; }
-    void setEnabled(bool e) { enabled_ = e; }
+    // Enabled as set, except during a modal run: then only items that work
+    // when modal are (the others would act behind the modal window, or open
+    // a second window over it).
+    bool isEnabled() const;
+    void setEnabled(bool e);
+    bool worksWhenModal() const { return worksWhenModal_; }
+    void setWorksWhenModal(bool w);
     std::shared_ptr<Menu> submenu() const { return submenu_; }
     void setSubmenu(std::shared_ptr<Menu> m) { submenu_ = std::move(m); }
 
@@ -56,6 +61,7 @@ private:
     bool hasTarget_ = false;
     bool separator_ = false;
     bool enabled_ = true;
+    bool worksWhenModal_ = false;
     int tag_ = 0;
     std::shared_ptr<Menu> submenu_;
 };
@@ -95,7 +101,8 @@ void registerMenuLayoutClass(const std::string& className, MenuLayoutObjectFacto
 //        {"separator": true, "name": "line"},
 //        {"title": "Quit", "action": "terminate:", "keyEquivalent": "q"}]}]}
 // An item's "name" is what outlets refer to; a target names an object of the
-// file; an item without one goes along the responder chain.
+// file; an item without one goes along the responder chain. An item with
+// "worksWhenModal": true stays enabled while a modal window runs.
 struct MainMenuLayout {
     std::shared_ptr<Menu> mainMenu;
     std::map<std::string, std::shared_ptr<MenuLayoutObject>> objects;
@@ -114,5 +121,11 @@ void setMainMenu(std::shared_ptr<Menu> menu);
 void attachMainMenu(Window& window, double x, double height);
 // The bar shown (kit internal, for tests).
 QMenuBar* mainMenuBar();
+
+namespace detail {
+// Brings the shown bar's items up to date with their enabled state (kit
+// internal: called when a modal run starts or ends).
+void refreshMenuEnabling();
+}  // namespace detail
 
 }  // namespace kit

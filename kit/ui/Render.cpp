@@ -3,6 +3,7 @@
 #include <QImage>
 #include <QPainter>
 
+#include "kit/ui/QtBridge.h"
 #include "kit/ui/View.h"
 #include "kit/ui/ViewWidget.h"
 #include "kit/ui/Window.h"
@@ -29,12 +30,16 @@ bool Bitmap::savePNG(const std::string& path) const {
 }
 
 namespace {
-Bitmap fromWidget(QWidget* w, const QRegion& region) {
+QImage renderImage(QWidget* w, const QRegion& region) {
     QImage img(w->size(), QImage::Format_ARGB32_Premultiplied);
     img.fill(Qt::transparent);
     // The region keeps its place in the image (render() puts its corner at the offset).
     w->render(&img, region.boundingRect().topLeft(), region, QWidget::DrawChildren);
-    QImage plain = img.convertToFormat(QImage::Format_ARGB32);
+    return img;
+}
+
+Bitmap toBitmap(const QImage& image) {
+    QImage plain = image.convertToFormat(QImage::Format_ARGB32);
     Bitmap b(plain.width(), plain.height());
     for (int y = 0; y < plain.height(); ++y) {
         const QRgb* line = reinterpret_cast<const QRgb*>(plain.constScanLine(y));
@@ -42,10 +47,30 @@ Bitmap fromWidget(QWidget* w, const QRegion& region) {
     }
     return b;
 }
+
+// Draws the visible children of `parent` (and theirs) over `into`, which
+// shows `origin` (a window) at its top left.
+void drawChildWindows(QPainter& p, const Window& origin, const Window& parent) {
+    const Rect o = origin.frame();
+    for (auto& child : parent.childWindows()) {
+        if (!child->isVisible()) continue;
+        QWidget* cw = widgetOf(*child);
+        if (!cw) continue;
+        const Rect f = child->frame();
+        // Screen y grows upwards; the image's rows downwards.
+        QPointF at(f.x() - o.x(), o.maxY() - f.maxY());
+        QImage img = renderImage(cw, QRegion(cw->rect()));
+        p.save();
+        p.setOpacity(child->alphaValue());
+        p.drawImage(at, img);
+        p.restore();
+        drawChildWindows(p, origin, *child);
+    }
+}
 }  // namespace
 
 Bitmap renderView(View& v, std::optional<Rect> dirty) {
-    QWidget* w = v.widget();
+    QWidget* w = widgetOf(v);
     if (!w) return Bitmap();
     QRegion region(w->rect());
     if (dirty) {
@@ -53,13 +78,18 @@ Bitmap renderView(View& v, std::optional<Rect> dirty) {
         double y = v.isFlipped() ? dirty->y() - b.y() : b.height() - (dirty->maxY() - b.y());
         region = QRegion(QRectF(dirty->x() - b.x(), y, dirty->width(), dirty->height()).toAlignedRect());
     }
-    return fromWidget(w, region);
+    return toBitmap(renderImage(w, region));
 }
 
-Bitmap renderWindow(Window& win) {
-    QWidget* w = win.topWidget();
+Bitmap renderWindow(Window& win, bool withChildren) {
+    QWidget* w = widgetOf(win);
     if (!w) return Bitmap();
-    return fromWidget(w, QRegion(w->rect()));
+    QImage img = renderImage(w, QRegion(w->rect()));
+    if (withChildren && !win.childWindows().empty()) {
+        QPainter p(&img);
+        drawChildWindows(p, win, win);
+    }
+    return toBitmap(img);
 }
 
 }  // namespace kit

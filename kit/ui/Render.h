@@ -37,7 +37,9 @@ private:
 // Draws the view and its subviews on a transparent background; with `dirty`
 // (in bounds coordinates) only that area is redrawn, the rest stays clear.
 Bitmap renderView(View& v, std::optional<Rect> dirty = std::nullopt);
-// The whole window: its frame view, title bar and content.
-Bitmap renderWindow(Window& w);
+// The whole window: its frame view, title bar and content, with its visible
+// child windows (panels, menus, sheets) drawn over it where they sit on the
+// screen, clipped to the window's frame. `withChildren` false leaves them out.
+Bitmap renderWindow(Window& w, bool withChildren = true);
 
 }  // namespace kit

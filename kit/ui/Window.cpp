@@ -5,6 +5,7 @@
 #include <QWindow>
 #include <cmath>
 
+#include "kit/Dispatch.h"
 #include "kit/Notification.h"
 #include "kit/ui/Application.h"
 #include "kit/ui/Control.h"
@@ -154,6 +155,8 @@ Window::Window(const Rect& contentRect, unsigned styleMask) : styleMask_(styleMa
 }
 
 Window::~Window() {
+    // A modal run of a window that no longer exists would never end.
+    Application::shared().stopModalForWindow(this, ModalResponseAbort);
     Application::shared().windowDestroyed(this);
     for (auto& c : children_) c->parent_ = Weak<Window>();
     if (sheet_) sheet_->sheetParent_ = Weak<Window>();
@@ -346,6 +349,7 @@ void Window::drawFrame(const Rect& dirty) {
 void Window::orderFront() {
     if (!topWidget_) return;
     if (miniaturized_) deminiaturize();
+    applyTransientParent();
     visible_ = true;
     topWidget_->show();
     if (platformStacksWindows()) topWidget_->raise();
@@ -561,38 +565,54 @@ void Window::updateTrackingAreas(Point p, bool windowInside) {
     Weak<Window> self(this);
     const bool key = isKeyWindow();
     const bool appActive = Application::shared().isActive();
+
+    // First decide every area's state, then deliver: all exits before any
+    // enter, so that an owner moving from one area to another always sees
+    // the old one end before the new one begins, whatever the tree order.
+    struct Change {
+        Weak<View> view;
+        std::shared_ptr<TrackingArea> area;
+        EventType type;
+    };
+    std::vector<Change> exits, enters, moves;
     for (auto& [wv, area] : areas) {
-        if (!self) return;
         View* v = wv.get();
         if (!v) continue;
-        // Skip areas removed by an earlier callback of this pass.
-        auto& live = v->trackingAreas();
-        if (std::find(live.begin(), live.end(), area) == live.end()) continue;
         unsigned o = area->options();
         bool active = (o & TrackingActiveAlways) || ((o & TrackingActiveInKeyWindow) && key) ||
                       ((o & TrackingActiveInActiveApp) && appActive);
-        if (!active) continue;
+        if (!active || !area->owner()) continue;
         Rect r = (o & TrackingInVisibleRect) ? v->bounds() : area->rect();
         Point lp = v->convertPointFromView(p, nullptr);
         bool inside = windowInside && !v->isHiddenOrHasHiddenAncestor() && pointInRect(lp, r);
-        Responder* owner = area->owner();
-        if (!owner) continue;
-        Event ev;
-        ev.locationInWindow = p;
-        ev.screenLocation = convertPointToScreen(p);
-        ev.window = this;
-        ev.trackingArea = area.get();
-        ev.userData = area->userData();
         if (inside != area->inside_) {
             area->inside_ = inside;
-            if (o & TrackingMouseEnteredAndExited) {
-                ev.type = inside ? EventType::MouseEntered : EventType::MouseExited;
-                if (inside) owner->mouseEntered(ev);
-                else owner->mouseExited(ev);
-            }
+            if (o & TrackingMouseEnteredAndExited)
+                (inside ? enters : exits).push_back({wv, area, inside ? EventType::MouseEntered : EventType::MouseExited});
         } else if (inside && (o & TrackingMouseMoved)) {
-            ev.type = EventType::MouseMoved;
-            owner->mouseMoved(ev);
+            moves.push_back({wv, area, EventType::MouseMoved});
+        }
+    }
+    for (auto* list : {&exits, &enters, &moves}) {
+        for (Change& c : *list) {
+            if (!self) return;
+            View* v = c.view.get();
+            if (!v) continue;
+            // Skip areas removed by an earlier callback of this pass.
+            auto& live = v->trackingAreas();
+            if (std::find(live.begin(), live.end(), c.area) == live.end()) continue;
+            Responder* owner = c.area->owner();
+            if (!owner) continue;
+            Event ev;
+            ev.type = c.type;
+            ev.locationInWindow = p;
+            ev.screenLocation = convertPointToScreen(p);
+            ev.window = this;
+            ev.trackingArea = c.area.get();
+            ev.userData = c.area->userData();
+            if (c.type == EventType::MouseEntered) owner->mouseEntered(ev);
+            else if (c.type == EventType::MouseExited) owner->mouseExited(ev);
+            else owner->mouseMoved(ev);
         }
     }
 }
@@ -616,6 +636,23 @@ void Window::close() {
     if (auto* p = parent_.get()) p->removeChildWindow(this);
     if (!self) return;
     orderOut();
+    if (!self) return;
+    Application::shared().stopModalForWindow(this);
+    if (retained_.empty()) return;
+    auto retained = std::move(retained_);
+    retained_.clear();
+    for (auto& r : retained) {
+        if (r.onClose) r.onClose();
+        r.onClose = nullptr;
+    }
+    // Let go once the closing event has ended: the object may be the very
+    // controller whose button is still on the stack.
+    dispatch::async(dispatch::mainQueue(), [retained = std::move(retained)]() mutable { retained.clear(); });
+}
+
+void Window::retainUntilClosed(std::shared_ptr<void> object, std::function<void()> onClose) {
+    if (!object && !onClose) return;
+    retained_.push_back(Retained{std::move(object), std::move(onClose)});
 }
 
 void Window::miniaturize() {
@@ -675,6 +712,7 @@ void Window::addChildWindow(std::shared_ptr<Window> child, WindowOrderingMode pl
     if (auto* old = child->parent_.get()) old->removeChildWindow(child.get());
     children_.push_back(child);
     child->parent_ = Weak<Window>(this);
+    child->applyTransientParent();
     if (visible_) {
         if (place == WindowOrderingMode::Below) child->orderWindow(WindowOrderingMode::Below, this);
         else child->orderFront();
@@ -687,6 +725,38 @@ void Window::removeChildWindow(Window* child) {
     std::shared_ptr<Window> keep = *it;
     children_.erase(it);
     keep->parent_ = Weak<Window>();
+    keep->applyTransientParent();
+}
+
+void Window::applyTransientParent() {
+    if (!topWidget_) return;
+    Window* p = parent_.get();
+    if (!p) p = sheetParent_.get();
+    QWindow* mine = topWidget_->windowHandle();
+    if (!p || !p->topWidget_) {
+        if (mine) mine->setTransientParent(nullptr);
+        return;
+    }
+    // Both need their native windows for the manager to hear of the link.
+    p->topWidget_->winId();
+    topWidget_->winId();
+    mine = topWidget_->windowHandle();
+    if (mine && mine->transientParent() != p->topWidget_->windowHandle())
+        mine->setTransientParent(p->topWidget_->windowHandle());
+}
+
+void Window::setQtModal(bool modal) {
+    if (!topWidget_) return;
+    Qt::WindowModality want = modal ? Qt::ApplicationModal : Qt::NonModal;
+    if (topWidget_->windowModality() == want) return;
+    // Qt takes a new modality only while the window is hidden.
+    const bool shown = topWidget_->isVisible();
+    if (shown) topWidget_->hide();
+    topWidget_->setWindowModality(want);
+    if (shown) {
+        topWidget_->show();
+        if (platformStacksWindows()) topWidget_->raise();
+    }
 }
 
 void Window::beginSheet(std::shared_ptr<Window> sheet, std::function<void(long)> completion) {
@@ -713,6 +783,7 @@ void Window::endSheet(Window* sheet, long code) {
     removeChildWindow(sheet);
     keep->orderOut();
     keep->sheetParent_ = Weak<Window>();
+    keep->applyTransientParent();
     Weak<Window> self(this);
     if (completion) completion(code);
     if (!self) return;

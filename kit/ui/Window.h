@@ -200,8 +200,21 @@ public:
     virtual void setDelegate(WindowDelegate* d) { delegate_ = d; }
 
     // ---- closing, miniaturising, zooming, full screen ----
+    // The close button, Command-W and the window manager's close request
+    // (Alt+F4, a taskbar's close) all come here: the delegate may refuse.
     void performClose(Object* sender = nullptr);
+    // Tells the delegate and the observers, leaves the parent, orders the
+    // window out, ends its own modal run (and no other window's), and lets
+    // go of what retainUntilClosed() holds. Closing twice is harmless.
     virtual void close();
+    // Keeps `object` (typically the controller that made this window and that
+    // nobody else references, such as a panel made "fresh each time") alive
+    // until the window closes. At the close `onClose` runs first, so the
+    // object can drop its own reference back to the window; the object itself
+    // is let go only after the event that closed the window has ended, so a
+    // controller whose own button closed the window is never destroyed under
+    // its own feet. A window that never closes keeps the object for its life.
+    void retainUntilClosed(std::shared_ptr<void> object, std::function<void()> onClose = nullptr);
     bool isReleasedWhenClosed() const { return false; }
     void performMiniaturize(Object* sender = nullptr) { miniaturize(); }
     void miniaturize();
@@ -214,7 +227,9 @@ public:
     bool isFullScreen() const { return (styleMask_ & FullScreenWindowMask) != 0; }
 
     // ---- child windows and sheets ----
-    // A child stays above (or below) its parent and moves with it.
+    // A child stays above (or below) its parent and moves with it; under a
+    // window manager it is the parent's transient window, so the manager
+    // keeps it above the parent as well.
     void addChildWindow(std::shared_ptr<Window> child, WindowOrderingMode place);
     void removeChildWindow(Window* child);
     const std::vector<std::shared_ptr<Window>>& childWindows() const { return children_; }
@@ -240,7 +255,11 @@ protected:
 
 private:
     friend class FrameView;
+    friend class Application;
     void applyQtFrame();
+    // The window system's side of modality and of child windows.
+    void setQtModal(bool modal);
+    void applyTransientParent();
     void postNotification(const char* name);
     void collectTrackingViews(View* v, std::vector<View*>& out) const;
 
@@ -274,6 +293,11 @@ private:
     Weak<Window> sheetParent_;
     std::function<void(long)> sheetCompletion_;
     bool settingFrame_ = false;
+    struct Retained {
+        std::shared_ptr<void> object;
+        std::function<void()> onClose;
+    };
+    std::vector<Retained> retained_;
 };
 
 }  // namespace kit

@@ -1,0 +1,276 @@
+// What panels and screens build on: the order of hover changes, modal runs
+// that end only for their own window, windows that keep their controller until
+// they close, child windows tied to their parent in the window system, and
+// renders that show the child windows over their parent.
+#include <QAction>
+#include <QApplication>
+#include <QMenu>
+#include <QMenuBar>
+#include <QCloseEvent>
+#include <QTimer>
+#include <QWidget>
+#include <QWindow>
+
+#include "UiTest.h"
+#include "kit/Dispatch.h"
+#include "kit/RunLoop.h"
+#include "kit/ui/Control.h"
+#include "kit/ui/Menu.h"
+#include "kit/ui/QtBridge.h"
+
+namespace {
+
+using kit::Rect;
+using uitest::UiTest;
+
+class HoverLog : public kit::Responder {
+public:
+    void mouseEntered(kit::Event& e) override { log += "in:" + name(e) + " "; }
+    void mouseExited(kit::Event& e) override { log += "out:" + name(e) + " "; }
+    static std::string name(kit::Event& e) { return static_cast<const char*>(e.userData); }
+    std::string log;
+};
+
+TEST_F(UiTest, TheOldAreaEndsBeforeTheNewOneBeginsWhateverTheTreeOrder) {
+    auto w = std::make_shared<kit::Window>(Rect(100, 100, 300, 100), kit::TitledWindowMask);
+    auto left = std::make_shared<kit::View>(Rect(0, 0, 100, 100));
+    auto right = std::make_shared<kit::View>(Rect(100, 0, 100, 100));
+    // The right view comes first in the tree, the left one after it, and a
+    // nested one deeper than both.
+    auto holder = std::make_shared<kit::View>(Rect(200, 0, 100, 100));
+    auto nested = std::make_shared<kit::View>(Rect(0, 0, 100, 100));
+    w->contentView()->addSubview(right);
+    w->contentView()->addSubview(left);
+    w->contentView()->addSubview(holder);
+    holder->addSubview(nested);
+    HoverLog log;
+    const unsigned opts = kit::TrackingMouseEnteredAndExited | kit::TrackingActiveAlways;
+    left->addTrackingArea(std::make_shared<kit::TrackingArea>(Rect(0, 0, 100, 100), opts, &log, (void*)"L"));
+    right->addTrackingArea(std::make_shared<kit::TrackingArea>(Rect(0, 0, 100, 100), opts, &log, (void*)"R"));
+    nested->addTrackingArea(std::make_shared<kit::TrackingArea>(Rect(0, 0, 100, 100), opts, &log, (void*)"N"));
+    w->makeKeyAndOrderFront();
+    for (kit::Point p : {kit::Point{50, 50}, kit::Point{150, 50}, kit::Point{50, 50}, kit::Point{250, 50},
+                         kit::Point{150, 50}, kit::Point{250, 50}})
+        uitest::send(*w, kit::EventType::MouseMoved, p);
+    EXPECT_EQ(log.log, "in:L out:L in:R out:R in:L out:L in:N out:N in:R out:R in:N ");
+}
+
+TEST_F(UiTest, StoppingAModalRunEndsThatWindowsRunOnly) {
+    auto& app = kit::Application::shared();
+    auto outer = std::make_shared<kit::Window>(Rect(0, 0, 200, 200), kit::TitledWindowMask | kit::ClosableWindowMask);
+    auto inner = std::make_shared<kit::Window>(Rect(0, 0, 100, 100), kit::TitledWindowMask | kit::ClosableWindowMask);
+    auto bystander = std::make_shared<kit::Window>(Rect(0, 0, 50, 50), kit::BorderlessWindowMask);
+    std::vector<std::string> seen;
+    long innerCode = 0;
+    QTimer::singleShot(0, [&] {
+        // A window that runs no modal loop closes: the outer run goes on.
+        bystander->orderFront();
+        bystander->close();
+        app.stopModalForWindow(bystander.get());
+        seen.push_back(app.modalWindow() == outer.get() ? "outer still runs" : "outer stopped");
+        QTimer::singleShot(0, [&] {
+            seen.push_back(app.modalWindow() == inner.get() ? "inner runs" : "no inner");
+            // Two stops in one turn (a panel's close and its will-close
+            // handler) end the inner run, not the outer one under it.
+            app.stopModalWithCode(3);
+            app.stopModal();
+        });
+        innerCode = app.runModalForWindow(*inner);
+        seen.push_back(app.modalWindow() == outer.get() ? "back to outer" : "outer lost");
+        app.stopModalForWindow(inner.get());   // no longer runs: nothing happens
+        seen.push_back(app.isRunningModal(outer.get()) ? "outer still runs" : "outer stopped");
+        outer->close();   // closing the modal window ends its run
+    });
+    long outerCode = app.runModalForWindow(*outer);
+    EXPECT_EQ(seen, (std::vector<std::string>{"outer still runs", "inner runs", "back to outer", "outer still runs"}));
+    EXPECT_EQ(innerCode, 3);
+    EXPECT_EQ(outerCode, kit::ModalResponseStop);
+    EXPECT_EQ(app.modalWindow(), nullptr);
+}
+
+TEST_F(UiTest, TheWindowManagersCloseOnAModalWindowEndsItsRun) {
+    auto& app = kit::Application::shared();
+    auto main = std::make_shared<kit::Window>(Rect(0, 0, 300, 300), kit::TitledWindowMask | kit::ClosableWindowMask);
+    auto modal = std::make_shared<kit::Window>(Rect(50, 50, 100, 100), kit::TitledWindowMask | kit::ClosableWindowMask);
+    main->orderFront();
+    bool blocked = false;
+    QTimer::singleShot(0, [&] {
+        // The window system itself keeps input from the other windows.
+        blocked = kit::widgetOf(*modal)->windowModality() == Qt::ApplicationModal;
+        QCloseEvent close;   // what Alt+F4 or a taskbar's close delivers
+        QApplication::sendEvent(kit::widgetOf(*modal), &close);
+    });
+    bool returned = false;
+    QTimer::singleShot(3000, [&] {
+        if (!returned) app.abortModal();
+    });
+    long code = app.runModalForWindow(*modal);
+    returned = true;
+    EXPECT_TRUE(blocked);
+    EXPECT_EQ(code, kit::ModalResponseStop);
+    EXPECT_FALSE(modal->isVisible());
+    EXPECT_EQ(kit::widgetOf(*modal)->windowModality(), Qt::NonModal);
+}
+
+TEST_F(UiTest, AModalWindowDestroyedDuringItsRunEndsIt) {
+    auto modal = std::make_shared<kit::Window>(Rect(0, 0, 100, 100), kit::TitledWindowMask);
+    kit::Window* raw = modal.get();
+    QTimer::singleShot(0, [&] { modal.reset(); });
+    EXPECT_EQ(kit::Application::shared().runModalForWindow(*raw), kit::ModalResponseAbort);
+}
+
+// A panel's controller that nobody else keeps: its window keeps it, and its
+// "Done" button closes that window.
+class PanelController : public kit::Responder {
+public:
+    std::shared_ptr<kit::Window> window;
+    std::shared_ptr<kit::Button> done;
+    static std::weak_ptr<PanelController> make(kit::Window& parent) {
+        auto c = std::make_shared<PanelController>();
+        c->window = std::make_shared<kit::Window>(Rect(10, 10, 120, 60), kit::BorderlessWindowMask);
+        c->done = std::make_shared<kit::Button>(Rect(10, 10, 80, 30));
+        c->window->contentView()->addSubview(c->done);
+        c->done->setTarget(c.get());
+        c->done->setAction("done:");
+        c->registerAction("done:", [raw = c.get()](kit::Object*) {
+            std::shared_ptr<kit::Window> w = raw->window;
+            w->close();
+            w->close();   // twice is harmless
+            raw->closedWhileAlive = true;
+        });
+        kit::Window* w = c->window.get();
+        w->retainUntilClosed(c, [raw = c.get()] { raw->window.reset(); });
+        parent.addChildWindow(c->window, kit::WindowOrderingMode::Above);
+        return c;
+    }
+    bool closedWhileAlive = false;
+};
+
+TEST_F(UiTest, AWindowKeepsItsControllerUntilItClosesAndThenLetsGo) {
+    auto main = std::make_shared<kit::Window>(Rect(100, 100, 400, 300), kit::TitledWindowMask);
+    main->orderFront();
+    std::weak_ptr<PanelController> panel = PanelController::make(*main);
+    kit::runFor(0.05);
+    ASSERT_FALSE(panel.expired());   // nobody but its window keeps it
+    std::weak_ptr<kit::Window> panelWindow = panel.lock()->window;
+    ASSERT_EQ(main->childWindows().size(), 1u);
+    EXPECT_TRUE(panelWindow.lock()->isVisible());
+
+    kit::Button* done = panel.lock()->done.get();
+    uitest::clickView(*done);
+    ASSERT_FALSE(panel.expired());   // still inside the click's turn
+    EXPECT_TRUE(panel.lock()->closedWhileAlive);
+    EXPECT_EQ(panel.lock()->window, nullptr);   // its reference to the window went at the close
+    EXPECT_TRUE(main->childWindows().empty());
+    kit::runUntil([&] { return panel.expired() && panelWindow.expired(); }, 2);
+    EXPECT_TRUE(panel.expired());
+    EXPECT_TRUE(panelWindow.expired());
+}
+
+TEST_F(UiTest, ChildWindowsAreTheirParentsTransientWindows) {
+    auto parent = std::make_shared<kit::Window>(Rect(100, 100, 400, 300), kit::TitledWindowMask);
+    auto child = std::make_shared<kit::Window>(Rect(150, 120, 100, 50), kit::BorderlessWindowMask);
+    parent->orderFront();
+    parent->addChildWindow(child, kit::WindowOrderingMode::Above);
+    QWindow* parentHandle = kit::widgetOf(*parent)->windowHandle();
+    ASSERT_NE(parentHandle, nullptr);
+    ASSERT_NE(kit::widgetOf(*child)->windowHandle(), nullptr);
+    EXPECT_EQ(kit::widgetOf(*child)->windowHandle()->transientParent(), parentHandle);
+    child->orderOut();
+    child->orderFront();   // showing again keeps the link
+    EXPECT_EQ(kit::widgetOf(*child)->windowHandle()->transientParent(), parentHandle);
+    parent->removeChildWindow(child.get());
+    EXPECT_EQ(kit::widgetOf(*child)->windowHandle()->transientParent(), nullptr);
+}
+
+class Fill : public kit::View {
+public:
+    Fill(const Rect& r, kit::Color c) : kit::View(r), color_(c) {}
+    void drawRect(const Rect&) override {
+        color_.setFill();
+        kit::BezierPath::fillRect(bounds());
+    }
+    kit::Color color_;
+};
+
+TEST_F(UiTest, ARenderOfAWindowShowsItsChildWindowsWhereTheySit) {
+    auto parent = std::make_shared<kit::Window>(Rect(100, 100, 200, 150), kit::BorderlessWindowMask);
+    parent->setContentView(std::make_shared<Fill>(Rect(), kit::Color::rgb255(255, 0, 0)));
+    auto child = std::make_shared<kit::Window>(Rect(110, 120, 50, 40), kit::BorderlessWindowMask);
+    child->setContentView(std::make_shared<Fill>(Rect(), kit::Color::rgb255(0, 0, 255)));
+    auto hidden = std::make_shared<kit::Window>(Rect(200, 200, 40, 40), kit::BorderlessWindowMask);
+    hidden->setContentView(std::make_shared<Fill>(Rect(), kit::Color::rgb255(0, 255, 0)));
+    parent->orderFront();
+    parent->addChildWindow(child, kit::WindowOrderingMode::Above);
+    parent->addChildWindow(hidden, kit::WindowOrderingMode::Above);
+    hidden->orderOut();
+
+    kit::Bitmap b = kit::renderWindow(*parent);
+    ASSERT_EQ(b.width(), 200);
+    ASSERT_EQ(b.height(), 150);
+    // The child covers x 10..60 and y 20..60 of the parent (y up).
+    EXPECT_COLOR_NEAR(b.pixelAtPoint({35, 40}, false), kit::Color::rgb255(0, 0, 255), 1);
+    EXPECT_COLOR_NEAR(b.pixelAtPoint({10.5, 59.5}, false), kit::Color::rgb255(0, 0, 255), 1);
+    EXPECT_COLOR_NEAR(b.pixelAtPoint({9.5, 40}, false), kit::Color::rgb255(255, 0, 0), 1);
+    EXPECT_COLOR_NEAR(b.pixelAtPoint({35, 60.5}, false), kit::Color::rgb255(255, 0, 0), 1);
+    EXPECT_COLOR_NEAR(b.pixelAtPoint({120, 120}, false), kit::Color::rgb255(255, 0, 0), 1);   // hidden child
+    kit::Bitmap alone = kit::renderWindow(*parent, false);
+    EXPECT_COLOR_NEAR(alone.pixelAtPoint({35, 40}, false), kit::Color::rgb255(255, 0, 0), 1);
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(UiTest, MenuItemsAreDisabledWhileAModalWindowRuns) {
+    auto main = std::make_shared<kit::Window>(Rect(0, 0, 400, 300), kit::TitledWindowMask);
+    auto modal = std::make_shared<kit::Window>(Rect(50, 50, 100, 100), kit::TitledWindowMask);
+    int opened = 0, linked = 0;
+    kit::Responder target;
+    target.registerAction("open:", [&](kit::Object*) { ++opened; });
+    target.registerAction("link:", [&](kit::Object*) { ++linked; });
+    auto open = std::make_shared<kit::MenuItem>("Open", "open:");
+    auto link = std::make_shared<kit::MenuItem>("Link", "link:");
+    open->setTarget(&target);
+    link->setTarget(&target);
+    link->setWorksWhenModal(true);
+    auto sub = std::make_shared<kit::Menu>("File");
+    sub->addItem(open);
+    sub->addItem(link);
+    auto holder = std::make_shared<kit::MenuItem>("File", "");
+    holder->setSubmenu(sub);
+    auto menu = std::make_shared<kit::Menu>("Main Menu");
+    menu->addItem(holder);
+    auto saved = kit::mainMenu();
+    kit::setMainMenu(menu);
+    main->makeKeyAndOrderFront();
+    kit::attachMainMenu(*main, 80, 22);
+    ASSERT_NE(kit::mainMenuBar(), nullptr);
+    QList<QAction*> actions = kit::mainMenuBar()->actions().front()->menu()->actions();
+    ASSERT_EQ(actions.size(), 2);
+
+    bool openEnabled = true, actionEnabled = true, linkEnabled = false, openRan = true;
+    QTimer::singleShot(0, [&] {
+        openEnabled = open->isEnabled();
+        actionEnabled = actions[0]->isEnabled();
+        linkEnabled = link->isEnabled() && actions[1]->isEnabled();
+        actions[0]->trigger();   // a shortcut that slipped through does nothing either
+        openRan = open->performAction() || opened > 0;
+        link->performAction();
+        modal->close();
+    });
+    kit::Application::shared().runModalForWindow(*modal);
+    EXPECT_FALSE(openEnabled);
+    EXPECT_FALSE(actionEnabled);
+    EXPECT_TRUE(linkEnabled);
+    EXPECT_FALSE(openRan);
+    EXPECT_EQ(linked, 1);
+    // After the run everything is as it was.
+    EXPECT_TRUE(open->isEnabled());
+    EXPECT_TRUE(actions[0]->isEnabled());
+    EXPECT_TRUE(open->performAction());
+    EXPECT_EQ(opened, 1);
+    kit::setMainMenu(saved);
+}
+
+}  // namespace
