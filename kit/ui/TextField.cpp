@@ -27,6 +27,7 @@ TextFieldCell* TextField::textCell() {
 }
 
 void TextField::setStringValue(const std::string& s) {
+    attributed_.reset();
     textCell()->setStringValue(s);
     if (editor_ && editor_->text().toStdString() != s) editor_->setText(QString::fromStdString(s));
     setNeedsDisplay(true);
@@ -119,7 +120,25 @@ void TextField::drawRect(const Rect&) {
         c->setPlaceholderString(ph);
         return;
     }
+    if (attributed_) {
+        // The cell draws the frame; the text is laid out here.
+        TextFieldCell* c = textCell();
+        std::string keep = c->stringValue();
+        c->setStringValue("");
+        c->drawWithFrame(bounds(), *this);
+        c->setStringValue(keep);
+        const Color color = isEnabled() ? c->textColor() : Color::disabledControlTextColor();
+        drawAttributedString(*attributed_, c->titleRectForBounds(bounds()), c->font(), color);
+        return;
+    }
     textCell()->drawWithFrame(bounds(), *this);
+}
+
+void TextField::setAttributedStringValue(const AttributedString& s) {
+    textCell()->setStringValue(s.string());
+    if (editor_ && editor_->text().toStdString() != s.string()) editor_->setText(QString::fromStdString(s.string()));
+    attributed_ = s;
+    setNeedsDisplay(true);
 }
 
 }  // namespace kit

@@ -1,6 +1,9 @@
 #pragma once
 // Text fields: a label (not editable, no border, no background: the usual
 // case in this system) or an editable field with a bezel.
+#include <optional>
+
+#include "kit/ui/AttributedText.h"
 #include "kit/ui/Control.h"
 
 class QLineEdit;
@@ -35,6 +38,11 @@ public:
     void setEnabled(bool e) override;
     // Fits the frame's size to the text (one line).
     void sizeToFit();
+    // Text with its own look (wrapped, aligned, spaced, partly coloured); a
+    // later setStringValue goes back to plain text. The string value is the
+    // attributed text's string.
+    void setAttributedStringValue(const AttributedString& s);
+    const std::optional<AttributedString>& attributedStringValue() const { return attributed_; }
 
     bool acceptsFirstResponder() override { return isEditable() && isEnabled(); }
     bool becomeFirstResponder() override;
@@ -48,6 +56,7 @@ private:
     void placeEditor();
     QLineEdit* editor_ = nullptr;
     bool selectable_ = false;
+    std::optional<AttributedString> attributed_;
 };
 
 }  // namespace kit
