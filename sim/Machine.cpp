@@ -222,6 +222,10 @@ kit::Value Machine::toValue() const {
     for (const auto& k : disks) list.push(diskToValue(k));
     d.set("Disks", list);
     d.set("Knobs", knobs.isDict() ? knobs : kit::Value::dict());
+    d.set("FullDiskAccess", kit::Value(fullDiskAccess));
+    kit::Value protectedList = kit::Value::array();
+    for (const auto& p : protectedPaths) protectedList.push(kit::Value(p));
+    d.set("ProtectedPaths", protectedList);
 
     // The summary kit reads for file-system sizes: every mounted volume and snapshot.
     kit::Value mounted = kit::Value::array();
@@ -260,6 +264,10 @@ std::optional<Machine> Machine::fromValue(const kit::Value& value, std::string* 
         for (const auto& d : *list) m.disks.push_back(diskFromValue(d));
     if (const kit::Value* k = value.get("Knobs"); k && k->isDict()) m.knobs = *k;
     else m.knobs = kit::Value::dict();
+    m.fullDiskAccess = value.getBool("FullDiskAccess").value_or(true);
+    if (const auto* list = value.getArray("ProtectedPaths"))
+        for (const auto& p : *list)
+            if (auto s = p.asString()) m.protectedPaths.push_back(*s);
     return m;
 }
 

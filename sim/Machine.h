@@ -103,6 +103,11 @@ public:
     std::string consoleUser;
     std::vector<Disk> disks;       // in the order the disk tool lists them (by disk number)
     kit::Value knobs;              // dict: "diskutil eraseDisk" -> "fail" …
+    // Privacy: folders (root-relative) whose contents the system shows a process
+    // only when the user granted it Full Disk Access; kit's file manager refuses a
+    // listing inside them while fullDiskAccess is false.
+    bool fullDiskAccess = true;
+    std::vector<std::string> protectedPaths;
 
     // --- storage ------------------------------------------------------------
     static std::string statePath(const std::string& root);   // <root>/.pelorin/machine.plist

@@ -164,6 +164,7 @@ void systemContainer(Machine& m, Disk& c, bool withUpdate) {
 
 void systemVolumeFiles(Machine& m) {
     writeFile(m.hostPath("/System/Volumes/Preboot/Cryptexes/OS/os.clone.dmg"), filler(6000, 11));
+    writeFile(m.hostPath("/System/Volumes/Preboot/Cryptexes/OS/os.clone.trustcache"), filler(700, 15));
     writeFile(m.hostPath("/System/Volumes/Preboot/Cryptexes/App/app.clone.dmg"), filler(3000, 12));
     writeFile(m.hostPath("/System/Volumes/VM/swapfile0"), filler(1024, 13));
     writeFile(m.hostPath("/System/Volumes/Data/Library/Caches/cache.db"), filler(1500, 14));
@@ -226,6 +227,13 @@ void startMachine(Machine& m, const std::string& systemVersion, const std::strin
     m.processorBrand = processorBrand;
     m.consoleUser = "alex";
     systemSkeleton(m);
+    // The folders the system guards for privacy; the user granted this program
+    // Full Disk Access, so they can be read until a test takes that back.
+    const std::string home = "/Users/" + m.consoleUser;
+    m.protectedPaths = {home + "/Library/Safari", home + "/Library/Mail", home + "/.Trash"};
+    m.fullDiskAccess = true;
+    writeFile(m.hostPath(home + "/Library/Safari/History.db"), filler(2048, 60));
+    makeDir(m.hostPath(home + "/.Trash"));
 }
 
 void buildDemo(Machine& m) {
@@ -468,6 +476,7 @@ void installTools(Machine& m, const std::string& toolDir) {
         {"asr", "/usr/sbin/asr"},
         {"hdiutil", "/usr/bin/hdiutil"},
         {"killall", "/usr/bin/killall"},
+        {"tmutil", "/usr/bin/tmutil"},
     };
     // The links must not depend on the folder the root is later used from.
     std::error_code ec;

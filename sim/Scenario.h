@@ -42,7 +42,12 @@
 // "clone"    13.4.1 on Intel: disk0 internal PCI-Express with container disk1
 //            (the demo's layout without ISC and recovery containers; 50 GB used)
 //            and disk2, a 61.5 GB USB stick with ExFAT "CLONEME", ready to be
-//            erased by a clone.
+//            erased by a clone. Its Preboot holds Cryptexes (OS and App, three
+//            files) for the repair that follows a clone.
+//
+// Every scenario's console user has the privacy-guarded folders Library/Safari
+// (with a file), Library/Mail and .Trash in the machine's protected paths, with
+// Full Disk Access granted.
 #include <string>
 #include <vector>
 
@@ -60,7 +65,7 @@ bool buildScenario(const std::string& name, Machine& machine, std::string* error
 // earlier simulated machine is ever wiped), builds the scenario, writes the
 // state, the user defaults and the console user's home, and installs the tools:
 // <toolDir>/sim-<tool> as usr/sbin/diskutil, usr/sbin/asr, usr/bin/hdiutil,
-// usr/bin/killall (those that are built), and the host's zip, unzip, du, cp and
+// usr/bin/killall, usr/bin/tmutil (those that are built), and the host's zip, unzip, du, cp and
 // chmod in usr/bin, with cp and chmod in bin too.
 bool createRoot(const std::string& scenario, const std::string& root, const std::string& toolDir,
                 std::string* error = nullptr);

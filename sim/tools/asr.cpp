@@ -19,7 +19,11 @@
 //   fail-after-100  exit 1 right after the first "100"
 //   hang            stop in the copy until terminated
 //   exit-fail       run both phases, then exit 1
+//   nopreboot       leave the clone's container without a Preboot volume
 //   garbage, slow   as for every stand-in tool
+// A restore onto a volume of an APFS container gives that container a Preboot
+// volume (role "Preboot"), unmounted, as the platform's restore of a system does;
+// it appears once the copy is complete.
 // A SIGTERM at any time is journaled before the tool exits.
 #include <pthread.h>
 #include <signal.h>
@@ -211,6 +215,27 @@ bool sameContents(const fs::path& a, const fs::path& b) {
     }
 }
 
+// Adds an unmounted Preboot volume to the container holding the target volume,
+// unless it is not in a container or the container has one already.
+void addPreboot(const std::string& root, const std::string& targetMount) {
+    std::string why;
+    sim::Machine::update(
+        root,
+        [&](sim::Machine& m, std::string*) {
+            sim::Volume* target = m.findByMountPoint(targetMount);
+            sim::Disk* container = target ? m.diskOf(target->identifier) : nullptr;
+            if (!container || !container->apfsContainer) return false;
+            for (const auto& v : container->volumes)
+                if (v.role == "Preboot") return false;
+            sim::Volume preboot;
+            preboot.name = "Preboot";
+            preboot.role = "Preboot";
+            preboot.size = 52428800;
+            return m.addVolume(container->identifier, preboot, nullptr) != nullptr;
+        },
+        &why);
+}
+
 [[noreturn]] void hangUntilTerminated() {
     for (;;) ::pause();
 }
@@ -312,6 +337,7 @@ int main(int argc, char** argv) {
     finishCount(printed);
     if (flags.count("fail-after-100")) fail("restore failed");
     if (flags.count("onephase")) {
+        if (!flags.count("nopreboot")) addPreboot(root, target);
         chunk("\nRestore completed successfully.\n");
         return 0;
     }
@@ -326,6 +352,7 @@ int main(int argc, char** argv) {
         countTo(printed, i + 1, entries.size());
     }
     finishCount(printed);
+    if (!flags.count("nopreboot")) addPreboot(root, target);
     chunk("\nRestore completed successfully.\n");
     return flags.count("exit-fail") ? 1 : 0;
 }

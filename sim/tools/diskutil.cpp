@@ -2,14 +2,17 @@
 // simulated machine and changes only that machine: folders inside the root and
 // its state file. Errors go to standard error with a non-zero exit.
 #include <algorithm>
+#include <chrono>
 #include <cstdio>
 #include <filesystem>
 #include <optional>
 #include <functional>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "kit/Plist.h"
+#include "kit/SysPath.h"
 #include "sim/Journal.h"
 #include "sim/Machine.h"
 
@@ -21,6 +24,8 @@ using sim::Volume;
 namespace {
 
 const char* kTool = "diskutil";
+// How long a reformat takes, in seconds before the time scale.
+constexpr double kReformatSeconds = 2.0;
 
 int usage() {
     std::fputs(
@@ -372,6 +377,40 @@ std::vector<Volume*> familyVolumes(Machine& m, Disk& disk) {
     return out;
 }
 
+// Turns the partition (an "Apple_APFS" slice already) into the physical store
+// of a new APFS container holding one fresh volume of the name; the volume is
+// returned, unmounted. The machine's disk list grows, so pointers into it taken
+// before are stale afterwards.
+Volume* makeContainer(Machine& m, const std::string& diskId, const std::string& partitionId,
+                      const std::string& name) {
+    Disk* disk = m.findDisk(diskId);
+    Volume* partition = m.findVolume(partitionId);
+    const std::string cid = m.nextDiskIdentifier();
+    partition->apfsContainer = cid;
+    Disk c;
+    c.identifier = cid;
+    c.registryName = "AppleAPFSMedia";
+    c.busProtocol = disk->busProtocol;
+    c.ejectable = disk->ejectable;
+    c.removable = disk->removable;
+    c.internal = disk->internal;
+    c.isVirtual = true;
+    c.content = sim::kApfsContainerContent;
+    c.apfsContainer = true;
+    c.physicalStore = partitionId;
+    c.size = partition->size;
+    c.containerFree = std::max<int64_t>(0, partition->size - 1100000);
+    Volume v;
+    v.content = sim::kApfsVolumeContent;
+    v.name = name;
+    v.filesystem = "APFS";
+    v.size = 1100000;
+    c.volumes.push_back(v);
+    say("Creating an APFS container " + cid + " on " + partitionId);
+    Disk& added = m.addDisk(c);
+    return &added.volumes[0];
+}
+
 int cmdEraseDisk(Machine& m, const std::vector<std::string>& operands, const std::string& knob) {
     if (operands.size() != 3) return usage();
     const auto format = formatNamed(operands[0]);
@@ -426,30 +465,7 @@ int cmdEraseDisk(Machine& m, const std::vector<std::string>& operands, const std
 
     Volume* created = nullptr;
     if (format->apfs) {
-        const std::string cid = m.nextDiskIdentifier();
-        disk->volumes[1].apfsContainer = cid;
-        Disk c;
-        c.identifier = cid;
-        c.registryName = "AppleAPFSMedia";
-        c.busProtocol = disk->busProtocol;
-        c.ejectable = disk->ejectable;
-        c.removable = disk->removable;
-        c.internal = disk->internal;
-        c.isVirtual = true;
-        c.content = sim::kApfsContainerContent;
-        c.apfsContainer = true;
-        c.physicalStore = id + "s2";
-        c.size = data.size;
-        c.containerFree = std::max<int64_t>(0, data.size - 1100000);
-        Volume v;
-        v.content = sim::kApfsVolumeContent;
-        v.name = name;
-        v.filesystem = "APFS";
-        v.size = 1100000;
-        c.volumes.push_back(v);
-        say("Creating an APFS container " + cid + " on " + id + "s2");
-        Disk& added = m.addDisk(c);
-        created = &added.volumes[0];
+        created = makeContainer(m, id, id + "s2", name);
     } else {
         Volume& v = m.findDisk(id)->volumes[1];
         v.name = name;
@@ -574,6 +590,33 @@ int eraseOne(Machine& m, Volume& v, const Format& format, const std::string& nam
     return 0;
 }
 
+// APFS onto a partition that holds another file system: the partition becomes
+// the physical store of a new container with one volume of the name, mounted.
+int convertToApfs(Machine& m, Disk& disk, Volume& v, const std::string& name) {
+    std::string error;
+    if (m.inUseBySystem(v)) return fail("diskutil: " + v.identifier + " is in use by the system and can't be erased");
+    if (disk.partitionless || disk.apfsContainer || !v.apfsContainer.empty() || v.content == "EFI")
+        return fail("diskutil: " + v.identifier + " can't be erased as APFS: it is not a data partition");
+    const std::string diskId = disk.identifier, partitionId = v.identifier;
+    say("Started erase on " + partitionId + (v.name.empty() ? "" : " " + v.name));
+    say("Unmounting disk");
+    if (!m.unmount(v, &error)) return fail(error);
+    say("Erasing");
+    if (!m.wipeFiles(v, &error)) return fail(error);
+    sim::removeTree(m.root, m.storeOf(v), nullptr);
+    v.content = "Apple_APFS";
+    v.name.clear();
+    v.filesystem.clear();
+    v.volumeUUID.clear();
+    v.totalSize = 0;
+    v.freeSpace = 0;
+    Volume* created = makeContainer(m, diskId, partitionId, name);
+    say("Mounting disk");
+    if (m.mount(*created, &error).empty()) return fail("diskutil: " + error);
+    say("Finished erase on " + partitionId);
+    return 0;
+}
+
 int cmdEraseVolume(Machine& m, const std::vector<std::string>& operands) {
     if (operands.size() != 3) return usage();
     const auto format = formatNamed(operands[0]);
@@ -583,6 +626,7 @@ int cmdEraseVolume(Machine& m, const std::vector<std::string>& operands) {
     if (!t) return fail(error);
     if (!t->volume || t->snapshot) return fail("diskutil: " + operands[2] + " is not a volume");
     const std::string name = operands[1].empty() ? "Untitled" : operands[1];
+    if (format->apfs && !t->volume->isApfsVolume()) return convertToApfs(m, *t->disk, *t->volume, name);
     return eraseOne(m, *t->volume, *format, name);
 }
 
@@ -634,7 +678,12 @@ int main(int argc, char** argv) {
     }
     if (command == "eraseDisk") return change(*root, [&](Machine& m) { return cmdEraseDisk(m, operands, knob); });
     if (command == "eraseVolume") return change(*root, [&](Machine& m) { return cmdEraseVolume(m, operands); });
-    if (command == "reformat") return change(*root, [&](Machine& m) { return cmdReformat(m, operands); });
+    if (command == "reformat") {
+        // A reformat writes a whole new file system: it takes a while, and the
+        // volume changes only at its end.
+        std::this_thread::sleep_for(std::chrono::duration<double>(kit::scaled(kReformatSeconds)));
+        return change(*root, [&](Machine& m) { return cmdReformat(m, operands); });
+    }
     if (command == "unmountDisk") return change(*root, [&](Machine& m) { return cmdUnmountDisk(m, operands); });
     if (command == "mountDisk") return change(*root, [&](Machine& m) { return cmdMountDisk(m, operands); });
     if (command == "eject") return change(*root, [&](Machine& m) { return cmdEject(m, operands); });
