@@ -1,14 +1,11 @@
 #include "MainWindowController.h"
 
-#include <unistd.h>
-
-#include <cstdio>
-
 #include "Comm/LeftButton.h"
 #include "Comm/BGWView.h"
 #include "Comm/TCImageWindow.h"
 #include "Comm/WindowChrome.h"
 #include "kit/ui/Animation.h"
+#include "kit/ui/Application.h"
 #include "kit/ui/Control.h"
 
 // A feature screen is built into its host view once its class exists; until
@@ -32,10 +29,7 @@
 
 namespace {
 
-void exitNow(int status) {
-    std::fflush(nullptr);
-    _exit(status);
-}
+void endApplicationLoop(int status) { kit::Application::shared().stop(status); }
 
 struct TabSpec {
     const char* icon;
@@ -54,7 +48,7 @@ constexpr double kHighlightOffset = 14;
 
 }  // namespace
 
-void (*MainWindowController::exitProcess)(int) = exitNow;
+void (*MainWindowController::exitProcess)(int) = endApplicationLoop;
 
 MainWindowController::MainWindowController(const std::string& layoutName) : kit::WindowController(layoutName) {
     declareOutlet("window", window_);
@@ -69,7 +63,9 @@ MainWindowController::MainWindowController(const std::string& layoutName) : kit:
     registerAction("closeWindow:", [this](kit::Object* s) { closeWindow(s); });
 }
 
-MainWindowController::~MainWindowController() = default;
+MainWindowController::~MainWindowController() {
+    if (window_ && window_->delegate() == this) window_->setDelegate(nullptr);
+}
 
 void MainWindowController::awakeFromNib() {
     aWindow_ = dynamic_cast<TCImageWindow*>(window_.get());
@@ -94,7 +90,10 @@ void MainWindowController::windowDidLoad() {
     addDmgView();
     addDiskToolView();
     addBootableView();
-    if (kit::Window* w = window()) routeCloseButton(*w, this);
+    if (kit::Window* w = window()) {
+        routeCloseButton(*w, this);
+        w->setDelegate(this);
+    }
 }
 
 void MainWindowController::addWindowTitle() {
@@ -188,3 +187,5 @@ void MainWindowController::TopDiskToolButtonAction(kit::Object*) {
 }
 
 void MainWindowController::closeWindow(kit::Object*) { exitProcess(0); }
+
+void MainWindowController::windowWillClose(kit::Window&) { exitProcess(0); }

@@ -17,7 +17,7 @@ class DmgViewController;
 class RepairDiskViewController;
 class SelectDrivceViewController;
 
-class MainWindowController : public kit::WindowController {
+class MainWindowController : public kit::WindowController, public kit::WindowDelegate {
 public:
     explicit MainWindowController(const std::string& layoutName = "MainWindowController");
     ~MainWindowController() override;
@@ -34,6 +34,9 @@ public:
     void TopDmgButtonAction(kit::Object* sender);
     void TopDiskToolButtonAction(kit::Object* sender);
     void closeWindow(kit::Object* sender);
+    // However the window closes (its close button, the window manager's
+    // close request), the program ends.
+    void windowWillClose(kit::Window& w) override;
 
     TCImageWindow* aWindow() const { return aWindow_; }
     kit::View* titleBarView() const { return titleBarView_; }
@@ -51,7 +54,9 @@ public:
     LeftButton* tab_createImage() const { return tab_createImage_.get(); }
     LeftButton* tab_disktool() const { return tab_disktool_.get(); }
 
-    // The process's end when the window closes (replaceable by tests).
+    // The program's end when the window closes: the application loop stops,
+    // so the entry function releases the display-sleep assertion and leaves
+    // with the status (replaceable by tests).
     static void (*exitProcess)(int status);
 
 private:

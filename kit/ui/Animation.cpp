@@ -151,6 +151,9 @@ void animateValue(Object& owner, const std::string& key, double from, double to,
 
 // ---- view and window animators ----
 
+ViewAnimator::ViewAnimator(View* v) : view_(v) {}
+WindowAnimator::WindowAnimator(Window* w) : window_(w) {}
+
 void ViewAnimator::setFrame(const Rect& r) {
     View* v = view_.get();
     if (!v) return;

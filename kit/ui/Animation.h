@@ -62,7 +62,7 @@ bool isAnimating(Object& owner, const std::string& key);
 
 class ViewAnimator {
 public:
-    explicit ViewAnimator(View* v) : view_(v) {}
+    explicit ViewAnimator(View* v);
     void setFrame(const Rect& r);
     void setFrameOrigin(Point p);
     void setFrameSize(Size s);
@@ -75,7 +75,7 @@ private:
 
 class WindowAnimator {
 public:
-    explicit WindowAnimator(Window* w) : window_(w) {}
+    explicit WindowAnimator(Window* w);
     void setFrame(const Rect& r);
     void setAlphaValue(double a);
 private:

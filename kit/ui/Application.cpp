@@ -67,11 +67,18 @@ Application::~Application() = default;
 
 int Application::run() {
     ensureUiApp();
+    running_ = true;
     if (delegate_) delegate_->applicationDidFinishLaunching();
-    return runMainLoop();
+    int code = runMainLoop();
+    running_ = false;
+    return code;
 }
 
-void Application::stop() { quitMainLoop(0); }
+void Application::stop(int code) {
+    // Outside run() there is no loop of ours to end (a quit request then
+    // would only make the next modal run return at once).
+    if (running_) quitMainLoop(code);
+}
 
 void Application::terminate(Object*) {
     if (delegate_) delegate_->applicationWillTerminate();

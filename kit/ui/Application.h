@@ -50,7 +50,10 @@ public:
     // Calls the delegate's didFinishLaunching, then runs the main loop until
     // terminate() or stop(); returns the loop's exit code.
     int run();
-    void stop();
+    // Ends run() (and any modal run inside it) with the code; does nothing
+    // when run() is not running.
+    void stop(int code = 0);
+    bool isRunning() const { return running_; }
     // Tells the delegate, posts the will-terminate notification and ends the
     // process with status 0.
     void terminate(Object* sender = nullptr);
@@ -100,6 +103,7 @@ public:
 private:
     ApplicationDelegate* delegate_ = nullptr;
     bool active_ = false;
+    bool running_ = false;
     std::vector<Window*> windows_;
     Weak<Window> key_, main_;
     struct ModalRun;

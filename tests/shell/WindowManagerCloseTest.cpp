@@ -1,0 +1,104 @@
+// The window manager's close request (Alt+F4, a taskbar's close) as the
+// program meets it: on the About and update windows it ends their modal run,
+// on the main window it ends the program's run loop, like the close buttons.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QCloseEvent>
+
+#include "AppDelegate.h"
+#include "MainWindowController.h"
+#include "kit/Dispatch.h"
+#include "kit/RunLoop.h"
+#include "kit/ui/Application.h"
+#include "kit/ui/Control.h"
+#include "kit/ui/QtBridge.h"
+#include "kit/ui/Window.h"
+
+namespace {
+
+// What the window manager's close request delivers to the window.
+void windowManagerClose(kit::Window& w) {
+    QCloseEvent close;
+    QApplication::sendEvent(kit::widgetOf(w), &close);
+}
+
+// Runs the application loop as the program does, with `during` queued on its
+// first turn; returns the loop's code, or nullopt when it had to be stopped
+// after `seconds`.
+std::optional<int> runApplication(std::function<void()> during, double seconds = 10) {
+    auto& app = kit::Application::shared();
+    kit::ApplicationDelegate* savedDelegate = app.delegate();
+    app.setDelegate(nullptr);
+    bool timedOut = false;
+    kit::Object guard;
+    guard.performAfterDelay(0.05, std::move(during));
+    guard.performAfterDelay(seconds, [&] {
+        timedOut = true;
+        app.stop(99);
+    });
+    int code = app.run();
+    app.setDelegate(savedDelegate);
+    if (timedOut) return std::nullopt;
+    return code;
+}
+
+}  // namespace
+
+TEST(WindowManagerClose, OnTheMainWindowEndsTheProgramsRunLoop) {
+    kit::ensureUiApp();
+    auto controller = std::make_shared<MainWindowController>();
+    kit::Window* w = controller->window();
+    ASSERT_NE(w, nullptr);
+    w->makeKeyAndOrderFront();
+    EXPECT_EQ(runApplication([&] { windowManagerClose(*w); }), std::optional<int>(0));
+    EXPECT_FALSE(w->isVisible());
+
+    // The close button ends it the same way.
+    auto again = std::make_shared<MainWindowController>();
+    again->window()->makeKeyAndOrderFront();
+    kit::Button* close = again->window()->standardWindowButton(kit::WindowButtonKind::Close);
+    ASSERT_NE(close, nullptr);
+    EXPECT_EQ(runApplication([&] { close->performClick(); }), std::optional<int>(0));
+}
+
+TEST(WindowManagerClose, OnTheMainWindowDuringAModalRunEndsTheProgramToo) {
+    kit::ensureUiApp();
+    auto controller = std::make_shared<MainWindowController>();
+    kit::Window* w = controller->window();
+    w->makeKeyAndOrderFront();
+    auto modal = std::make_shared<kit::Window>(kit::Rect(0, 0, 100, 100), kit::TitledWindowMask);
+    long modalCode = 0;
+    EXPECT_EQ(runApplication([&] {
+                  kit::dispatch::after(0.05, kit::dispatch::mainQueue(), [&] { windowManagerClose(*w); });
+                  modalCode = kit::Application::shared().runModalForWindow(*modal);
+              }),
+              std::optional<int>(0));
+    EXPECT_EQ(modalCode, kit::ModalResponseContinue);   // cut short, never stopped
+}
+
+TEST(WindowManagerClose, OnTheAboutAndUpdateWindowsEndsTheirModalRun) {
+    kit::ensureUiApp();
+    AppDelegate delegate;
+    for (auto open : {&AppDelegate::aboutMenuItemAction, &AppDelegate::checkUpdateMenuItemAction}) {
+        std::string title;
+        bool hidden = false;
+        kit::Object guard;
+        guard.performAfterDelay(0.2, [&] {
+            kit::Window* modal = kit::Application::shared().modalWindow();
+            ASSERT_NE(modal, nullptr);
+            title = modal->title();
+            windowManagerClose(*modal);
+            hidden = !modal->isVisible();
+        });
+        // Should the close not end the run, this ends it so the test can fail.
+        guard.performAfterDelay(8, [] { kit::Application::shared().abortModal(); });
+        auto start = std::chrono::steady_clock::now();
+        (delegate.*open)(nullptr);
+        double took = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+        EXPECT_FALSE(title.empty());
+        EXPECT_TRUE(hidden);
+        EXPECT_LT(took, 5.0) << title;
+        EXPECT_EQ(kit::Application::shared().modalWindow(), nullptr);
+    }
+}
