@@ -6,10 +6,20 @@
 #include <sys/statvfs.h>
 #include <unistd.h>
 
+#include <fcntl.h>
+
 #include <QDir>
+#include <QFile>
 #include <QFileSystemWatcher>
 #include <QObject>
+#include <QProcess>
 #include <QString>
+#include <QStringList>
+#include <QUrl>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <mutex>
 #include <set>
 #include <vector>
 
@@ -160,6 +170,86 @@ std::string homeFolderForUser(const std::string& user) {
     passwd* found = nullptr;
     if (::getpwnam_r(user.c_str(), &pw, buf.data(), buf.size(), &found) == 0 && found) return found->pw_dir;
     return {};
+}
+
+// --- the file manager -------------------------------------------------------
+
+std::string revealedItemsPath() { return sysPath("/.pelorin/revealed-items.txt"); }
+std::string openedFilesPath() { return sysPath("/.pelorin/opened-files.txt"); }
+std::string trashedItemsPath() { return sysPath("/.pelorin/trashed-items.txt"); }
+
+namespace {
+
+// One whole line appended to a record file of the simulated machine. A path
+// holding a line break can't be one line, so it is refused.
+bool appendRecord(const std::string& file, const std::string& line) {
+    if (line.find('\n') != std::string::npos) return false;
+    static std::mutex mutex;
+    std::lock_guard<std::mutex> lock(mutex);
+    ::mkdir(deletingLastPathComponent(file).c_str(), 0755);
+    const int fd = ::open(file.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
+    if (fd < 0) return false;
+    const std::string text = line + "\n";
+    const bool ok = ::write(fd, text.data(), text.size()) == static_cast<ssize_t>(text.size());
+    ::close(fd);
+    return ok;
+}
+
+bool exists(const std::string& path) {
+    struct stat st {};
+    return ::lstat(path.c_str(), &st) == 0;
+}
+
+}  // namespace
+
+bool Workspace::selectFile(const std::string& path, const std::string& inFileViewerRootedAtPath) {
+    if (path.empty()) return false;
+    if (!sysRoot().empty()) return appendRecord(revealedItemsPath(), path);
+    // Paths are arguments, never part of a shell line.
+    const QString url = QString::fromUtf8(QUrl::fromLocalFile(QString::fromStdString(path)).toEncoded());
+    if (QProcess::startDetached(QStringLiteral("dbus-send"),
+                                QStringList{QStringLiteral("--session"), QStringLiteral("--type=method_call"),
+                                            QStringLiteral("--dest=org.freedesktop.FileManager1"),
+                                            QStringLiteral("/org/freedesktop/FileManager1"),
+                                            QStringLiteral("org.freedesktop.FileManager1.ShowItems"),
+                                            QStringLiteral("array:string:") + url, QStringLiteral("string:")}))
+        return true;
+    const std::string folder = deletingLastPathComponent(path);
+    return QProcess::startDetached(QStringLiteral("xdg-open"),
+                                   QStringList{QString::fromStdString(folder.empty() ? path : folder)});
+}
+
+bool Workspace::openFile(const std::string& path) {
+    if (path.empty()) return false;
+    if (!sysRoot().empty()) return appendRecord(openedFilesPath(), path);
+    return QProcess::startDetached(QStringLiteral("xdg-open"), QStringList{QString::fromStdString(path)});
+}
+
+bool Workspace::moveItemToTrash(const std::string& path, std::string* error) {
+    auto fail = [error](const std::string& why) {
+        if (error) *error = why;
+        return false;
+    };
+    if (path.empty()) return fail("no path");
+    if (!exists(path)) return fail(path + ": " + std::strerror(ENOENT));
+    if (sysRoot().empty()) {
+        QFile file(QString::fromStdString(path));
+        if (!file.moveToTrash()) return fail(path + ": " + file.errorString().toStdString());
+        return true;
+    }
+    const std::string user = consoleUser();
+    const std::string trash = user.empty() ? sysPath("/.Trash") : pathJoin(homeFolderForUser(user), ".Trash");
+    if (!QDir().mkpath(QString::fromStdString(trash))) return fail(trash + ": cannot be made");
+    const std::string name = lastPathComponent(path);
+    // Never over an item already in the trash: the name is taken only if free
+    // at the moment of the move.
+    for (int n = 1;; ++n) {
+        const std::string target = pathJoin(trash, n == 1 ? name : name + " " + std::to_string(n));
+        if (::renameat2(AT_FDCWD, path.c_str(), AT_FDCWD, target.c_str(), RENAME_NOREPLACE) == 0) break;
+        if (errno != EEXIST || n >= 10000) return fail(path + ": " + std::strerror(errno));
+    }
+    if (!appendRecord(trashedItemsPath(), path)) logf("cannot record the trashed item %@", path);
+    return true;
 }
 
 }  // namespace kit

@@ -26,6 +26,22 @@ public:
     // Under a root, a volume of the simulated machine reports its simulated sizes.
     std::optional<FileSystemSize> fileSystemSize(const std::string& path);
 
+    // Shows the item at path selected in the file manager. An empty
+    // rootFolder means the main viewer window. Under a system root the path is
+    // appended as one line to revealedItemsPath() (the simulated machine's file
+    // manager); otherwise the desktop's file manager is asked over the session
+    // bus, and failing that the item's folder is opened. NO for an empty path.
+    bool selectFile(const std::string& path, const std::string& inFileViewerRootedAtPath);
+    // Opens a file or folder with the desktop's handler (a folder opens in the
+    // file manager). Under a system root the path is appended to
+    // openedFilesPath() instead. NO for an empty path.
+    bool openFile(const std::string& path);
+    // Moves the item at path to the user's trash. Under a system root the
+    // trash is sysPath("/Users/<console user>/.Trash") (a free name is taken
+    // when the item's own is used there) and the path is appended to
+    // trashedItemsPath(). NO, with a reason in *error, when nothing was moved.
+    bool moveItemToTrash(const std::string& path, std::string* error = nullptr);
+
 private:
     Workspace();
     struct Impl;
@@ -37,5 +53,10 @@ private:
 // under a root; the passwd entry otherwise).
 std::string consoleUser();
 std::string homeFolderForUser(const std::string& user);
+
+// The files the simulated machine's file manager records into, one path a line.
+std::string revealedItemsPath();  // sysPath("/.pelorin/revealed-items.txt")
+std::string openedFilesPath();    // sysPath("/.pelorin/opened-files.txt")
+std::string trashedItemsPath();   // sysPath("/.pelorin/trashed-items.txt")
 
 }  // namespace kit
