@@ -25,19 +25,34 @@ void LeftButton::setTextWithName(const std::string& text) {
     label->setEditable(false);
     textField_ = label;
     addSubview(label);
+    applyLabelFont();
 }
 
 void LeftButton::setButtonAction(bool selected) {
     isAction_ = selected;
+    applyLabelFont();
     display();
+}
+
+kit::Font LeftButton::labelFont() const {
+    kit::Font f = isAction_ ? kit::Font::boldSystemFont(12) : kit::Font::systemFont(12);
+    if (!textField_) return f;
+    const std::string title = textField_->stringValue();
+    const double room = textField_->textCell()->titleRectForBounds(textField_->bounds()).width();
+    for (double size = 11; size >= 8 && f.sizeOfString(title).width > room; --size)
+        f = isAction_ ? kit::Font::boldSystemFont(size) : kit::Font::systemFont(size);
+    return f;
+}
+
+void LeftButton::applyLabelFont() {
+    if (!textField_) return;
+    kit::Font f = labelFont();
+    if (textField_->font() != f) textField_->setFont(f);
 }
 
 void LeftButton::drawRect(const kit::Rect& dirty) {
     setLabelColor(getColor(121, 129, 146, 1));
-    if (textField_) {
-        kit::Font f = isAction_ ? kit::Font::boldSystemFont(12) : kit::Font::systemFont(12);
-        if (textField_->font() != f) textField_->setFont(f);
-    }
+    applyLabelFont();
     if (!normalImage_) {
         kit::Button::drawRect(dirty);
         return;

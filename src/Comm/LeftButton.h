@@ -17,7 +17,13 @@ public:
 
     void drawRect(const kit::Rect& dirty) override;
 
+    // The label's font: the system font of size 12, bold when selected; a
+    // title too wide for the label in that face steps down in size until it
+    // fits on its one line, so no title is wrapped or cut.
+    kit::Font labelFont() const;
+
 private:
+    void applyLabelFont();
     bool isAction_ = false;
     std::shared_ptr<kit::Image> selectImage_;   // declared by the tab's design; never set
 };

@@ -255,3 +255,31 @@ TEST(TCPreferenceWindowController, TheLinkIsUnderlinedBlueHelveticaLight) {
     EXPECT_EQ(link->action(), "linkButtonAction");
     EXPECT_EQ(c->aWindow()->titleBarHeight(), 38);
 }
+
+TEST(MainWindowController, TabTitlesShowWholeInEveryState) {
+    kit::ensureUiApp();
+    auto controller = std::make_shared<MainWindowController>();
+    ASSERT_NE(controller->window(), nullptr);
+    const std::pair<LeftButton*, const char*> tabs[] = {{controller->tab_diskclone(), "Disk Copy"},
+                                                       {controller->tab_bootable(), "OS Clone"},
+                                                       {controller->tab_createImage(), "Disk Image Create"},
+                                                       {controller->tab_disktool(), "Disk Manager"}};
+    for (auto [tab, title] : tabs) {
+        for (bool selected : {true, false}) {
+            tab->setButtonAction(selected);
+            kit::TextField* label = tab->textField();
+            ASSERT_NE(label, nullptr);
+            EXPECT_EQ(label->stringValue(), title);
+            const kit::Font f = label->font();
+            EXPECT_EQ(f.isBold(), selected) << title;
+            // One line, the whole title within the label's text area.
+            double room = label->textCell()->titleRectForBounds(label->bounds()).width();
+            EXPECT_LE(f.sizeOfString(title).width, room) << title << (selected ? " selected" : "");
+            EXPECT_LE(f.lineHeight(), label->bounds().height()) << title;
+            EXPECT_GE(f.pointSize(), 10) << title;
+        }
+    }
+    // Titles that fit keep the design's size.
+    controller->tab_diskclone()->setButtonAction(true);
+    EXPECT_EQ(controller->tab_diskclone()->textField()->font(), kit::Font::boldSystemFont(12));
+}
