@@ -1,18 +1,24 @@
 #include "kit/Process.h"
 
+#include <dirent.h>
 #include <fcntl.h>
+#include <poll.h>
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <chrono>
 #include <condition_variable>
+#include <cstdio>
 #include <cstring>
 #include <mutex>
 #include <thread>
 
 #include "kit/Dispatch.h"
+#include "kit/Shell.h"
 #include "kit/Spawn.h"
+#include "kit/SysPath.h"
 #include "kit/System.h"
 
 namespace kit {
@@ -288,6 +294,152 @@ int Process::terminationStatus() const {
 bool Process::terminatedBySignal() const {
     std::lock_guard<std::mutex> lock(impl_->mutex);
     return impl_->signaled;
+}
+
+namespace {
+
+// Whether the child has exited, without reaping it: while it is a zombie its
+// pid, and so its process group's id, can't be taken by another process.
+bool hasExited(pid_t pid) {
+    siginfo_t info{};
+    for (;;) {
+        if (::waitid(P_PID, static_cast<id_t>(pid), &info, WEXITED | WNOHANG | WNOWAIT) == 0) return info.si_pid == pid;
+        if (errno != EINTR) return true;  // not our child any more: nothing to wait for
+    }
+}
+
+void sleepMs(int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
+
+// Whether any process of the group is still alive. Orphans that already exited
+// may stay zombies for a while (their new parent reaps them when it gets to it),
+// and kill(-group, 0) counts those too; the process table tells them apart.
+bool groupHasLiveMembers(pid_t group) {
+    if (::kill(-group, 0) != 0) return false;
+    DIR* proc = ::opendir("/proc");
+    if (!proc) return true;
+    bool live = false;
+    while (struct dirent* e = ::readdir(proc)) {
+        if (e->d_name[0] < '1' || e->d_name[0] > '9') continue;
+        const std::string path = std::string("/proc/") + e->d_name + "/stat";
+        const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+        if (fd < 0) continue;
+        char buf[512];
+        const ssize_t n = ::read(fd, buf, sizeof buf - 1);
+        ::close(fd);
+        if (n <= 0) continue;
+        buf[n] = 0;
+        // "pid (comm) state ppid pgrp ...": comm may hold anything, so parse after the last ')'.
+        const char* close = std::strrchr(buf, ')');
+        if (!close) continue;
+        char state = 0;
+        long ppid = 0, pgrp = 0;
+        if (std::sscanf(close + 1, " %c %ld %ld", &state, &ppid, &pgrp) != 3) continue;
+        if (pgrp == group && state != 'Z' && state != 'X') {
+            live = true;
+            break;
+        }
+    }
+    ::closedir(proc);
+    return live;
+}
+
+// Ends the family of a shell that leads its own group: SIGTERM to all, SIGKILL to
+// whatever is left after a grace period. Reaps the leader; its wait status.
+// (A group's id is not given to a new process while any member is left, so
+// signalling the group after the leader was reaped reaches only its family.)
+int endGroup(pid_t leader) {
+    ::kill(-leader, SIGTERM);
+    int status = -1;
+    bool reaped = false;
+    const auto grace = std::chrono::steady_clock::now() + std::chrono::seconds(1);
+    while (std::chrono::steady_clock::now() < grace) {
+        if (!reaped && hasExited(leader)) {
+            status = detail::waitForChild(leader);
+            reaped = true;
+        }
+        if (reaped && !groupHasLiveMembers(leader)) return status;  // the whole family is gone
+        sleepMs(5);
+    }
+    ::kill(-leader, SIGKILL);
+    if (!reaped) status = detail::waitForChild(leader);
+    return status;
+}
+
+}  // namespace
+
+ShellRunResult runShellLimited(const std::string& line, const ShellRunLimits& limits) {
+    ShellRunResult result;
+    if (line.size() > kMaxShellLine || line.find('\0') != std::string::npos) {
+        logf("shell line refused: %lu bytes, or a NUL byte", static_cast<unsigned long>(line.size()));
+        return result;
+    }
+    detail::ignoreSigpipe();
+    int fds[2] = {-1, -1};
+    if (limits.captureOutput && ::pipe2(fds, O_CLOEXEC) != 0) return result;
+    detail::SpawnRequest request;
+    request.path = "/bin/sh";
+    request.argv = {"sh", "-c", line};
+    request.stdoutFd = fds[1];
+    request.newProcessGroup = true;
+    int err = 0;
+    const pid_t pid = detail::spawn(request, &err);
+    closeFd(fds[1]);
+    if (pid < 0) {
+        closeFd(fds[0]);
+        logf("cannot start /bin/sh: %s", std::strerror(err));
+        return result;
+    }
+    result.started = true;
+
+    using Clock = std::chrono::steady_clock;
+    const bool bounded = limits.timeoutSeconds > 0;
+    const auto deadline =
+        Clock::now() + std::chrono::duration_cast<Clock::duration>(
+                           std::chrono::duration<double>(bounded ? std::min(scaled(limits.timeoutSeconds), 1e9) : 0));
+    int outFd = fds[0];
+    char buf[65536];
+    for (;;) {
+        if (outFd >= 0) {
+            struct pollfd p{outFd, POLLIN, 0};
+            const int n = ::poll(&p, 1, 20);
+            if (n > 0) {
+                const ssize_t got = ::read(outFd, buf, sizeof buf);
+                if (got > 0) result.output.append(buf, static_cast<size_t>(got));
+                else if (got == 0 || (errno != EINTR && errno != EAGAIN)) closeFd(outFd);
+            }
+        } else {
+            sleepMs(hasExited(pid) ? 0 : 10);
+        }
+        // Done when the shell has exited and, when capturing, its output has ended.
+        if (outFd < 0 && hasExited(pid)) break;
+        if (limits.stop && limits.stop()) {
+            result.stopped = true;
+            break;
+        }
+        if (bounded && Clock::now() >= deadline) {
+            result.timedOut = true;
+            break;
+        }
+    }
+    int status;
+    if (result.stopped || result.timedOut) {
+        status = endGroup(pid);
+        // Whatever the family wrote before it ended is still in the pipe.
+        if (outFd >= 0) {
+            ::fcntl(outFd, F_SETFL, O_NONBLOCK);
+            for (;;) {
+                const ssize_t got = ::read(outFd, buf, sizeof buf);
+                if (got > 0) result.output.append(buf, static_cast<size_t>(got));
+                else if (got < 0 && errno == EINTR) continue;
+                else break;
+            }
+        }
+    } else {
+        status = detail::waitForChild(pid);
+    }
+    closeFd(outFd);
+    result.status = detail::decodeWaitStatus(status);
+    return result;
 }
 
 }  // namespace kit

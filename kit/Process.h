@@ -63,4 +63,27 @@ private:
     std::unique_ptr<Impl> impl_;
 };
 
+// A shell line with a bound: "/bin/sh -c line" in a process group of its own,
+// so that the line's whole family (the tool it starts, a pipeline) can be ended
+// together when the time is up or the caller stops it. Blocks the calling thread;
+// call it off the main thread.
+struct ShellRunLimits {
+    double timeoutSeconds = 0;     // scaled by the time scale; 0 or less: no time-out
+    std::function<bool()> stop;    // polled while the line runs; true ends it
+    bool captureOutput = false;    // standard output into ShellRunResult::output (else inherited)
+};
+
+struct ShellRunResult {
+    bool started = false;   // the line was accepted and the shell started
+    bool timedOut = false;  // ended by us because the time was up
+    bool stopped = false;   // ended by us because stop() answered true
+    int status = -1;        // as runShell: exit code, 128 + signal; -1 when not started
+    std::string output;     // captured standard output (also what came before an end)
+    // The line ran to its own end (whatever its status).
+    bool finished() const { return started && !timedOut && !stopped; }
+    bool succeeded() const { return finished() && status == 0; }
+};
+
+ShellRunResult runShellLimited(const std::string& line, const ShellRunLimits& limits = {});
+
 }  // namespace kit

@@ -16,6 +16,7 @@ struct SpawnRequest {
     int stdoutFd = -1;                // dup'ed onto 1 when >= 0
     bool stdoutNull = false;
     bool stderrNull = false;
+    bool newProcessGroup = false;     // the child leads a process group of its own
 };
 
 // Starts the child with childEnvironment(), default signal dispositions and an

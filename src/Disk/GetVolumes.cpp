@@ -7,6 +7,7 @@
 #include "Disk/OVTask.h"
 #include "kit/Dispatch.h"
 #include "kit/Format.h"
+#include "kit/Process.h"
 #include "kit/Shell.h"
 #include "kit/SysPath.h"
 #include "kit/System.h"
@@ -114,6 +115,11 @@ kit::Value::Array disksFromFlatList(const kit::Value::Array& flat) {
     close();
     return disks;
 }
+
+// Set on a scan's thread when a disk-tool run had to be ended at its time-out.
+// A tool that hangs once will hang for the next item too, so the scan gives up
+// rather than wait a time-out per item.
+thread_local bool tToolHung = false;
 
 // Clears a busy flag on every path by which a scan ends.
 struct ClearOnExit {
@@ -228,6 +234,7 @@ void GetVolumes::changVoluemValue(const std::shared_ptr<VolumeObj>& volume) {
 }
 
 bool GetVolumes::scanVolumes() {
+    tToolHung = false;
     std::shared_ptr<VolumeList> list;
     {
         std::lock_guard<std::mutex> lock(listsMutex_);
@@ -235,6 +242,7 @@ bool GetVolumes::scanVolumes() {
     }
 
     const std::vector<std::string> raidSets = GetRaidDisks();
+    if (tToolHung) return false;
 
     auto diskList = DoCommand("diskutil list -plist");
     if (!diskList) return false;
@@ -290,6 +298,7 @@ bool GetVolumes::scanVolumes() {
                         recoveryId = str(*info, "RecoveryDeviceIdentifier");
                         booterId = str(*info, "BooterDeviceIdentifier");
                     }
+                    if (tToolHung) return false;
                 }
                 if (name == "Recovery" && *itemId == recoveryId) continue;
                 if (name == "Preboot" && *itemId == booterId) continue;
@@ -303,6 +312,7 @@ bool GetVolumes::scanVolumes() {
             }
 
             auto info = OVGetDiskInfo(itemId->c_str());
+            if (tToolHung) return false;
             if (!info) continue;
             auto infoMount = info->getString("MountPoint");
             if (!infoMount || infoMount->empty() || samePath(*infoMount, "/")) continue;
@@ -332,22 +342,21 @@ void GetVolumes::OVGetUSBThreadImp() {
 }
 
 bool GetVolumes::scanExVolumes() {
-    std::optional<kit::Value> diskList;
-    {
-        std::lock_guard<std::mutex> lock(OVCaptureLock(kCaptureFile));
-        auto path = OVRunCapture("diskutil list -plist", kCaptureFile);
-        if (!path) {
-            kit::systemLog("diskutil list error");
-            return false;
-        }
-        diskList = kit::readPlistFile(*path);
+    tToolHung = false;
+    const OVCapture capture = OVCaptureLimited("diskutil list -plist", kCaptureFile);
+    if (!capture.ran) {
+        kit::systemLog("diskutil list error");
+        return false;
     }
+    if (capture.timedOut) return false;
+    auto diskList = capture.value();
     if (!diskList) return false;
     const auto* wholeDisks = diskList->getArray("WholeDisks");
     if (!wholeDisks) return false;
     for (const kit::Value& entry : *wholeDisks) {
         if (!entry.isString()) continue;
         OVAddDiskToUSBObj(kit::lastPathComponent(*entry.asString()));
+        if (tToolHung) return false;
     }
     return true;
 }
@@ -425,19 +434,19 @@ void GetVolumes::OVAddDiskToUSBObj(const std::string& deviceIdentifier) {
 
 std::optional<kit::Value> GetVolumes::OVGetDiskInfo(const char* deviceIdentifier) {
     if (!deviceIdentifier) return std::nullopt;
-    std::optional<kit::Value> info;
-    {
-        std::lock_guard<std::mutex> lock(OVCaptureLock(kCaptureFile));
-        auto path = OVRunCapture("diskutil info -plist " + kit::shellQuote(std::string("/dev/") + deviceIdentifier),
-                                 kCaptureFile);
-        // Only a capture that could not run is worth a log line; output that
-        // doesn't parse (a disk that went away) is left out quietly.
-        if (!path) {
-            kit::logf("diskutil info %s error", std::string(deviceIdentifier));
-            return std::nullopt;
-        }
-        info = kit::readPlistFile(*path);
+    const OVCapture capture =
+        OVCaptureLimited("diskutil info -plist " + kit::shellQuote(std::string("/dev/") + deviceIdentifier), kCaptureFile);
+    // Only a capture that could not run is worth a log line; output that
+    // doesn't parse (a disk that went away) is left out quietly.
+    if (!capture.ran) {
+        kit::logf("diskutil info %s error", std::string(deviceIdentifier));
+        return std::nullopt;
     }
+    if (capture.timedOut) {
+        tToolHung = true;
+        return std::nullopt;
+    }
+    auto info = capture.value();
     if (!info || !info->isDict()) return std::nullopt;
     return info;
 }
@@ -509,8 +518,15 @@ std::optional<std::string> execGetzieCommand(const char* command) {
     return OVRunCapture(command, kCaptureFile);
 }
 
-std::optional<kit::Value> DoCommand(const std::string& command) {
-    auto output = kit::runShellCapture(command);
-    if (!output) return std::nullopt;
-    return kit::parsePlist(*output);
+std::optional<kit::Value> DoCommand(const std::string& command, double timeoutSeconds) {
+    kit::ShellRunLimits limits;
+    limits.timeoutSeconds = timeoutSeconds;
+    limits.captureOutput = true;
+    const kit::ShellRunResult run = kit::runShellLimited(command, limits);
+    if (run.timedOut) {
+        kit::logf("timed out: %@", command);
+        tToolHung = true;
+    }
+    if (!run.finished()) return std::nullopt;
+    return kit::parsePlist(run.output);
 }

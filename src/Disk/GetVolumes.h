@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "Disk/VolumeList.h"
+#include "Disk/OVTask.h"
 #include "Disk/VolumeObj.h"
 #include "Disk/WatchMountUnmount.h"
 #include "kit/Notification.h"
@@ -88,5 +89,6 @@ private:
 // Capture into "PelorinTemp.plist" of the temporary folder: the file's path, or
 // nullopt for a null command or a line too long to run whole.
 std::optional<std::string> execGetzieCommand(const char* command);
-// Runs "/bin/sh -c command" and parses its standard output; nullopt on failure.
-std::optional<kit::Value> DoCommand(const std::string& command);
+// Runs "/bin/sh -c command" and parses its standard output; nullopt on failure,
+// and when the command had to be ended at the time-out (scaled).
+std::optional<kit::Value> DoCommand(const std::string& command, double timeoutSeconds = OVCaptureTimeout);

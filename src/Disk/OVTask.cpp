@@ -3,10 +3,14 @@
 #include <chrono>
 #include <cstdio>
 #include <ctime>
+#include <fstream>
+#include <iterator>
 #include <filesystem>
 #include <map>
 #include <memory>
 #include <system_error>
+
+#include <unistd.h>
 
 #include "kit/Dispatch.h"
 #include "kit/Plist.h"
@@ -121,25 +125,57 @@ std::mutex& OVCaptureLock(const std::string& fileName) {
     return *slot;
 }
 
-std::optional<std::string> OVRunCapture(const std::string& command, const std::string& fileName, size_t bufferSize) {
+std::optional<kit::Value> OVCapture::value() const { return kit::parsePlist(output); }
+
+OVCapture OVCaptureLimited(const std::string& command, const std::string& fileName, double timeoutSeconds,
+                           const std::function<bool()>& stop, size_t bufferSize) {
+    OVCapture capture;
     const std::string path = kit::temporaryDirectory() + fileName;
-    std::error_code ec;
-    std::filesystem::remove(path, ec);
-    const std::string line = command + " > " + kit::shellQuote(path);
-    if (line.size() + 1 > bufferSize) {
+    if (command.size() + 3 + kit::shellQuote(path).size() + 1 > bufferSize) {
         // Cutting the line would run a different command; refuse it instead.
-        kit::logf("capture refused: command line of %d bytes is too long", static_cast<int>(line.size()));
-        return std::nullopt;
+        kit::logf("capture refused: command line of %d bytes is too long",
+                  static_cast<int>(command.size() + 3 + kit::shellQuote(path).size()));
+        return capture;
     }
-    kit::runShell(line);
-    return path;
+    capture.path = path;
+    std::string privatePath = path + ".XXXXXX";
+    const int fd = ::mkstemp(privatePath.data());
+    if (fd < 0) {
+        kit::logf("capture: no private file beside %@", path);
+        std::error_code ec;
+        std::filesystem::remove(path, ec);
+        return capture;
+    }
+    ::close(fd);
+
+    kit::ShellRunLimits limits;
+    limits.timeoutSeconds = timeoutSeconds;
+    limits.stop = stop;
+    const kit::ShellRunResult run = kit::runShellLimited(command + " > " + kit::shellQuote(privatePath), limits);
+    capture.ran = run.started;
+    capture.timedOut = run.timedOut;
+    capture.stopped = run.stopped;
+    capture.status = run.status;
+    if (run.timedOut) kit::logf("capture timed out: %@", command);
+
+    std::ifstream in(privatePath, std::ios::binary);
+    capture.output.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    in.close();
+    // The fixed name holds the output of the capture that ended last.
+    if (::rename(privatePath.c_str(), path.c_str()) != 0) ::unlink(privatePath.c_str());
+    return capture;
+}
+
+std::optional<std::string> OVRunCapture(const std::string& command, const std::string& fileName, size_t bufferSize) {
+    OVCapture capture = OVCaptureLimited(command, fileName, OVCaptureTimeout, {}, bufferSize);
+    if (capture.path.empty()) return std::nullopt;
+    return capture.path;
 }
 
 std::optional<kit::Value> OVCaptureValue(const std::string& command, const std::string& fileName, size_t bufferSize) {
-    std::lock_guard<std::mutex> lock(OVCaptureLock(fileName));
-    auto path = OVRunCapture(command, fileName, bufferSize);
-    if (!path) return std::nullopt;
-    return kit::readPlistFile(*path);
+    OVCapture capture = OVCaptureLimited(command, fileName, OVCaptureTimeout, {}, bufferSize);
+    if (!capture.ran || capture.timedOut) return std::nullopt;
+    return capture.value();
 }
 
 std::optional<std::string> OVExecCommand(const char* command) {

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
 #include <filesystem>
 
 #include "Disk/GetVolumes.h"
@@ -13,6 +14,7 @@
 #include "kit/Dispatch.h"
 #include "kit/RunLoop.h"
 #include "kit/Shell.h"
+#include "support/EnvGuard.h"
 #include "support/SimRoot.h"
 
 namespace {
@@ -352,4 +354,46 @@ TEST_F(ScanTest, EveryScanEndIsAnnouncedOnTheMainQueueForBothLists) {
     kit::NotificationCenter::defaultCenter().removeObserver(token);
     waitIdle(*gv);
     EXPECT_EQ(names(*list), kFiltersMounted);
+}
+
+TEST_F(ScanTest, AHungDiskToolEndsTheScanAsFailedAndTheNextRequestScansAgain) {
+    sim::SimRoot root("filters");
+    ASSERT_TRUE(root.ok()) << root.error();
+    EnvGuard scale("PELORIN_TIME_SCALE", "0.02");  // a tool run's minute becomes 1.2 s
+    auto gv = GetVolumes::create();
+    ScanEnds ends(gv.get());
+    struct Case {
+        const char* knob;
+        const char* volumes;
+        const char* exVolumes;
+    };
+    // The RAID list only serves the mounted-volume scan.
+    const Case cases[] = {{"diskutil appleRAID", "Volumes failed", "ExVolumes ok"},
+                          {"diskutil list", "Volumes failed", "ExVolumes failed"},
+                          {"diskutil info", "Volumes failed", "ExVolumes failed"}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.knob);
+        root.setKnob(c.knob, "hang");
+        const size_t before = ends.seen.size();
+        const auto started = std::chrono::steady_clock::now();
+        gv->getDiskAndVolumes();
+        gv->OVGetUSBThreadImp();
+        ASSERT_TRUE(ends.waitFor(before + 2));
+        // One time-out ends a scan: it doesn't wait one per volume.
+        EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(10));
+        std::vector<std::string> got(ends.seen.begin() + before, ends.seen.end());
+        std::sort(got.begin(), got.end());
+        EXPECT_EQ(got, (std::vector<std::string>{c.exVolumes, c.volumes}));
+        EXPECT_FALSE(gv->isScanningVolumes());
+        EXPECT_FALSE(gv->isScanningExVolumes());
+
+        // The provider is free again: the next request scans and fills the lists.
+        root.clearKnobs();
+        gv->getDiskAndVolumes();
+        gv->OVGetUSBThreadImp();
+        ASSERT_TRUE(ends.waitFor(before + 4));
+        waitIdle(*gv);
+        EXPECT_EQ(names(*gv->getVolumes()), kFiltersMounted);
+        EXPECT_EQ(paths(*gv->getExVolumes()), kFiltersExternal);
+    }
 }

@@ -254,3 +254,34 @@ TEST(CloneNaming, ARegularFileDoesNotTakeTheName) {
     OVUSBControl::OVShareInstance().HlbCreateVolumeName();
     EXPECT_EQ(OVUSBControl::OVShareInstance().OVGetOrvaneVolumeName(), "PelorinSystem");
 }
+
+TEST(Capture, AHungToolIsEndedAtTheTimeOutOrAtAStop) {
+    const auto started = std::chrono::steady_clock::now();
+    OVCapture hung = OVCaptureLimited("{ echo partial; sleep 60; }", "OVTemp.plist", 0.3);
+    EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(5));
+    EXPECT_TRUE(hung.ran);
+    EXPECT_TRUE(hung.timedOut);
+    EXPECT_FALSE(hung.ok());
+    EXPECT_EQ(hung.path, kit::temporaryDirectory() + "OVTemp.plist");
+    EXPECT_EQ(hung.output, "partial\n");
+
+    std::atomic<bool> stop{false};
+    std::thread stopper([&] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        stop = true;
+    });
+    OVCapture stopped = OVCaptureLimited("sleep 60", "OVTemp.plist", 60, [&] { return stop.load(); });
+    stopper.join();
+    EXPECT_TRUE(stopped.stopped);
+    EXPECT_FALSE(stopped.ok());
+
+    OVCapture fine = OVCaptureLimited("{ printf '<plist><string>x</string></plist>'; exit 2; }", "OVTemp.plist", 30);
+    EXPECT_TRUE(fine.ran);
+    EXPECT_EQ(fine.status, 2);
+    EXPECT_FALSE(fine.ok());
+    ASSERT_TRUE(fine.value().has_value());
+    EXPECT_EQ(fine.value()->asString(), std::optional<std::string>("x"));
+    // No private file is left beside the capture file.
+    for (const auto& e : std::filesystem::directory_iterator(kit::temporaryDirectory()))
+        EXPECT_EQ(e.path().filename().string().rfind("OVTemp.plist.", 0), std::string::npos) << e.path();
+}

@@ -3,11 +3,16 @@
 #include <sys/wait.h>
 
 #include <atomic>
+#include <chrono>
+#include <filesystem>
+#include <fstream>
 #include <string>
+#include <thread>
 
 #include "kit/Process.h"
 #include "kit/RunLoop.h"
 #include "kit/SysPath.h"
+#include "support/EnvGuard.h"
 
 namespace {
 
@@ -140,4 +145,87 @@ TEST(Process, LivesOnWhenTheCallerLetsGo) {
     EXPECT_EQ(out, "late\n");
     // Once everything was delivered, nothing holds it any more.
     EXPECT_TRUE(kit::runUntil([&] { return weak.expired(); }, 5));
+}
+
+namespace {
+
+double secondsSince(std::chrono::steady_clock::time_point start) {
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}
+
+bool alive(pid_t pid) { return ::kill(pid, 0) == 0; }
+
+pid_t readPid(const std::string& path) {
+    std::ifstream in(path);
+    pid_t pid = 0;
+    in >> pid;
+    return pid;
+}
+
+}  // namespace
+
+TEST(LimitedShell, RunsToItsEndWithStatusAndOutput) {
+    kit::ShellRunLimits limits;
+    limits.timeoutSeconds = 30;
+    limits.captureOutput = true;
+    auto r = kit::runShellLimited("echo one; echo two >&1; exit 4", limits);
+    EXPECT_TRUE(r.started);
+    EXPECT_TRUE(r.finished());
+    EXPECT_FALSE(r.succeeded());
+    EXPECT_EQ(r.status, 4);
+    EXPECT_EQ(r.output, "one\ntwo\n");
+
+    // Large output is read while the line runs, so the writer never stalls.
+    r = kit::runShellLimited("seq 1 200000", limits);
+    EXPECT_TRUE(r.succeeded());
+    EXPECT_EQ(r.output.size(), 1288895u);
+
+    kit::ShellRunLimits plain;
+    EXPECT_TRUE(kit::runShellLimited("true", plain).succeeded());
+    EXPECT_EQ(kit::runShellLimited("kill -TERM $$", plain).status, 128 + SIGTERM);
+    EXPECT_FALSE(kit::runShellLimited(std::string("true\0", 5), plain).started);
+}
+
+TEST(LimitedShell, AHungLineEndsAtItsTimeOutWithItsWholeFamily) {
+    const std::string pidFile = kit::temporaryDirectory() + "limited-shell-child.pid";
+    std::filesystem::remove(pidFile);
+    kit::ShellRunLimits limits;
+    limits.timeoutSeconds = 0.5;
+    limits.captureOutput = true;
+    const auto start = std::chrono::steady_clock::now();
+    // A child that doesn't share the shell's pid, that holds the output pipe and
+    // that ignores the polite signal.
+    auto r = kit::runShellLimited("echo before; (trap '' TERM; sleep 60) & echo $! > '" + pidFile + "'; wait", limits);
+    EXPECT_LT(secondsSince(start), 5.0);
+    EXPECT_TRUE(r.started);
+    EXPECT_TRUE(r.timedOut);
+    EXPECT_FALSE(r.finished());
+    EXPECT_EQ(r.output, "before\n");
+    const pid_t child = readPid(pidFile);
+    ASSERT_GT(child, 0);
+    EXPECT_TRUE(kit::runUntil([&] { return !alive(child); }, 5)) << "the hung child outlived the time-out";
+}
+
+TEST(LimitedShell, AStopEndsTheLineAtOnceAndTheTimeScaleShortensTheTimeOut) {
+    std::atomic<bool> stop{false};
+    kit::ShellRunLimits limits;
+    limits.timeoutSeconds = 60;
+    limits.stop = [&] { return stop.load(); };
+    std::thread stopper([&] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(200));
+        stop = true;
+    });
+    auto start = std::chrono::steady_clock::now();
+    auto r = kit::runShellLimited("sleep 60", limits);
+    stopper.join();
+    EXPECT_LT(secondsSince(start), 3.0);
+    EXPECT_TRUE(r.stopped);
+    EXPECT_FALSE(r.timedOut);
+
+    EnvGuard scale("PELORIN_TIME_SCALE", "0.01");
+    kit::ShellRunLimits scaled;
+    scaled.timeoutSeconds = 60;  // 0.6 s at this scale
+    start = std::chrono::steady_clock::now();
+    EXPECT_TRUE(kit::runShellLimited("sleep 60", scaled).timedOut);
+    EXPECT_LT(secondsSince(start), 4.0);
 }
