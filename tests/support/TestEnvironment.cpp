@@ -10,7 +10,9 @@ struct TestEnvironment {
     TestEnvironment() {
         // Children (the stand-in tools, built with the same sanitizers) inherit these.
         setenv("ASAN_OPTIONS", "detect_leaks=0", 0);
-        setenv("QT_QPA_PLATFORM", "offscreen:configfile=" PELORIN_SOURCE_DIR "/tests/support/screens.json", 0);
+        // Always the tests' own screen: an inherited plain "offscreen" (or a real
+        // display) has other sizes and resolutions than the tests are written for.
+        setenv("QT_QPA_PLATFORM", "offscreen:configfile=" PELORIN_SOURCE_DIR "/tests/support/screens.json", 1);
         setenv("PELORIN_BUNDLE", PELORIN_BUNDLE_DIR, 0);
     }
 };
