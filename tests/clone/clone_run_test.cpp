@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <map>
@@ -363,6 +364,57 @@ TEST_F(CloneRun, SecondStartIsRefusedAndKeepsTheStop) {
     ASSERT_TRUE(kit::runUntil([&] { return rec_.ended(); }, kRunTimeout));
     EXPECT_EQ(rec_.last(), note(-8, 2, 25));
     EXPECT_EQ(runs("diskutil", "eraseDisk").size(), 1u);
+}
+
+// ---- hung helper tools ------------------------------------------------------------
+
+TEST_F(CloneRun, AHungKillallEndsAtAStopAndTheNextStartRuns) {
+    knob("killall", "hang");
+    ASSERT_EQ(engine().OVStart(target_), 0);
+    ASSERT_TRUE(kit::runUntil([&] { return journaled("killall", "mds_stores"); }, kRunTimeout));
+    const auto stopped = std::chrono::steady_clock::now();
+    engine().OVStop();
+    ASSERT_TRUE(kit::runUntil([&] { return rec_.ended(); }, kRunTimeout));
+    EXPECT_LT(std::chrono::steady_clock::now() - stopped, std::chrono::seconds(5));
+    EXPECT_EQ(rec_.last(), note(-8, 2, 25));
+    EXPECT_FALSE(journaled("diskutil", "eraseDisk"));
+    ASSERT_TRUE(kit::runUntil([] { return !OVBootable::OVShareInstance().isRunning(); }, kRunTimeout));
+
+    // The engine is free again at once, not when the hung tool dies.
+    knob("killall", "ok");
+    rec_ = Recorder();
+    cloneToEnd();
+    EXPECT_EQ(rec_.last(), note(0, 8, 100));
+}
+
+TEST_F(CloneRun, AHungKillallIsEndedAtItsTimeOutAndTheCloneGoesOn) {
+    knob("killall", "hang");
+    cloneToEnd();
+    EXPECT_EQ(rec_.last(), note(0, 8, 100));
+    EXPECT_TRUE(journaled("diskutil", "eraseDisk"));
+}
+
+TEST_F(CloneRun, AHungRemountEndsAtAStop) {
+    knob("diskutil eraseDisk", "unmounted");
+    knob("diskutil unmountDisk", "hang");
+    ASSERT_EQ(engine().OVStart(target_), 0);
+    ASSERT_TRUE(kit::runUntil([&] { return journaled("diskutil", "unmountDisk"); }, kRunTimeout));
+    const auto stopped = std::chrono::steady_clock::now();
+    engine().OVStop();
+    ASSERT_TRUE(kit::runUntil([&] { return rec_.ended(); }, kRunTimeout));
+    EXPECT_LT(std::chrono::steady_clock::now() - stopped, std::chrono::seconds(5));
+    EXPECT_EQ(rec_.last(), note(-8, 2, 25));
+    EXPECT_FALSE(journaled("diskutil", "mountDisk"));
+    EXPECT_FALSE(journaled("asr"));
+}
+
+TEST_F(CloneRun, AHungRemountIsEndedAtItsTimeOut) {
+    knob("diskutil eraseDisk", "unmounted");
+    knob("diskutil mountDisk", "hang");
+    cloneToEnd();
+    // The volume never came back: the clone ends with the erase error, promptly.
+    EXPECT_EQ(rec_.last(), note(-4, 3, 37));
+    EXPECT_FALSE(journaled("asr"));
 }
 
 }  // namespace

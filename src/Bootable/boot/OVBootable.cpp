@@ -15,6 +15,11 @@ namespace {
 
 namespace dispatch = kit::dispatch;
 
+// Bounds of the clone's helper tool runs (scaled by the time scale). The erase
+// has its own, through the runner.
+constexpr double kKillallTimeout = 30.0;
+constexpr double kRemountTimeout = OVCaptureTimeout;
+
 std::optional<std::string> captureInto(const char* command, const char* fileName) {
     if (!command) return std::nullopt;
     std::lock_guard<std::mutex> lock(OVCaptureLock(fileName));
@@ -134,8 +139,12 @@ void OVBootable::cloneBlock(std::shared_ptr<VolumeObj> target) {
         return;
     }
 
-    // Indexing would fight the erase and the restore for the disks.
-    kit::runShell("killall mds_stores");
+    // Indexing would fight the erase and the restore for the disks. A killall
+    // that hangs is ended at its time-out or by a stop, never waited for.
+    kit::ShellRunLimits limits;
+    limits.timeoutSeconds = kKillallTimeout;
+    limits.stop = [this] { return bUserCancel_.load(); };
+    if (kit::runShellLimited("killall mds_stores", limits).timedOut) kit::systemLog("killall mds_stores timed out");
 
     OVUpdateProgress(0, 0, 2);
     const int version = OVPublicUtilities::getSystemVersion();
@@ -201,10 +210,16 @@ void OVBootable::remountTarget(const VolumeObj& target) {
     // A whole disk's path is its device identifier: remount exactly the disk that was erased.
     const std::string path = target.volumePath();
     const std::string device = kit::shellQuote(path);
+    // Each run is bounded and ends at a stop, so a hung disk tool can neither
+    // hold the clone nor keep the next one from starting.
+    auto stopped = [this] { return bUserCancel_.load(); };
     kit::logf("0---%@", path);
-    eraserDiskCommand(kit::format("diskutil unmountDisk /dev/%s", device).c_str());
+    OVCaptureLimited(kit::format("diskutil unmountDisk /dev/%s", device), "eraserDiskTemp.plist", kRemountTimeout,
+                     stopped);
+    if (stopped()) return;
     kit::logf("1---%@", path);
-    eraserDiskCommand(kit::format("diskutil mountDisk /dev/%s", device).c_str());
+    OVCaptureLimited(kit::format("diskutil mountDisk /dev/%s", device), "eraserDiskTemp.plist", kRemountTimeout,
+                     stopped);
 }
 
 // ---- restore (main thread) -------------------------------------------------
