@@ -11,7 +11,8 @@
 //   0 … 1   Starting        no progress block
 //   1 … 3   FindingChanges  progress at 0, no sizes yet
 //   3 … 8   Copying         progress rising from 0 to 1 with bytes and files
-//   8 … 11  Finishing
+//   8 … 11  Finishing, and on until a status run has shown it: a poller
+//           slowed down by a busy machine never misses the end
 //   then    no backup running
 // "status" prints the old-style property list text of a backup session:
 //   Backup session status:
@@ -123,7 +124,7 @@ Moment momentOf(const kit::Value& state, const std::string& knob) {
         return m;
     }
     const auto started = state.getInt("StartedAtMs");
-    if (!started || state.getBool("Stopped").value_or(false)) return m;
+    if (!started || state.getBool("Stopped").value_or(false) || state.getBool("Ended").value_or(false)) return m;
     const double scale = kit::timeScale() > 0 ? kit::timeScale() : 1.0;
     const double t = static_cast<double>(nowMs() - *started) / 1000.0 / scale;
     if (t < 0) return m;
@@ -143,7 +144,7 @@ Moment momentOf(const kit::Value& state, const std::string& knob) {
         m.phase = "Copying";
         m.sized = true;
         m.share = copyShare;
-    } else if (t < kFinishingEnds) {
+    } else if (t < kFinishingEnds || !state.getBool("FinishingShown").value_or(false)) {
         m.phase = "Finishing";
     } else {
         m.running = false;
@@ -259,6 +260,8 @@ int main(int argc, char** argv) {
         if (!changeState(root, [&](kit::Value& s) {
                 s.set("StartedAtMs", kit::Value(nowMs()));
                 s.set("Stopped", kit::Value(false));
+                s.set("FinishingShown", kit::Value(false));
+                s.set("Ended", kit::Value(false));
             }))
             return fail("tmutil: can't start the backup");
         return 0;
@@ -271,7 +274,14 @@ int main(int argc, char** argv) {
     if (command == "status") {
         if (args.size() != 1) return usage();
         const kit::Value state = loadState(root);
-        const std::string text = statusText(state, momentOf(state, backupKnob));
+        const Moment moment = momentOf(state, backupKnob);
+        // What a status run has shown stays shown: the finishing phase, and the
+        // end of a backup, whatever the knobs say later.
+        if (moment.phase == "Finishing" && !state.getBool("FinishingShown").value_or(false))
+            changeState(root, [](kit::Value& s) { s.set("FinishingShown", kit::Value(true)); });
+        if (!moment.running && state.getInt("StartedAtMs") && !state.getBool("Ended").value_or(false))
+            changeState(root, [](kit::Value& s) { s.set("Ended", kit::Value(true)); });
+        const std::string text = statusText(state, moment);
         std::fwrite(text.data(), 1, text.size(), stdout);
         std::fflush(stdout);
         return 0;

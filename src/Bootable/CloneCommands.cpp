@@ -1,0 +1,44 @@
+#include "Bootable/CloneCommands.h"
+
+#include <filesystem>
+#include <mutex>
+
+#include "Disk/OVPublicUtilities.h"
+#include "Disk/OVTask.h"
+#include "kit/Shell.h"
+#include "kit/SysPath.h"
+#include "kit/System.h"
+
+int ZZDoCommand(const std::string& command, const std::string& outputPath) {
+    if (command.empty() || outputPath.empty()) return -1;
+    std::error_code ec;
+    std::filesystem::remove(outputPath, ec);
+    return kit::runShell(kit::format("%s > %s", command, kit::shellQuote(outputPath)));
+}
+
+std::optional<kit::Value> ZZCaptureValue(const std::string& command, const std::string& fileName, int* status) {
+    std::lock_guard<std::mutex> lock(OVCaptureLock(fileName));
+    const std::string path = kit::temporaryDirectory() + fileName;
+    const int rc = ZZDoCommand(command, path);
+    if (status) *status = rc;
+    return kit::readPlistFile(path);
+}
+
+namespace {
+
+bool brandIsApple() {
+    const std::string brand = kit::processorBrand();
+    return brand.find("Apple") != std::string::npos;
+}
+
+}  // namespace
+
+bool has_m1_chip() {
+    // A simulated machine is asked every time: tests change its processor
+    // between runs. The real processor is read once.
+    if (!kit::sysRoot().empty()) return brandIsApple();
+    static const bool answer = brandIsApple();
+    return answer;
+}
+
+bool cloneNeedsPrebootRepair() { return has_m1_chip() || OVPublicUtilities::getSystemVersion() >= 1300; }

@@ -1,0 +1,30 @@
+#pragma once
+// Tool runs and machine facts the clone screen shares: the shell capture into a
+// named file of the temporary folder, and whether the machine has the newer
+// processors whose clones need their Preboot volume filled in.
+#include <optional>
+#include <string>
+
+#include "kit/Plist.h"
+
+// Runs "<command> > <outputPath>" through the shell after removing an old file
+// at outputPath; the path is quoted, so any folder name is safe. The command's
+// variable pieces must be quoted by the caller (kit::shellQuote). Returns the
+// exit status (0 = success), -1 when either argument is empty or the line could
+// not be run. No length limit cuts the line.
+int ZZDoCommand(const std::string& command, const std::string& outputPath);
+
+// The capture as the clone screen uses it: the file fileName in the temporary
+// folder, serialised with every other capture into that name, then read as a
+// property list. *status (when given) receives ZZDoCommand's result. nullopt
+// when the output doesn't parse.
+std::optional<kit::Value> ZZCaptureValue(const std::string& command, const std::string& fileName,
+                                         int* status = nullptr);
+
+// YES when the processor brand names the platform's own processors ("Apple").
+// The real machine's answer is worked out once and kept.
+bool has_m1_chip();
+
+// Whether a finished clone gets its Preboot volume repaired: on the newer
+// processors, or from system version 13 (1300) on.
+bool cloneNeedsPrebootRepair();
