@@ -223,6 +223,9 @@ void View::removeFromSuperview() {
     View* s = superview_;
     if (!s) return;
     std::shared_ptr<View> keep = shared_from_this();
+    // Whatever was hovered in the leaving subtree stops being hovered.
+    if (window_) window_->endHover(this);
+    if (superview_ != s) return;   // an exit handler moved it already
     auto it = std::find(s->subviews_.begin(), s->subviews_.end(), keep);
     if (it != s->subviews_.end()) s->subviews_.erase(it);
     superview_ = nullptr;
@@ -288,6 +291,8 @@ void View::setHidden(bool hidden) {
     if (hidden && window_) {
         Responder* fr = window_->firstResponder();
         if (auto* frv = dynamic_cast<View*>(fr); frv && frv->isDescendantOf(this)) window_->makeFirstResponder(nullptr);
+        // A hidden view is not under the pointer any more.
+        if (window_) window_->endHover(this);
     }
 }
 

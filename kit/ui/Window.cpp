@@ -367,6 +367,10 @@ void Window::orderBack() {
 void Window::orderOut() {
     if (!topWidget_) return;
     const bool wasKey = isKeyWindow();
+    Weak<Window> self(this);
+    // The pointer cannot be over a window that is gone from the screen.
+    if (visible_) endHover(frameView_.get());
+    if (!self) return;
     visible_ = false;
     topWidget_->hide();
     for (auto& c : std::vector<std::shared_ptr<Window>>(children_))
@@ -614,6 +618,33 @@ void Window::updateTrackingAreas(Point p, bool windowInside) {
             else if (c.type == EventType::MouseExited) owner->mouseExited(ev);
             else owner->mouseMoved(ev);
         }
+    }
+}
+
+void Window::endHover(View* root) {
+    std::vector<std::pair<Weak<View>, std::shared_ptr<TrackingArea>>> ended;
+    std::function<void(View*)> walk = [&](View* v) {
+        for (auto& a : v->trackingAreas())
+            if (a->inside_) {
+                a->inside_ = false;
+                if (a->options() & TrackingMouseEnteredAndExited) ended.emplace_back(Weak<View>(v), a);
+            }
+        for (auto& s : v->subviews()) walk(s.get());
+    };
+    if (root) walk(root);
+    Weak<Window> self(this);
+    for (auto& [wv, area] : ended) {
+        if (!self) return;
+        if (!wv) continue;
+        Responder* owner = area->owner();
+        if (!owner) continue;
+        Event ev;
+        ev.type = EventType::MouseExited;
+        ev.locationInWindow = Point{-1e9, -1e9};
+        ev.window = this;
+        ev.trackingArea = area.get();
+        ev.userData = area->userData();
+        owner->mouseExited(ev);
     }
 }
 

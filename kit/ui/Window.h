@@ -256,6 +256,11 @@ protected:
 private:
     friend class FrameView;
     friend class Application;
+    friend class View;
+    // Ends the hover of every tracking area of `root`'s subtree that has the
+    // pointer (the view hides or leaves the window): their owners get their
+    // exit now rather than never.
+    void endHover(View* root);
     void applyQtFrame();
     // The window system's side of modality and of child windows.
     void setQtModal(bool modal);

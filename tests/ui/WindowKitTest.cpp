@@ -274,3 +274,43 @@ TEST_F(UiTest, MenuItemsAreDisabledWhileAModalWindowRuns) {
 }
 
 }  // namespace
+
+#include "Comm/OVHandButton.h"
+
+namespace {
+
+TEST_F(UiTest, HidingRemovingOrOrderingOutEndsHoverAndGivesTheCursorBack) {
+    auto w = std::make_shared<kit::Window>(Rect(100, 100, 300, 200), kit::TitledWindowMask);
+    auto box = std::make_shared<kit::View>(Rect(10, 10, 200, 100));
+    auto link = std::make_shared<OVHandButton>(Rect(10, 10, 100, 30));
+    w->contentView()->addSubview(box);
+    box->addSubview(link);
+    HoverLog log;
+    box->addTrackingArea(std::make_shared<kit::TrackingArea>(
+        Rect(0, 0, 200, 100), kit::TrackingMouseEnteredAndExited | kit::TrackingActiveAlways, &log, (void*)"B"));
+    w->makeKeyAndOrderFront();
+    const kit::Point overLink = uitest::centreInWindow(*link);
+    auto hover = [&] { uitest::send(*w, kit::EventType::MouseMoved, overLink); };
+
+    hover();
+    EXPECT_EQ(kit::Cursor::current(), kit::Cursor::pointingHand());
+    box->setHidden(true);   // the link hides with its superview
+    EXPECT_EQ(log.log, "in:B out:B ");
+    EXPECT_EQ(kit::Cursor::current(), kit::Cursor::arrow());
+    box->setHidden(false);
+    hover();
+    EXPECT_EQ(kit::Cursor::current(), kit::Cursor::pointingHand());
+
+    link->removeFromSuperview();
+    EXPECT_EQ(kit::Cursor::current(), kit::Cursor::arrow());
+    box->addSubview(link);
+    hover();
+    EXPECT_EQ(kit::Cursor::current(), kit::Cursor::pointingHand());
+    EXPECT_EQ(log.log, "in:B out:B in:B ");
+
+    w->orderOut();   // the About window closing under the pointer
+    EXPECT_EQ(log.log, "in:B out:B in:B out:B ");
+    EXPECT_EQ(kit::Cursor::current(), kit::Cursor::arrow());
+}
+
+}  // namespace
