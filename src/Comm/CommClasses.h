@@ -27,3 +27,12 @@
 #include "Comm/WbgView.h"
 #include "Comm/YLTitlebarContainer.h"
 #include "Comm/YLTitlebarView.h"
+// Progress bars.
+#include "Comm/BgProgressView.h"
+#include "Comm/DiskSizeProgress.h"
+#include "Comm/ITProgressBar.h"
+#include "Comm/NSProgressBar.h"
+#include "Comm/OVProgressView.h"
+#include "Comm/ProgressView.h"
+#include "Comm/SizeView.h"
+#include "Comm/WipeDiskProView.h"
