@@ -14,6 +14,7 @@ class Window;
 enum class EventType {
     LeftMouseDown, LeftMouseUp, LeftMouseDragged, RightMouseDown, RightMouseUp,
     MouseMoved, MouseEntered, MouseExited, KeyDown, KeyUp, ScrollWheel,
+    Pressure,   // a pressure change of a force click; `stage` says how far
 };
 
 // Device-independent modifier masks (the platform's values). On this system's
@@ -43,6 +44,7 @@ struct Event {
     std::string characters;
     std::string charactersIgnoringModifiers;
     double deltaX = 0, deltaY = 0;
+    long stage = 0;                // pressure events: 1 a click, 2 a force click
     double timestamp = 0;
     Window* window = nullptr;      // valid while the event is dispatched
     TrackingArea* trackingArea = nullptr;   // entered/exited/moved events of an area
