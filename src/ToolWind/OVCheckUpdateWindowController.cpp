@@ -102,6 +102,7 @@ void OVCheckUpdateWindowController::windowDidLoad() {
         auto border = std::make_shared<RedBorderView>(changeValueScrollView_->bounds());
         border->setAutoresizingMask(kit::ViewWidthSizable | kit::ViewHeightSizable);
         changeValueScrollView_->addSubview(border);
+        changeValueScrollView_->scrollToTop();
     }
     if (installButton_) {
         installButton_->setEnabled(true);
@@ -219,6 +220,8 @@ void OVCheckUpdateWindowController::whatIsNewVersionDiff(std::optional<kit::Valu
         line->setFrame(kit::Rect(0, listHeight - static_cast<double>(j) * h, 414, h));
         showVersionScrollView_->addSubview(line);
     }
+    // The list grew from its bottom edge: bring its first line into view.
+    if (changeValueScrollView_) changeValueScrollView_->scrollToTop();
 }
 
 void OVCheckUpdateWindowController::closeWindow(kit::Object*) {

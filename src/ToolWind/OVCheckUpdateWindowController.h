@@ -9,6 +9,7 @@
 #include "kit/Plist.h"
 #include "kit/ui/Font.h"
 #include "kit/ui/ProgressIndicator.h"
+#include "kit/ui/ScrollView.h"
 #include "kit/ui/TextField.h"
 #include "kit/ui/View.h"
 #include "kit/ui/ViewController.h"
@@ -58,7 +59,7 @@ public:
     kit::View* noUpdateView() const { return noUpdateView_.get(); }
     kit::View* haveUpdateView() const { return haveUpdateView_.get(); }
     kit::TextField* versionLabel() const { return versionLabel_.get(); }
-    kit::View* changeValueScrollView() const { return changeValueScrollView_.get(); }
+    kit::ScrollView* changeValueScrollView() const { return changeValueScrollView_.get(); }
     kit::View* showVersionScrollView() const { return showVersionScrollView_.get(); }
     kit::ProgressIndicator* progressBar() const { return progressBar_.get(); }
     TextImageButton* installButton() const { return installButton_.get(); }
@@ -72,7 +73,8 @@ private:
     std::shared_ptr<kit::Window> window_;
     std::shared_ptr<kit::TextField> titleLabel_, versionLabel_, titleLable_;
     std::shared_ptr<kit::View> checkProgressView_, noNetworkView_, noUpdateView_, haveUpdateView_;
-    std::shared_ptr<kit::View> changeValueScrollView_, showVersionScrollView_;
+    std::shared_ptr<kit::ScrollView> changeValueScrollView_;
+    std::shared_ptr<kit::View> showVersionScrollView_;
     std::shared_ptr<kit::ProgressIndicator> progressBar_;
     std::shared_ptr<TextImageButton> installButton_;
     bool shuttingDown_ = false;
