@@ -15,6 +15,7 @@
 namespace kit {
 
 int ViewWidget::dispatchDepth = 0;
+bool ViewWidget::spontaneousMouseInDispatch = false;
 
 ViewWidget::ViewWidget(View* view) : view_(view) {
     setMouseTracking(true);
@@ -93,7 +94,10 @@ void ViewWidget::dispatchMouse(int type, QMouseEvent* e, int clickCount) {
     ev.modifierFlags = modifiersFrom(e->modifiers());
     ev.timestamp = e->timestamp() / 1000.0;
     ev.window = w;
+    const bool outer = spontaneousMouseInDispatch;
+    spontaneousMouseInDispatch = e->spontaneous();
     Application::shared().sendEvent(ev);
+    spontaneousMouseInDispatch = outer;
 }
 
 void ViewWidget::mousePressEvent(QMouseEvent* e) {

@@ -20,6 +20,9 @@ public:
     // Depth of Qt event dispatch into kit widgets; while above 0, a destroyed
     // view's widget is deleted later instead of at once.
     static int dispatchDepth;
+    // True while a mouse event that came from the window system (not one a
+    // test or the kit made up) is being handed to the kit.
+    static bool spontaneousMouseInDispatch;
 
 protected:
     bool event(QEvent* e) override;

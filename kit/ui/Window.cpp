@@ -484,9 +484,7 @@ void Window::sendEvent(Event& e) {
         mouseDownView_ = Weak<View>(hit);
         draggingWindow_ = false;
         if (e.type == EventType::LeftMouseDown && hit && movableByBackground_ && hit->mouseDownCanMoveWindow()) {
-            draggingWindow_ = movable_ && !isFullScreen();
-            dragStartScreen_ = e.screenLocation;
-            dragStartOrigin_ = frame_.origin;
+            performWindowDragWithEvent(e);
             return;
         }
         if (hit && hit->acceptsFirstResponder()) makeFirstResponder(hit);
@@ -535,17 +533,27 @@ void Window::sendEvent(Event& e) {
 
 void Window::mouseDown(Event& e) {
     // A press that no view took: the background, which may drag the window.
-    if (movableByBackground_ && movable_ && !isFullScreen()) {
-        draggingWindow_ = true;
-        dragStartScreen_ = e.screenLocation;
-        dragStartOrigin_ = frame_.origin;
-    }
+    if (movableByBackground_) performWindowDragWithEvent(e);
+}
+
+void Window::performWindowDragWithEvent(const Event& e) {
+    draggingWindow_ = movable_ && !isFullScreen();
+    systemMoveTried_ = false;
+    dragStartScreen_ = e.screenLocation;
+    dragStartOrigin_ = frame_.origin;
 }
 
 void Window::mouseDragged(Event& e) {
     if (!draggingWindow_) return;
+    Weak<Window> self(this);
     setFrameOrigin(Point{dragStartOrigin_.x + e.screenLocation.x - dragStartScreen_.x,
                          dragStartOrigin_.y + e.screenLocation.y - dragStartScreen_.y});
+    if (!self || systemMoveTried_ || !ViewWidget::spontaneousMouseInDispatch) return;
+    // A real drag under a window manager: its own move follows the pointer
+    // without a round trip per step and knows the screen's edges.
+    systemMoveTried_ = true;
+    if (QWindow* handle = topWidget_ ? topWidget_->windowHandle() : nullptr; handle && handle->startSystemMove())
+        draggingWindow_ = false;
 }
 
 void Window::mouseUp(Event&) { draggingWindow_ = false; }

@@ -186,6 +186,13 @@ public:
     virtual void sendEvent(Event& e);
     // The view under a point of the window's base coordinates.
     View* hitTest(Point inWindow) const;
+    // Moves the window with the pointer from the press `mouseDown` on: each
+    // later drag (reaching mouseDragged()) puts the window where it was at the
+    // press plus the pointer's travel since the press, so no movement is lost.
+    // Under a window manager the first real drag hands the move over to the
+    // window system's own move. Does nothing in full screen or when the
+    // window is not movable.
+    void performWindowDragWithEvent(const Event& mouseDown);
     // End of the responder chain.
     void mouseDown(Event& e) override;
     void mouseDragged(Event& e) override;
@@ -290,6 +297,7 @@ private:
     Weak<Responder> firstResponder_;
     Weak<View> mouseDownView_;
     bool draggingWindow_ = false;
+    bool systemMoveTried_ = false;
     Point dragStartScreen_;
     Point dragStartOrigin_;
     std::vector<std::shared_ptr<Window>> children_;

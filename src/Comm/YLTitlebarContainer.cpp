@@ -5,26 +5,16 @@
 YLTitlebarContainer::YLTitlebarContainer(const kit::Rect& frame) : kit::View(frame) {}
 
 void YLTitlebarContainer::mouseDown(kit::Event& e) {
-    dragging_ = false;
+    // The drag is anchored at the press: the window keeps its offset to the
+    // pointer from here on, so the first movement is not lost.
+    if (kit::Window* w = window(); w && !w->isFullScreen()) w->performWindowDragWithEvent(e);
     kit::View::mouseDown(e);
 }
 
 void YLTitlebarContainer::mouseDragged(kit::Event& e) {
     kit::Window* w = window();
     if (!w || w->isFullScreen()) return;
-    if (!dragging_) {
-        // The drag starts here; each later event moves the window by the
-        // pointer's travel on the screen since the previous one.
-        dragging_ = true;
-        lastScreenPoint_ = e.screenLocation;
-        return;
-    }
-    kit::Point o = w->frame().origin;
-    w->setFrameOrigin(kit::Point{o.x + e.screenLocation.x - lastScreenPoint_.x, o.y + e.screenLocation.y - lastScreenPoint_.y});
-    lastScreenPoint_ = e.screenLocation;
+    w->mouseDragged(e);
 }
 
-void YLTitlebarContainer::mouseUp(kit::Event& e) {
-    dragging_ = false;
-    kit::View::mouseUp(e);
-}
+void YLTitlebarContainer::mouseUp(kit::Event& e) { kit::View::mouseUp(e); }

@@ -1,6 +1,7 @@
 #pragma once
 // The container of a custom title bar, laid over the top of the window's
-// frame view. Dragging in it moves the window (not in full screen).
+// frame view. Dragging in it moves the window (not in full screen), anchored
+// at the press.
 #include "kit/ui/Layout.h"
 #include "kit/ui/View.h"
 
@@ -10,10 +11,6 @@ public:
     void mouseDown(kit::Event& e) override;
     void mouseDragged(kit::Event& e) override;
     void mouseUp(kit::Event& e) override;
-
-private:
-    bool dragging_ = false;
-    kit::Point lastScreenPoint_;
 };
 
 KIT_REGISTER_VIEW(YLTitlebarContainer);

@@ -124,23 +124,35 @@ TEST_F(UiTest, SheetsDropFromTheBarsLowerEdgeAndTheProxyForwards) {
     EXPECT_FALSE(w->delegateProxy()->isKindOf<Real>());
 }
 
-TEST_F(UiTest, DraggingInTheBarMovesTheWindowExceptInFullScreen) {
+// A pointer event at a point of the screen, as the window under it gets it.
+void sendAtScreen(kit::Window& w, kit::EventType type, kit::Point onScreen) {
+    kit::Event e = uitest::mouseEvent(w, type, w.convertPointFromScreen(onScreen));
+    e.screenLocation = onScreen;
+    kit::Application::shared().sendEvent(e);
+}
+
+TEST_F(UiTest, DraggingInTheBarMovesTheWindowFromThePressExceptInFullScreen) {
     auto w = makeWindow(38, 15, 0, Rect(100, 100, 600, 400));
     w->makeKeyAndOrderFront();
-    const double barY = w->frame().height() - 10;
-    uitest::send(*w, kit::EventType::LeftMouseDown, {300, barY});
-    uitest::send(*w, kit::EventType::LeftMouseDragged, {305, barY});   // starts the drag
-    uitest::send(*w, kit::EventType::LeftMouseDragged, {325, barY - 10});
-    uitest::send(*w, kit::EventType::LeftMouseUp, {325, barY - 10});
-    EXPECT_EQ(w->frame().origin, (kit::Point{120, 90}));
+    // Press in the bar, then move the pointer by 100, 50: the window follows
+    // by exactly that, the first movement included.
+    const kit::Point press = w->convertPointToScreen({300, w->frame().height() - 10});
+    sendAtScreen(*w, kit::EventType::LeftMouseDown, press);
+    sendAtScreen(*w, kit::EventType::LeftMouseDragged, {press.x + 30, press.y + 20});
+    EXPECT_EQ(w->frame().origin, (kit::Point{130, 120}));
+    sendAtScreen(*w, kit::EventType::LeftMouseDragged, {press.x + 100, press.y + 50});
+    sendAtScreen(*w, kit::EventType::LeftMouseUp, {press.x + 100, press.y + 50});
+    EXPECT_EQ(w->frame().origin, (kit::Point{200, 150}));
+    // The pointer still sits on the same point of the bar.
+    EXPECT_EQ(w->convertPointFromScreen({press.x + 100, press.y + 50}), (kit::Point{300, w->frame().height() - 10}));
 
     w->toggleFullScreen();
     kit::Point before = w->frame().origin;
-    const double fy = w->frame().height() - 10;
-    uitest::send(*w, kit::EventType::LeftMouseDown, {300, fy});
-    uitest::send(*w, kit::EventType::LeftMouseDragged, {305, fy});
-    uitest::send(*w, kit::EventType::LeftMouseDragged, {345, fy});
-    uitest::send(*w, kit::EventType::LeftMouseUp, {345, fy});
+    const kit::Point fpress = w->convertPointToScreen({300, w->frame().height() - 10});
+    sendAtScreen(*w, kit::EventType::LeftMouseDown, fpress);
+    sendAtScreen(*w, kit::EventType::LeftMouseDragged, {fpress.x + 5, fpress.y});
+    sendAtScreen(*w, kit::EventType::LeftMouseDragged, {fpress.x + 45, fpress.y});
+    sendAtScreen(*w, kit::EventType::LeftMouseUp, {fpress.x + 45, fpress.y});
     EXPECT_EQ(w->frame().origin, before);
     w->toggleFullScreen();
 }
