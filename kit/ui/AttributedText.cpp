@@ -43,7 +43,11 @@ struct Laid {
 // Lays the text out in lines of the given width, each line placed below the
 // one before with the extra spacing.
 void layOut(const AttributedString& s, double width, const QFont& f, Laid& out, const QColor* base) {
-    out.layout.setText(QString::fromStdString(s.string()));
+    // A line feed starts a new line (the layout's own line separator; one
+    // UTF-16 unit for one, so the colour ranges stay in place).
+    QString text = QString::fromStdString(s.string());
+    text.replace(QChar('\n'), QChar::LineSeparator);
+    out.layout.setText(text);
     out.layout.setFont(f);
     QTextOption opt;
     opt.setWrapMode(QTextOption::WordWrap);

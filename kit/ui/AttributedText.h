@@ -54,7 +54,7 @@ private:
     std::vector<ColorRange> ranges_;
 };
 
-// Draws the text wrapped at word boundaries into r from its top, in the
+// Draws the text wrapped at word boundaries (and at line feeds) into r from its top, in the
 // current graphics context. Font and colour default to the given ones.
 void drawAttributedString(const AttributedString& s, const Rect& r, const Font& font, const Color& color);
 // The height the wrapped text takes at this width.

@@ -73,6 +73,8 @@ TEST_F(AttributedLabel, LineSpacingAndCentring) {
     const double h0 = kit::attributedStringHeight(tight, 120, f);
     const double h1 = kit::attributedStringHeight(spaced, 120, f);
     const double oneLine = kit::attributedStringHeight(tight, 2000, f);
+    // A line feed breaks the line even where the width would hold both.
+    EXPECT_NEAR(kit::attributedStringHeight(kit::AttributedString("one\ntwo"), 2000, f), 2 * oneLine, 0.01);
     const int lines = int(std::lround(h0 / oneLine));
     ASSERT_GE(lines, 3);
     EXPECT_NEAR(h1 - h0, 3.0 * (lines - 1), 0.01);
