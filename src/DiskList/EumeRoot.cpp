@@ -7,9 +7,12 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <condition_variable>
+#include <functional>
 #include <map>
 #include <mutex>
 #include <string>
+#include <thread>
 #include <utility>
 #include <vector>
 
@@ -65,30 +68,171 @@ FileNode::Ptr makeNode(int dirFd, const std::string& folder, const std::string& 
     return node;
 }
 
-// Adds files (in listing order) to a top-level list as one-by-one sorted
-// insertion would. When the list is in descending size order (as the lister
-// keeps it) that is a merge: the new files sorted largest first, later ones
-// first among equals, each going before the list's entries of its size.
-void insertFiles(FileNodeList& arr, FileNodeList files) {
-    if (files.empty()) return;
-    auto larger = [](const FileNode::Ptr& a, const FileNode::Ptr& b) { return a->size() > b->size(); };
-    if (!std::is_sorted(arr.begin(), arr.end(), larger)) {
-        for (const FileNode::Ptr& f : files) insertBySize(arr, f);
+// A batch of top-level nodes made ready off the main thread: its files in the
+// order they will stand (largest first, of equal sizes the later one first),
+// each with its size and its place in the listing, and its folders in
+// directory order.
+struct TopBatch {
+    FileNodeList files;
+    std::vector<uint64_t> sizes;
+    std::vector<uint32_t> listed;
+    FileNodeList folders;
+    std::size_t count = 0;
+};
+
+TopBatch prepareTopBatch(FileNodeList batch) {
+    TopBatch out;
+    out.count = batch.size();
+    std::vector<uint32_t> order;
+    for (std::size_t i = 0; i < batch.size(); ++i) {
+        if (batch[i]->isDirectory()) out.folders.push_back(std::move(batch[i]));
+        else order.push_back(static_cast<uint32_t>(i));
+    }
+    std::vector<uint64_t> sizeOf(batch.size());
+    for (uint32_t i : order) sizeOf[i] = batch[i]->size();
+    std::stable_sort(order.begin(), order.end(), [&](uint32_t a, uint32_t b) {
+        return sizeOf[a] != sizeOf[b] ? sizeOf[a] > sizeOf[b] : a > b;
+    });
+    for (uint32_t i : order) {
+        out.files.push_back(std::move(batch[i]));
+        out.sizes.push_back(sizeOf[i]);
+        out.listed.push_back(i);
+    }
+    return out;
+}
+
+// Adds a batch's files to a top-level list as one-by-one sorted insertion in
+// listing order would. While the list is in descending size order (the lister
+// keeps it so) that is a merge in which a new file goes before the list's
+// entries of its own size; `sizes` mirrors the list's sizes so the main
+// thread never has to visit the nodes themselves.
+void insertFiles(FileNodeList& arr, std::vector<uint64_t>& sizes, TopBatch& batch) {
+    if (batch.files.empty()) return;
+    if (sizes.size() != arr.size()) {
+        sizes.clear();
+        for (const FileNode::Ptr& n : arr) sizes.push_back(n->size());
+    }
+    if (!std::is_sorted(sizes.begin(), sizes.end(), std::greater<uint64_t>())) {
+        // Someone else ordered the list: insert one by one, in listing order.
+        std::vector<std::size_t> byListing(batch.files.size());
+        for (std::size_t i = 0; i < byListing.size(); ++i) byListing[i] = i;
+        std::sort(byListing.begin(), byListing.end(),
+                  [&](std::size_t a, std::size_t b) { return batch.listed[a] < batch.listed[b]; });
+        for (std::size_t i : byListing) insertBySize(arr, batch.files[i]);
+        sizes.clear();
+        for (const FileNode::Ptr& n : arr) sizes.push_back(n->size());
         return;
     }
-    std::reverse(files.begin(), files.end());
-    std::stable_sort(files.begin(), files.end(), larger);
     FileNodeList merged;
-    merged.reserve(arr.size() + files.size());
-    auto a = arr.begin();
-    auto f = files.begin();
-    while (a != arr.end() && f != files.end()) {
-        if ((*f)->size() >= (*a)->size()) merged.push_back(std::move(*f++));
-        else merged.push_back(std::move(*a++));
+    std::vector<uint64_t> mergedSizes;
+    merged.reserve(arr.size() + batch.files.size());
+    mergedSizes.reserve(merged.capacity());
+    std::size_t a = 0, f = 0;
+    while (a < arr.size() || f < batch.files.size()) {
+        if (f < batch.files.size() && (a == arr.size() || batch.sizes[f] >= sizes[a])) {
+            merged.push_back(std::move(batch.files[f]));
+            mergedSizes.push_back(batch.sizes[f++]);
+        } else {
+            merged.push_back(std::move(arr[a]));
+            mergedSizes.push_back(sizes[a++]);
+        }
     }
-    for (; a != arr.end(); ++a) merged.push_back(std::move(*a));
-    for (; f != files.end(); ++f) merged.push_back(std::move(*f));
     arr.swap(merged);
+    sizes.swap(mergedSizes);
+}
+
+// Reading a file's size is one call per entry; for a folder of a hundred
+// thousand entries those calls are most of the listing, so a few threads share
+// them, block by block, while the lister hands the blocks on in order.
+constexpr std::size_t kBlockEntries = 1024;
+
+struct NodeMaker {
+    int dirFd = -1;
+    std::string folder;
+    std::vector<std::string> names;
+    FileNode::Ptr father;
+    const std::atomic<bool>* stopped = nullptr;  // lives in the job, which outlives every helper
+
+    std::vector<FileNodeList> blocks;
+    std::atomic<std::size_t> next{0};
+    std::mutex mutex;
+    std::condition_variable cv;
+    std::vector<char> done;  // guarded by mutex
+    int helpers = 0;         // guarded by mutex
+
+    std::size_t blockCount() const { return (names.size() + kBlockEntries - 1) / kBlockEntries; }
+
+    // Makes the nodes of the next unclaimed block; false when none is left.
+    bool work() {
+        const std::size_t b = next.fetch_add(1);
+        if (b >= blocks.size()) return false;
+        FileNodeList out;
+        const std::size_t to = std::min(names.size(), (b + 1) * kBlockEntries);
+        out.reserve(to - b * kBlockEntries);
+        for (std::size_t i = b * kBlockEntries; i < to && !stopped->load(); ++i)
+            out.push_back(makeNode(dirFd, folder, names[i], father));
+        std::lock_guard<std::mutex> lock(mutex);
+        blocks[b] = std::move(out);
+        done[b] = 1;
+        cv.notify_all();
+        return true;
+    }
+};
+
+// Makes a node for every name of the folder open at dirFd and hands them on in
+// directory order: in batches of kBatchEntries, or sooner once kBatchAge has
+// passed. Returns when every helper has finished.
+void makeNodesInOrder(int dirFd, const std::string& folder, std::vector<std::string> names,
+                      const FileNode::Ptr& father, const std::atomic<bool>& stopped,
+                      const std::function<void(FileNodeList)>& hand) {
+    auto maker = std::make_shared<NodeMaker>();
+    maker->dirFd = dirFd;
+    maker->folder = folder;
+    maker->names = std::move(names);
+    maker->father = father;
+    maker->stopped = &stopped;
+    const std::size_t count = maker->blockCount();
+    maker->blocks.resize(count);
+    maker->done.assign(count, 0);
+    const unsigned cores = std::max(1u, std::thread::hardware_concurrency());
+    const std::size_t helpers = std::min<std::size_t>({3, cores - 1, count > 0 ? count - 1 : 0});
+    maker->helpers = static_cast<int>(helpers);
+    for (std::size_t h = 0; h < helpers; ++h) {
+        kit::dispatch::async(kit::dispatch::globalQueue(), [maker] {
+            while (maker->work()) {
+            }
+            std::lock_guard<std::mutex> lock(maker->mutex);
+            --maker->helpers;
+            maker->cv.notify_all();
+        });
+    }
+    FileNodeList batch;
+    auto since = std::chrono::steady_clock::now();
+    for (std::size_t handed = 0; handed < count && !stopped.load();) {
+        {
+            std::unique_lock<std::mutex> lock(maker->mutex);
+            if (!maker->done[handed]) {
+                lock.unlock();
+                // Lend a hand; once nothing is left to claim, wait for the block.
+                if (!maker->work()) {
+                    lock.lock();
+                    maker->cv.wait(lock, [&] { return maker->done[handed] != 0; });
+                }
+                continue;
+            }
+        }
+        FileNodeList block = std::move(maker->blocks[handed++]);
+        if (batch.empty()) batch = std::move(block);
+        else batch.insert(batch.end(), std::make_move_iterator(block.begin()), std::make_move_iterator(block.end()));
+        if (batch.size() >= kBatchEntries || std::chrono::steady_clock::now() - since >= kBatchAge) {
+            hand(std::move(batch));
+            batch.clear();
+            since = std::chrono::steady_clock::now();
+        }
+    }
+    if (!batch.empty() && !stopped.load()) hand(std::move(batch));
+    std::unique_lock<std::mutex> lock(maker->mutex);
+    maker->cv.wait(lock, [&] { return maker->helpers == 0; });
 }
 
 }  // namespace
@@ -97,6 +241,7 @@ void insertFiles(FileNodeList& arr, FileNodeList files) {
 struct ListJob {
     std::atomic<bool> stopped{false};
     FileNodeArray arr;     // top level: the list filled
+    std::vector<uint64_t> sizes;  // top level: its entries' sizes, in its order (main thread)
     FileNode::Ptr father;  // children: the folder listed
 };
 
@@ -133,21 +278,13 @@ struct EumeRoot::Core {
             return;
         }
         DIR* dir = ::opendir(root.c_str());
-        const std::vector<std::string> names = readNames(dir, true);
+        std::vector<std::string> names = readNames(dir, true);
         setTotal(core, job, static_cast<int32_t>(names.size()));
-        FileNodeList batch;
-        auto since = std::chrono::steady_clock::now();
-        for (std::size_t i = 0; i < names.size(); ++i) {
-            if (job->stopped.load()) break;
-            batch.push_back(makeNode(::dirfd(dir), root, names[i], nullptr));
-            if (batch.size() >= kBatchEntries || (i % 256 == 255 && std::chrono::steady_clock::now() - since >= kBatchAge)) {
-                handTop(core, job, std::move(batch));
-                batch.clear();
-                since = std::chrono::steady_clock::now();
-            }
+        if (dir) {
+            makeNodesInOrder(::dirfd(dir), root, std::move(names), nullptr, job->stopped,
+                             [&](FileNodeList batch) { handTop(core, job, std::move(batch)); });
+            ::closedir(dir);
         }
-        if (dir) ::closedir(dir);
-        if (!batch.empty()) handTop(core, job, std::move(batch));
         endTop(core, job);
     }
 
@@ -158,14 +295,16 @@ struct EumeRoot::Core {
     }
 
     static void handTop(const std::shared_ptr<Core>& core, const std::shared_ptr<ListJob>& job, FileNodeList batch) {
-        post([core, job, batch = std::move(batch)]() mutable {
+        TopBatch ready = prepareTopBatch(std::move(batch));
+        post([core, job, ready = std::move(ready)]() mutable {
             if (job->stopped.load() || !job->arr) return;
-            FileNodeList files;
-            std::vector<FileNode::Ptr> folders;
-            for (FileNode::Ptr& n : batch) (n->isDirectory() ? folders : files).push_back(std::move(n));
-            insertFiles(*job->arr, std::move(files));
-            for (FileNode::Ptr& f : folders) job->arr->push_back(std::move(f));
-            core->eumeFileCount.fetch_add(static_cast<int32_t>(batch.size()));
+            FileNodeList& arr = *job->arr;
+            insertFiles(arr, job->sizes, ready);
+            for (FileNode::Ptr& f : ready.folders) {
+                arr.push_back(std::move(f));
+                job->sizes.push_back(0);
+            }
+            core->eumeFileCount.fetch_add(static_cast<int32_t>(ready.count));
         });
     }
 
@@ -192,21 +331,11 @@ struct EumeRoot::Core {
         if (::stat(path.c_str(), &st) == 0) {
             if (S_ISDIR(st.st_mode)) {
                 DIR* dir = ::opendir(path.c_str());
-                const std::vector<std::string> names = readNames(dir, false);
-                FileNodeList batch;
-                auto since = std::chrono::steady_clock::now();
-                for (std::size_t i = 0; i < names.size(); ++i) {
-                    if (job->stopped.load()) break;
-                    batch.push_back(makeNode(::dirfd(dir), path, names[i], father));
-                    if (batch.size() >= kBatchEntries ||
-                        (i % 256 == 255 && std::chrono::steady_clock::now() - since >= kBatchAge)) {
-                        handChildren(job, std::move(batch));
-                        batch.clear();
-                        since = std::chrono::steady_clock::now();
-                    }
+                if (dir) {
+                    makeNodesInOrder(::dirfd(dir), path, readNames(dir, false), father, job->stopped,
+                                     [&](FileNodeList batch) { handChildren(job, std::move(batch)); });
+                    ::closedir(dir);
                 }
-                if (dir) ::closedir(dir);
-                if (!batch.empty()) handChildren(job, std::move(batch));
             } else {
                 FileNode::Ptr node = FileNode::initWithPath(path, kit::lastPathComponent(path), false, father);
                 if (S_ISREG(st.st_mode)) node->setSize(static_cast<uint64_t>(st.st_size));
@@ -236,6 +365,12 @@ struct EumeRoot::Core {
                 children.push_back(n);
             }
         });
+    }
+
+    // The list was changed or its sizes were: the running listing reads them
+    // afresh before its next batch.
+    void forgetSizes() {
+        if (topJob) topJob->sizes.clear();
     }
 
     void stopAll() {
@@ -295,6 +430,7 @@ void EumeRoot::insertFileInRootArrWithFile(const FileNode::Ptr& file) {
     if (!file || !core_->rootNodeArr) return;
     if (core_->rootNodeArr->empty()) core_->rootNodeArr->push_back(file);
     else insertBySize(*core_->rootNodeArr, file);
+    core_->forgetSizes();
 }
 
 float EumeRoot::getProgress() const {
@@ -328,6 +464,7 @@ void EumeRoot::doRootArrSort() {
         if (!core->rootNodeArr) return;
         std::stable_sort(core->rootNodeArr->begin(), core->rootNodeArr->end(),
                          [](const FileNode::Ptr& a, const FileNode::Ptr& b) { return a->size() > b->size(); });
+        core->forgetSizes();
     });
 }
 

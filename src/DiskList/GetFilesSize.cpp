@@ -3,8 +3,11 @@
 #include <dirent.h>
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <cctype>
 #include <cmath>
+#include <condition_variable>
+#include <mutex>
 #include <vector>
 
 #include "Disk/OVPublicUtilities.h"
@@ -13,22 +16,31 @@
 #include "kit/SysPath.h"
 #include "kit/System.h"
 
+namespace {
+
+// Folders measured at once: each measure is a tool run that mostly waits for
+// the disk, so a few side by side finish sooner than one after another.
+constexpr std::size_t kParallelMeasures = 4;
+
+}  // namespace
+
 struct GetFilesSize::Core {
     std::atomic<GetFilesSizeDelegate*> delegate{nullptr};
     std::atomic<int64_t> allFileSize{0};
 
-    // Adds what the nodes hold by their states: a whole folder measured, a
-    // whole file its stored size, a partly selected item its children.
-    void add(const FileNodeList& nodes) {
+    // What the nodes hold by their states: a whole file its stored size, a
+    // whole folder a measure (gathered here, run below), a partly selected
+    // item its children.
+    void gather(const FileNodeList& nodes, std::vector<std::string>& folders) {
         for (const FileNode::Ptr& node : nodes) {
             if (!node) continue;
             switch (node->state()) {
             case FileNodeSelectStateOn:
-                if (node->isDirectory()) allFileSize.fetch_add(static_cast<int64_t>(getFolderSizeUsingCommand(node->path())));
+                if (node->isDirectory()) folders.push_back(node->path());
                 else allFileSize.fetch_add(static_cast<int64_t>(node->size()));
                 break;
             case FileNodeSelectStateMixed:
-                add(node->children());
+                gather(node->children(), folders);
                 break;
             default:
                 break;
@@ -36,12 +48,45 @@ struct GetFilesSize::Core {
         }
     }
 
+    void measure(const std::vector<std::string>& folders) {
+        struct Shared {
+            std::vector<std::string> folders;
+            std::atomic<std::size_t> next{0};
+            std::atomic<int64_t> total{0};
+            std::mutex mutex;
+            std::condition_variable cv;
+            std::size_t running = 0;
+            void work() {
+                for (std::size_t i; (i = next.fetch_add(1)) < folders.size();)
+                    total.fetch_add(static_cast<int64_t>(getFolderSizeUsingCommand(folders[i])));
+            }
+        };
+        auto shared = std::make_shared<Shared>();
+        shared->folders = folders;
+        const std::size_t helpers = std::min(kParallelMeasures, folders.size()) - (folders.empty() ? 0 : 1);
+        shared->running = helpers;
+        for (std::size_t h = 0; h < helpers; ++h) {
+            kit::dispatch::async(kit::dispatch::globalQueue(), [shared] {
+                shared->work();
+                std::lock_guard<std::mutex> lock(shared->mutex);
+                --shared->running;
+                shared->cv.notify_all();
+            });
+        }
+        shared->work();
+        std::unique_lock<std::mutex> lock(shared->mutex);
+        shared->cv.wait(lock, [&] { return shared->running == 0; });
+        allFileSize.fetch_add(shared->total.load());
+    }
+
     void count(const FileNodeList& top) {
         bool all = true;
         for (const FileNode::Ptr& node : top)
             if (!node || node->state() != FileNodeSelectStateOn) all = false;
         if (!all) {
-            add(top);
+            std::vector<std::string> folders;
+            gather(top, folders);
+            measure(folders);
             const int64_t total = allFileSize.load();
             kit::logf("---%llu | %@", static_cast<unsigned long long>(total), OVPublicUtilities::longlongDiskSize(total));
         }

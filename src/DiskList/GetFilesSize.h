@@ -1,8 +1,9 @@
 #pragma once
 // Counts the bytes a selection of a file tree holds, off the main thread, and
 // reports the total once. Files take the size their node holds; a folder
-// selected whole is measured with the disk-usage tool. When every top-level
-// item is selected nothing is measured and the total is 0: the whole volume.
+// selected whole is measured with the disk-usage tool, a few folders at a
+// time. When every top-level item is selected nothing is measured and the
+// total is 0: the whole volume.
 #include <atomic>
 #include <cstdint>
 #include <memory>

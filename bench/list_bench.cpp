@@ -1,0 +1,275 @@
+// Times the file browser on generated trees of 100,000 files and prints:
+//   - the top-level listing of a folder of 100,000 entries ÷ `find DIR -maxdepth 1`
+//     (its output read through a pipe), and the same folder opened as a child;
+//   - the selection count of a nested tree (every top-level item selected but
+//     one file, so each top-level folder is measured) ÷ `du -s DIR`;
+//   - the worst gap of the main thread (the longest stretch in which it ran no
+//     event-loop pass) while each listing ran.
+//
+//   list_bench [-r rounds] [work folder]
+//
+// The work folder defaults to $TMPDIR, else /tmp. Each measure runs `rounds`
+// times (default 5), alternating with its baseline; the best time counts.
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <functional>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "DiskList/Controller.h"
+#include "DiskList/GetFilesSize.h"
+#include "kit/RunLoop.h"
+
+extern char** environ;
+
+namespace {
+
+namespace fs = std::filesystem;
+using Clock = std::chrono::steady_clock;
+
+std::mt19937_64 rng(20240611);
+
+void die(const std::string& what) {
+    std::fprintf(stderr, "list_bench: %s: %s\n", what.c_str(), std::strerror(errno));
+    std::exit(2);
+}
+
+double seconds(Clock::duration d) { return std::chrono::duration<double>(d).count(); }
+
+// Runs a command with its standard output read to the end through a pipe;
+// returns the wall time.
+double timeCommand(const std::vector<std::string>& args) {
+    int fds[2];
+    if (::pipe2(fds, O_CLOEXEC) != 0) die("pipe");
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, fds[1], 1);
+    std::vector<char*> argv;
+    for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+    argv.push_back(nullptr);
+    const auto start = Clock::now();
+    pid_t pid;
+    if (posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), environ) != 0) die("spawn " + args[0]);
+    posix_spawn_file_actions_destroy(&actions);
+    ::close(fds[1]);
+    char buf[65536];
+    while (::read(fds[0], buf, sizeof buf) > 0) {
+    }
+    ::close(fds[0]);
+    int status = 0;
+    while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+    }
+    const double t = seconds(Clock::now() - start);
+    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
+        std::fprintf(stderr, "list_bench: %s failed\n", args[0].c_str());
+        std::exit(2);
+    }
+    return t;
+}
+
+// A file of the given size without writing its data: sizes are what the
+// listing reads, and a sparse file costs the disk nothing.
+void makeFile(const std::string& path, off_t size) {
+    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    if (fd < 0) die("create " + path);
+    if (size > 0 && ::ftruncate(fd, size) != 0) die("size " + path);
+    ::close(fd);
+}
+
+void makeDir(const std::string& path) {
+    if (::mkdir(path.c_str(), 0755) != 0 && errno != EEXIST) die("mkdir " + path);
+}
+
+// 100,000 files in one folder, plus 100 empty folders among them.
+void makeWide(const std::string& dir) {
+    makeDir(dir);
+    for (int i = 0; i < 100000; ++i) makeFile(dir + "/file" + std::to_string(i), static_cast<off_t>(rng() % 65536));
+    for (int i = 0; i < 100; ++i) makeDir(dir + "/folder" + std::to_string(i));
+}
+
+// 100,000 files: 10 top-level folders of 100 folders of 100 files, and two
+// files at the top.
+void makeNested(const std::string& dir) {
+    makeDir(dir);
+    for (int a = 0; a < 10; ++a) {
+        const std::string top = dir + "/top" + std::to_string(a);
+        makeDir(top);
+        for (int b = 0; b < 100; ++b) {
+            const std::string mid = top + "/mid" + std::to_string(b);
+            makeDir(mid);
+            for (int c = 0; c < 100; ++c) makeFile(mid + "/f" + std::to_string(c), static_cast<off_t>(rng() % 8192));
+        }
+    }
+    makeFile(dir + "/a.txt", 1000);
+    makeFile(dir + "/b.txt", 2000);
+}
+
+// Runs the main loop until done() holds and notes the longest time between
+// two event-loop passes (the loop wakes itself at least every 5 ms).
+double runWatchingGaps(const std::function<bool()>& done, double limit) {
+    Clock::time_point last = Clock::now();
+    double worst = 0;
+    const bool ok = kit::runUntil(
+        [&] {
+            const Clock::time_point now = Clock::now();
+            worst = std::max(worst, seconds(now - last));
+            last = now;
+            return done();
+        },
+        limit);
+    if (!ok) {
+        std::fprintf(stderr, "list_bench: timed out\n");
+        std::exit(2);
+    }
+    return worst;
+}
+
+struct Ends : ControllerDelegate, GetFilesSizeDelegate {
+    std::atomic<int> reloads{0};
+    std::atomic<int64_t> size{-1};
+    std::atomic<Clock::rep> endAt{0};
+    std::atomic<bool> listed{false};
+    // A whole-volume listing's end: every entry is in the list by then.
+    void copyFileScanFiles() override {
+        endAt.store(Clock::now().time_since_epoch().count());
+        listed.store(true);
+    }
+    void reloadTreeList() override {
+        reloads.fetch_add(1);
+        endAt.store(Clock::now().time_since_epoch().count());
+    }
+    void allCopyFilesSize(int64_t bytes) override {
+        endAt.store(Clock::now().time_since_epoch().count());
+        size.store(bytes);
+    }
+    double since(Clock::time_point start) const {
+        return seconds(Clock::time_point(Clock::duration(endAt.load())) - start);
+    }
+};
+
+// The top-level listing through the tree controller (the whole-volume route,
+// whose end is reported once every entry is in the list).
+struct Listed {
+    double time = 0, gap = 0;
+    FileNodeArray arr;
+};
+Listed listTop(const std::string& dir, std::size_t expect) {
+    Controller controller;
+    Ends ends;
+    controller.setADelegate(&ends);
+    Listed r;
+    r.arr = makeFileNodeArray();
+    const auto start = Clock::now();
+    controller.eumeAllRootFileNodeWithRootArr(r.arr, dir, true, true);
+    r.gap = runWatchingGaps([&] { return ends.listed.load(); }, 120);
+    r.time = ends.since(start);
+    if (r.arr->size() != expect) {
+        std::fprintf(stderr, "list_bench: listed %zu of %zu\n", r.arr->size(), expect);
+        std::exit(2);
+    }
+    return r;
+}
+
+// The folder opened as a child of a node.
+Listed listChild(const std::string& dir, std::size_t expect) {
+    Controller controller;
+    Ends ends;
+    controller.setADelegate(&ends);
+    FileNode::Ptr folder = FileNode::initWithPath(dir, fs::path(dir).filename().string(), true, nullptr);
+    Listed r;
+    const auto start = Clock::now();
+    controller.getNodeListWithFaterNode(folder);
+    r.gap = runWatchingGaps([&] { return ends.reloads.load() > 0; }, 120);
+    r.time = ends.since(start);
+    if (folder->children().size() != expect) {
+        std::fprintf(stderr, "list_bench: opened %zu of %zu\n", folder->children().size(), expect);
+        std::exit(2);
+    }
+    return r;
+}
+
+double countSelection(const FileNodeList& top, int64_t* bytes) {
+    Ends ends;
+    GetFilesSize counter;
+    counter.setDelegate(&ends);
+    const auto start = Clock::now();
+    counter.getAllFilesSizeWithArr(top);
+    runWatchingGaps([&] { return ends.size.load() >= 0; }, 300);
+    *bytes = ends.size.load();
+    return ends.since(start);
+}
+
+void line(const char* what, double ours, double theirs, const char* baseline) {
+    std::printf("%-44s %8.1f ms   %-22s %8.1f ms   ratio %.3f\n", what, ours * 1000, baseline, theirs * 1000,
+                ours / theirs);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    int rounds = 5;
+    std::string base;
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "-r") == 0 && i + 1 < argc) rounds = std::max(1, std::atoi(argv[++i]));
+        else base = argv[i];
+    }
+    if (base.empty()) base = std::getenv("TMPDIR") && *std::getenv("TMPDIR") ? std::getenv("TMPDIR") : "/tmp";
+    const std::string work = base + "/pelorin-list-bench-" + std::to_string(::getpid());
+    fs::create_directories(work);
+    ::unsetenv("PELORIN_SYSROOT");  // the host's own du
+    kit::ensureMainThreadApp();
+
+    const std::string wide = work + "/wide", nested = work + "/nested";
+    std::printf("making the trees in %s ...\n", work.c_str());
+    makeWide(wide);
+    makeNested(nested);
+    // Warm the caches the same way for both sides.
+    timeCommand({"find", wide, "-maxdepth", "1"});
+    timeCommand({"du", "-s", nested});
+
+    double findBest = 1e9, topBest = 1e9, childBest = 1e9, topGap = 0, childGap = 0;
+    for (int r = 0; r < rounds; ++r) {
+        findBest = std::min(findBest, timeCommand({"find", wide, "-maxdepth", "1"}));
+        Listed top = listTop(wide, 100100);
+        topBest = std::min(topBest, top.time);
+        topGap = std::max(topGap, top.gap);
+        Listed child = listChild(wide, 100100);
+        childBest = std::min(childBest, child.time);
+        childGap = std::max(childGap, child.gap);
+    }
+
+    // The nested tree: every top-level item selected but one file, so the ten
+    // folders are each measured with du.
+    Listed nestedTop = listTop(nested, 12);
+    for (const auto& n : *nestedTop.arr)
+        if (n->name() == "a.txt") n->setState(FileNodeSelectStateOff);
+    double duBest = 1e9, countBest = 1e9;
+    int64_t bytes = 0;
+    for (int r = 0; r < rounds; ++r) {
+        duBest = std::min(duBest, timeCommand({"du", "-s", nested}));
+        countBest = std::min(countBest, countSelection(*nestedTop.arr, &bytes));
+    }
+    std::printf("\nbest of %d rounds\n", rounds);
+    line("top-level listing, 100,100 entries", topBest, findBest, "find -maxdepth 1");
+    line("folder opened, 100,100 entries", childBest, findBest, "find -maxdepth 1");
+    line("selection count, nested 100,000 files", countBest, duBest, "du -s");
+    std::printf("counted %lld bytes\n", static_cast<long long>(bytes));
+    std::printf("worst main-thread gap: top-level listing %.1f ms, folder opened %.1f ms\n", topGap * 1000,
+                childGap * 1000);
+
+    std::error_code ec;
+    fs::remove_all(work, ec);
+    return 0;
+}
