@@ -13,6 +13,7 @@
 #include <thread>
 
 #include "Disk/FileNode.h"
+#include "Disk/OVTask.h"
 #include "kit/Dispatch.h"
 #include "kit/FileCopy.h"
 #include "kit/Format.h"
@@ -88,36 +89,50 @@ std::string clashCandidate(const std::string& own, int counter) {
 // Copies `from` into `folder` under its own name or the first free candidate.
 // The candidate is taken by the copy itself, which never replaces anything, so a
 // name that appears between the check and the copy only moves on to the next one.
-kit::FileCopyResult copyKeepingBoth(const std::string& from, const std::string& folder, const std::string& own) {
+kit::FileCopyResult copyKeepingBoth(const std::string& from, const std::string& folder, const std::string& own,
+                                    const std::atomic<bool>* cancel) {
     int counter = 0;
     std::string name = own;
     for (;;) {
         std::string to = kit::pathJoin(folder, name);
         if (!exists(to)) {
-            kit::FileCopyResult result = kit::copyItem(from, to);
-            bool taken = false;
-            for (const auto& issue : result.failures)
-                if (issue.error == EEXIST && issue.path == from) taken = true;
-            if (!taken || counter > 100000) return result;
+            kit::FileCopyResult result = kit::copyItem(from, to, cancel);
+            if (!result.destinationExists || counter > 100000) return result;
         }
         name = clashCandidate(own, ++counter);
     }
 }
 
-}  // namespace
-
-std::recursive_mutex& ejectCaptureMutex() {
-    static std::recursive_mutex mutex;
-    return mutex;
+// The path itself when nothing is there, else the first free "<name> <n>.<ext>"
+// beside it.
+std::string freePathFor(const std::string& path) {
+    if (!exists(path)) return path;
+    auto slash = path.rfind('/');
+    std::string folder = slash == std::string::npos ? std::string(".") : path.substr(0, slash);
+    std::string own = nameOfPath(path);
+    for (int counter = 1;; ++counter) {
+        std::string candidate = kit::pathJoin(folder, clashCandidate(own, counter));
+        if (!exists(candidate)) return candidate;
+    }
 }
+
+bool isSpecial(mode_t mode) { return S_ISFIFO(mode) || S_ISCHR(mode) || S_ISBLK(mode) || S_ISSOCK(mode); }
+
+// zip stores no FIFO, device or socket; it says so on its standard error, which
+// nobody reads, so the engine names each one in the log as it counts them.
+void logLeftOut(const std::string& path) { kit::logf("zip leaves out the special file %@", path); }
+
+// Above this many bytes of names the list goes to zip on its standard input:
+// a command line has a limit of its own (of about 2 MB with the environment).
+constexpr size_t kZipArgumentBytes = 64 * 1024;
+
+}  // namespace
 
 std::optional<std::string> ejectExecCommand(const char* command) {
     if (!command) return std::nullopt;
-    std::string path = kit::temporaryDirectory() + kCaptureName;
-    std::lock_guard<std::recursive_mutex> lock(ejectCaptureMutex());
-    ::unlink(path.c_str());
-    kit::runShell(kit::format("%s > %s", command, kit::shellQuote(path)));
-    return path;
+    OVCapture capture = OVCaptureLimited(command, kCaptureName);
+    if (capture.path.empty()) return std::nullopt;
+    return capture.path;
 }
 
 std::string mountPointFromAttachOutput(const std::string& output) {
@@ -149,6 +164,31 @@ std::string mountPointFromAttachOutput(const std::string& output) {
     return found;
 }
 
+// ---- jobs ----
+
+// One image job, from its start to its last report. Workers hold it, so a job
+// that was stopped can finish its clean-up while the next one runs.
+struct MakeDmg::Job {
+    std::atomic<bool> cancelled{false};  // stopped: nothing more is reported
+    std::atomic<bool> ended{false};      // its last report was made
+    // Guarded by MakeDmg::mutex_.
+    Phase phase = Phase::Creating;
+    std::string staging;
+    std::string imagePath;
+    bool imageOurs = false;              // this job's tool made the file
+    std::string mountPoint;
+    bool ejectStarted = false;
+    std::shared_ptr<kit::Process> tool;  // the disk-image tool while it runs
+};
+
+// One zip job; main thread only.
+struct MakeDmg::ZipJob {
+    std::shared_ptr<kit::Process> process;
+    std::string path;
+    bool cancelled = false;
+    bool ended = false;
+};
+
 MakeDmg::MakeDmg() = default;
 MakeDmg::~MakeDmg() = default;
 
@@ -159,15 +199,35 @@ std::string MakeDmg::dmgNameStr() const {
 
 std::vector<std::string> MakeDmg::allSelectFileArr() const { return allSelectFileArr_; }
 
+std::string MakeDmg::archivePath() const { return zip_ ? zip_->path : std::string(); }
+
+std::shared_ptr<MakeDmg::Job> MakeDmg::currentJob() const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return job_;
+}
+
+bool MakeDmg::busy() const {
+    auto job = currentJob();
+    if (job && !job->ended.load() && !job->cancelled.load()) return true;
+    return zip_ && !zip_->ended && !zip_->cancelled;
+}
+
+void MakeDmg::setIsCancelCopy(bool cancel) {
+    isCancelCopy_.store(cancel);
+    if (!cancel) return;
+    if (auto job = currentJob(); job && !job->ended.load()) job->cancelled.store(true);
+    if (zip_ && !zip_->ended) zip_->cancelled = true;
+}
+
 void MakeDmg::report(const std::string& text, float progress) {
     if (MakeDmgDelegate* d = makeDmgDelegate_.load()) d->copyFileToDmgWithFileName(text, progress);
 }
 
-void MakeDmg::reportFromWorker(const std::string& text, float progress) {
+void MakeDmg::reportFromWorker(const std::shared_ptr<Job>& job, const std::string& text, float progress) {
     auto self = shared_from_this();
-    kit::dispatch::sync(kit::dispatch::mainQueue(), [self, text, progress] {
+    kit::dispatch::sync(kit::dispatch::mainQueue(), [self, job, text, progress] {
         // A stop shown meanwhile stays the last word of this job.
-        if (!self->isCancelCopy_.load()) self->report(text, progress);
+        if (!job->cancelled.load()) self->report(text, progress);
     });
 }
 
@@ -175,26 +235,40 @@ void MakeDmg::failJob() {
     if (MakeDmgDelegate* d = makeDmgDelegate_.load()) d->makeDmgFailWithError(std::nullopt);
 }
 
-void MakeDmg::failFromWorker() {
-    auto self = shared_from_this();
-    kit::dispatch::sync(kit::dispatch::mainQueue(), [self] {
-        if (!self->isCancelCopy_.load()) self->failJob();
-    });
-}
-
-void MakeDmg::removeStaging() {
-    std::string staging;
+void MakeDmg::endJob(const std::shared_ptr<Job>& job, bool success, bool removeImage) {
+    std::string staging, image;
     {
         std::lock_guard<std::mutex> lock(mutex_);
-        staging.swap(stagingFolder_);
+        staging.swap(job->staging);
+        if (removeImage && job->imageOurs) image = job->imagePath;
+        job->phase = Phase::Ending;
     }
     removeTree(staging);
+    // An image that is not complete never stays under the job's name.
+    if (!image.empty()) ::unlink(image.c_str());
+    auto self = shared_from_this();
+    kit::dispatch::async(kit::dispatch::mainQueue(), [self, job, success] {
+        if (job->cancelled.load()) return;
+        job->ended.store(true);
+        if (success) self->report(kStatusText, 100);
+        else self->failJob();
+    });
 }
 
 // ---- image route ----
 
-void MakeDmg::makeTmpDmgWithPath(const std::string& path, const std::string& withName, int64_t withSize) {
+bool MakeDmg::makeTmpDmgWithPath(const std::string& path, const std::string& withName, int64_t withSize) {
+    if (busy()) {
+        kit::logf("dmg: a job is running; %@ is not started", withName);
+        return false;
+    }
     isCancelCopy_ = false;
+    auto job = std::make_shared<Job>();
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        job_ = job;
+        dmgNameStr_ = withName;
+    }
     report(kStatusText, 20);
 
     // The tool wants a source folder; an empty one gives an empty volume. It is
@@ -202,93 +276,83 @@ void MakeDmg::makeTmpDmgWithPath(const std::string& path, const std::string& wit
     std::string pattern = kit::temporaryDirectory() + kStagingPrefix + "XXXXXX";
     std::vector<char> buffer(pattern.begin(), pattern.end());
     buffer.push_back('\0');
-    bool staged = ::mkdtemp(buffer.data()) != nullptr;
-
-    uint64_t job;
+    if (!::mkdtemp(buffer.data())) {
+        kit::logf("dmg: no staging folder: %s", std::strerror(errno));
+        endJob(job, false, false);
+        return true;
+    }
     {
         std::lock_guard<std::mutex> lock(mutex_);
-        job = ++job_;
-        phase_ = Phase::Creating;
-        dmgNameStr_ = withName;
-        stagingFolder_ = staged ? std::string(buffer.data()) : std::string();
-        imagePath_.clear();
-        imagePreexisted_ = true;
-        mountPoint_.clear();
-        ejectStarted_ = false;
+        job->staging = buffer.data();
     }
-    if (!staged) {
-        kit::logf("dmg: no staging folder: %s", std::strerror(errno));
-        {
-            std::lock_guard<std::mutex> lock(mutex_);
-            phase_ = Phase::Idle;
-        }
-        failJob();
-        return;
-    }
-    std::string staging = buffer.data();
     uint64_t bytes = static_cast<uint64_t>(withSize > 0 ? withSize : 0) + kImageMargin;
-
     auto self = shared_from_this();
-    kit::dispatch::async(kit::dispatch::globalQueue(), [self, job, path, withName, bytes, staging] {
-        auto process = kit::Process::create();
-        process->setLaunchPath(kit::sysPath("/usr/bin/hdiutil"));
+    kit::dispatch::async(kit::dispatch::globalQueue(),
+                         [self, job, path, withName, bytes] { self->createStep(job, path, withName, bytes); });
+    return true;
+}
 
-        std::string folder = path;
-        if (isSystemRoot(path)) {
-            folder = kit::sysPath("/Pelorin_dmg");
-            std::error_code ec;
-            std::filesystem::create_directories(folder, ec);
-            openFolderToAll(folder);
-        }
-        std::string imagePath = kit::format("%@/%@.dmg", folder, withName);
-        process->setArguments({"create", imagePath, "-volname", kVolumeName, "-size",
-                               kit::format("%llu", static_cast<unsigned long long>(bytes)), "-fs", "HFS+",
-                               "-format", "UDRW", "-srcfolder", staging});
-        // Nobody reads the tool's chatter; a pipe left unread could fill and stall it.
-        process->setStandardOutputToNull(true);
-        process->setStandardErrorToNull(true);
-        bool preexisted = exists(imagePath);
+void MakeDmg::createStep(std::shared_ptr<Job> job, std::string path, std::string name, uint64_t bytes) {
+    std::string folder = path;
+    if (isSystemRoot(path)) {
+        folder = kit::sysPath("/Pelorin_dmg");
+        std::error_code ec;
+        std::filesystem::create_directories(folder, ec);
+        openFolderToAll(folder);
+    }
+    std::string imagePath = kit::format("%@/%@.dmg", folder, name);
+    std::string staging;
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        job->imagePath = imagePath;
+        staging = job->staging;
+    }
+    auto process = kit::Process::create();
+    process->setLaunchPath(kit::sysPath("/usr/bin/hdiutil"));
+    process->setArguments({"create", imagePath, "-volname", kVolumeName, "-size",
+                           kit::format("%llu", static_cast<unsigned long long>(bytes)), "-fs", "HFS+", "-format",
+                           "UDRW", "-srcfolder", staging});
+    // Nobody reads the tool's chatter; a pipe left unread could fill and stall it.
+    process->setStandardOutputToNull(true);
+    process->setStandardErrorToNull(true);
+    // The tool takes the image's name exclusively: a file that was there before
+    // is somebody else's and is never removed.
+    bool preexisted = exists(imagePath);
 
-        bool launched = false;
-        {
-            std::lock_guard<std::mutex> lock(self->mutex_);
-            self->imagePath_ = imagePath;
-            self->imagePreexisted_ = preexisted;
-            // A stop that came first leaves nothing to start.
-            if (!self->isCancelCopy_.load() && self->job_ == job) {
-                std::string error;
-                launched = process->launch(&error);
-                if (launched) self->pCEraser_ = process;
-                else kit::logf("dmg: hdiutil: %s", error);
-            }
+    bool launched = false;
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        // A stop that came first leaves nothing to start.
+        if (!job->cancelled.load()) {
+            std::string error;
+            launched = process->launch(&error);
+            if (launched) job->tool = process;
+            else kit::logf("dmg: hdiutil: %s", error);
         }
-        int status = launched ? process->waitUntilExit() : -1;
-        {
-            std::lock_guard<std::mutex> lock(self->mutex_);
-            if (self->pCEraser_ == process) self->pCEraser_.reset();
-        }
-        kit::dispatch::sync(kit::dispatch::mainQueue(), [self, job, status, launched, imagePath, preexisted] {
-            self->createFinished(job, status, launched, imagePath, preexisted);
-        });
+    }
+    int status = launched ? process->waitUntilExit() : -1;
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        if (job->tool == process) job->tool.reset();
+    }
+    bool ours = launched && !preexisted;
+    auto self = shared_from_this();
+    kit::dispatch::async(kit::dispatch::mainQueue(), [self, job, status, launched, ours] {
+        self->createFinished(job, status, launched, ours);
     });
 }
 
-void MakeDmg::createFinished(uint64_t job, int status, bool launched, const std::string& imagePath, bool preexisted) {
+void MakeDmg::createFinished(const std::shared_ptr<Job>& job, int status, bool launched, bool ours) {
+    std::string imagePath;
     {
         std::lock_guard<std::mutex> lock(mutex_);
-        if (job != job_) return;
+        job->imageOurs = ours;
+        imagePath = job->imagePath;
     }
-    bool made = launched && status == 0 && !preexisted && exists(imagePath);
-    if (!made || isCancelCopy_.load()) {
-        // A file the tool left after failing or being stopped is incomplete; a
-        // file that was there before the job is somebody else's.
-        if (launched && !preexisted) ::unlink(imagePath.c_str());
-        removeStaging();
-        {
-            std::lock_guard<std::mutex> lock(mutex_);
-            phase_ = Phase::Idle;
-        }
-        if (!isCancelCopy_.load()) failJob();
+    bool made = launched && status == 0 && ours && exists(imagePath);
+    if (!made || job->cancelled.load()) {
+        // A file the tool left after failing or being stopped is incomplete.
+        endJob(job, false, true);
         return;
     }
     auto self = shared_from_this();
@@ -296,190 +360,232 @@ void MakeDmg::createFinished(uint64_t job, int status, bool launched, const std:
 }
 
 void MakeDmg::mountDmgWithDmgPath(const std::string& dmgPath) {
-    removeStaging();
-    uint64_t job;
+    auto job = currentJob();
+    if (!job || job->ended.load()) return;
+    std::string staging;
     {
         std::lock_guard<std::mutex> lock(mutex_);
-        job = job_;
-        phase_ = Phase::Mounting;
+        // Only the image this job made, and only once.
+        if (job->imagePath != dmgPath || job->phase != Phase::Creating) {
+            kit::logf("dmg: %@ is not this job's image to mount", dmgPath);
+            return;
+        }
+        job->phase = Phase::Mounting;
+        staging.swap(job->staging);
     }
-    if (isCancelCopy_.load()) {
+    removeTree(staging);
+    if (job->cancelled.load()) {
         // Stopped before the mount: nothing was filled, so nothing is kept.
-        std::lock_guard<std::mutex> lock(mutex_);
-        if (!imagePreexisted_ && imagePath_ == dmgPath) ::unlink(dmgPath.c_str());
-        phase_ = Phase::Idle;
+        endJob(job, false, true);
         return;
     }
     auto self = shared_from_this();
-    kit::dispatch::async(kit::dispatch::globalQueue(), [self, job, dmgPath] {
-        auto process = kit::Process::create();
-        process->setLaunchPath(kit::sysPath("/usr/bin/hdiutil"));
-        process->setArguments({"mount", dmgPath});
-        process->setPipeStandardOutput(true);
-        process->setStandardErrorToNull(true);
-        std::string error, output;
-        int status = -1;
-        if (process->launch(&error)) {
-            output = process->readAllOutput();
-            status = process->waitUntilExit();
-        } else {
-            kit::logf("dmg: hdiutil: %s", error);
-        }
-        kit::dispatch::async(kit::dispatch::mainQueue(), [self, job, status, output, dmgPath] {
-            self->mountFinished(job, status, output, dmgPath);
-        });
-    });
+    kit::dispatch::async(kit::dispatch::globalQueue(), [self, job, dmgPath] { self->mountStep(job, dmgPath); });
 }
 
-void MakeDmg::mountFinished(uint64_t job, int status, const std::string& output, const std::string& imagePath) {
-    std::string mountPoint = status == 0 ? mountPointFromAttachOutput(output) : std::string();
-    bool mounted = !mountPoint.empty() && isFolder(mountPoint);
+void MakeDmg::mountStep(std::shared_ptr<Job> job, std::string imagePath) {
+    auto process = kit::Process::create();
+    process->setLaunchPath(kit::sysPath("/usr/bin/hdiutil"));
+    process->setArguments({"mount", imagePath});
+    process->setPipeStandardOutput(true);
+    process->setStandardErrorToNull(true);
+    bool launched = false;
+    {
+        // Kept like the create step's tool, so a stop can end a mount that hangs.
+        std::lock_guard<std::mutex> lock(mutex_);
+        if (!job->cancelled.load()) {
+            std::string error;
+            launched = process->launch(&error);
+            if (launched) job->tool = process;
+            else kit::logf("dmg: hdiutil: %s", error);
+        }
+    }
+    std::string output;
+    int status = -1;
+    if (launched) {
+        output = process->readAllOutput();
+        status = process->waitUntilExit();
+    }
     {
         std::lock_guard<std::mutex> lock(mutex_);
-        if (job != job_) return;
-        if (mounted) mountPoint_ = mountPoint;
-        phase_ = mounted ? Phase::Mounted : Phase::Idle;
+        if (job->tool == process) job->tool.reset();
     }
-    if (isCancelCopy_.load()) {
-        if (mounted) startEject(job, true);
-        else if (status != 0) ::unlink(imagePath.c_str());
+    auto self = shared_from_this();
+    kit::dispatch::async(kit::dispatch::mainQueue(),
+                         [self, job, status, output] { self->mountFinished(job, status, output); });
+}
+
+void MakeDmg::mountFinished(const std::shared_ptr<Job>& job, int status, const std::string& output) {
+    std::string mountPoint = status == 0 ? mountPointFromAttachOutput(output) : std::string();
+    bool mounted = !mountPoint.empty() && isFolder(mountPoint);
+    std::string imagePath;
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        imagePath = job->imagePath;
+        if (mounted) job->mountPoint = mountPoint;
+        job->phase = mounted ? Phase::Mounted : Phase::Ending;
+    }
+    if (job->cancelled.load()) {
+        if (mounted) ejectInBackground(job);
+        else endJob(job, false, true);
         return;
     }
     if (!mounted) {
+        // Failed, or said something that names no volume: the job can't go on,
+        // and an image nobody will fill is not left under its name.
         kit::logf("dmg: mount of %@ failed (%d)", imagePath, status);
-        // The tool said it failed, so the image is not in use and is of no use.
-        if (status != 0) ::unlink(imagePath.c_str());
-        failJob();
+        endJob(job, false, true);
         return;
     }
     if (MakeDmgDelegate* d = makeDmgDelegate_.load()) d->beginToCopyDmg();
 }
 
 void MakeDmg::doCopyFilesToDmgWithDmg(const std::vector<std::string>& paths) {
-    if (paths.empty()) return;
-    uint64_t job;
+    auto job = currentJob();
+    if (!job || job->ended.load() || job->cancelled.load()) return;
     std::string mountPoint;
     {
         std::lock_guard<std::mutex> lock(mutex_);
-        job = job_;
-        mountPoint = mountPoint_;
-        if (!mountPoint.empty() && phase_ == Phase::Mounted) phase_ = Phase::Copying;
-        else mountPoint.clear();
+        if (job->phase == Phase::Mounted && !job->mountPoint.empty()) {
+            mountPoint = job->mountPoint;
+            if (!paths.empty()) job->phase = Phase::Copying;
+        }
     }
-    auto self = shared_from_this();
     if (mountPoint.empty()) {
-        // Only a volume this job mounted receives the items.
-        kit::dispatch::async(kit::dispatch::globalQueue(), [self] { self->failFromWorker(); });
+        // Only a volume this job mounted receives the items, and only once: a
+        // second list would share the job's counters.
+        kit::systemLog("dmg: no volume of this job waits for items");
         return;
     }
-    kit::dispatch::async(kit::dispatch::globalQueue(), [self, job, paths, mountPoint] {
-        self->copyLoop(job, paths, mountPoint);
-    });
+    if (paths.empty()) {
+        // Nothing to copy: nothing is reported and the volume stays as it is;
+        // the engine is free for the next job.
+        job->ended.store(true);
+        return;
+    }
+    auto self = shared_from_this();
+    kit::dispatch::async(kit::dispatch::globalQueue(),
+                         [self, job, paths, mountPoint] { self->copyLoop(job, paths, mountPoint); });
 }
 
-void MakeDmg::copyLoop(uint64_t job, std::vector<std::string> paths, std::string mountPoint) {
+void MakeDmg::copyLoop(std::shared_ptr<Job> job, std::vector<std::string> paths, std::string mountPoint) {
     const uint64_t count = paths.size();
     uint64_t failures = 0;
     for (uint64_t i = 0; i < count; ++i) {
-        if (isCancelCopy_.load()) break;
+        if (job->cancelled.load()) break;
         const std::string& path = paths[i];
         std::string name = nameOfPath(path);
         uint64_t p = (i * 100 + 100) / count;
-        if (name.empty() || name == " ") {
-            // Nothing to copy under such a name; only the last item's end counts.
-            if (p < 100) continue;
-            if (failures) failFromWorker();
-            else reportFromWorker(kStatusText, static_cast<float>(p));
-            break;
-        }
-        if (i == 0) reportFromWorker(kStatusText, 20);
-        kit::FileCopyResult result = copyKeepingBoth(path, mountPoint, name);
+        // Nothing to copy under such a name; only the last item's end counts.
+        if (name.empty() || name == " ") continue;
+        if (i == 0) reportFromWorker(job, kStatusText, 20);
+        kit::FileCopyResult result = copyKeepingBoth(path, mountPoint, name, &job->cancelled);
+        if (result.cancelled) break;
         if (!result.ok()) {
             ++failures;
             for (const auto& issue : result.failures) kit::logf("error--------%@", issue.describe());
         }
         uint64_t shown = p <= 20 ? 20 : p;
-        if (shown < 100) {
-            reportFromWorker(kStatusText, static_cast<float>(shown));
-            continue;
-        }
-        // The last item: the job ends here, in success only when every item made it.
-        if (failures) failFromWorker();
-        else reportFromWorker(kStatusText, static_cast<float>(shown));
-        break;
+        // The last item's report waits for the eject: the job is done only then.
+        if (shown < 100) reportFromWorker(job, kStatusText, static_cast<float>(shown));
     }
     {
         std::lock_guard<std::mutex> lock(mutex_);
-        if (job == job_) phase_ = Phase::Done;
+        job->phase = Phase::Ending;
+        job->ejectStarted = true;
     }
-    startEject(job, false);
-}
-
-void MakeDmg::startEject(uint64_t job, bool removeImageAfter) {
-    std::string mountPoint, imagePath;
-    {
-        std::lock_guard<std::mutex> lock(mutex_);
-        if (job != job_ || mountPoint_.empty() || ejectStarted_) return;
-        ejectStarted_ = true;
-        mountPoint = mountPoint_;
-        if (removeImageAfter && !imagePreexisted_) imagePath = imagePath_;
-    }
-    auto self = shared_from_this();
-    std::thread([self, mountPoint, imagePath] {
-        self->ejectVolume(mountPoint);
-        // A job stopped before anything was copied leaves no image behind.
-        if (!imagePath.empty()) ::unlink(imagePath.c_str());
-    }).detach();
-}
-
-void MakeDmg::ejectVolume(const std::string& mountPoint) {
-    std::lock_guard<std::recursive_mutex> lock(ejectCaptureMutex());
-    auto info = getDisjInfo(mountPoint.c_str());
-    std::optional<std::string> uuid = info ? info->getString("VolumeUUID") : std::nullopt;
-    if (!uuid || uuid->empty()) {
-        kit::logf("dmg: no volume at %@ to eject", mountPoint);
+    bool ejected = ejectVolume(mountPoint);
+    if (job->cancelled.load()) {
+        endJob(job, false, true);
         return;
     }
-    auto path = ejectExecCommand(kit::format("diskutil eject %s", kit::shellQuote(*uuid)).c_str());
-    kit::logf("%@", path.value_or(""));
+    if (failures) {
+        // Some items are missing: the image is not what was asked for.
+        endJob(job, false, true);
+        return;
+    }
+    if (!ejected) {
+        // The items are all there, but the volume is still attached: the job is
+        // not done, and the image is kept for the user to eject.
+        kit::logf("dmg: the image at %@ could not be ejected", mountPoint);
+        endJob(job, false, false);
+        return;
+    }
+    endJob(job, true, false);
 }
 
-void MakeDmg::unmountDmgWithFullPath() {
+void MakeDmg::ejectInBackground(const std::shared_ptr<Job>& job) {
     std::string mountPoint;
     {
         std::lock_guard<std::mutex> lock(mutex_);
-        mountPoint = mountPoint_;
+        if (job->mountPoint.empty() || job->ejectStarted) return;
+        job->ejectStarted = true;
+        mountPoint = job->mountPoint;
     }
-    if (!mountPoint.empty()) ejectVolume(mountPoint);
+    auto self = shared_from_this();
+    std::thread([self, job, mountPoint] {
+        self->ejectVolume(mountPoint);
+        self->endJob(job, false, true);
+    }).detach();
+}
+
+bool MakeDmg::ejectVolume(const std::string& mountPoint) {
+    // Bounded runs and no lock: a disk tool that hangs ends at its time-out and
+    // holds back no other eject.
+    OVCapture info = OVCaptureLimited(kit::format("diskutil info -plist %s", kit::shellQuote(mountPoint)), kCaptureName);
+    std::optional<kit::Value> value = info.ok() ? info.value() : std::nullopt;
+    std::optional<std::string> uuid = value && value->isDict() ? value->getString("VolumeUUID") : std::nullopt;
+    if (!uuid || uuid->empty()) {
+        kit::logf("dmg: no volume at %@ to eject", mountPoint);
+        return false;
+    }
+    OVCapture eject = OVCaptureLimited(kit::format("diskutil eject %s", kit::shellQuote(*uuid)), kCaptureName);
+    kit::logf("%@", eject.path);
+    if (!eject.ok()) {
+        kit::logf("dmg: eject of %@ failed (%d%s)", mountPoint, eject.status, eject.timedOut ? ", timed out" : "");
+        return false;
+    }
+    // Judged by its effect too: an ejected volume's folder is gone.
+    return !isFolder(mountPoint);
+}
+
+bool MakeDmg::unmountDmgWithFullPath() {
+    std::string mountPoint;
+    if (auto job = currentJob()) {
+        std::lock_guard<std::mutex> lock(mutex_);
+        mountPoint = job->mountPoint;
+    }
+    return !mountPoint.empty() && ejectVolume(mountPoint);
 }
 
 std::optional<kit::Value> MakeDmg::getDisjInfo(const char* volume) {
     if (!volume) return std::nullopt;
-    std::lock_guard<std::recursive_mutex> lock(ejectCaptureMutex());
-    auto path = ejectExecCommand(kit::format("diskutil info -plist %s", kit::shellQuote(volume)).c_str());
-    if (!path) return std::nullopt;
-    auto value = kit::readPlistFile(*path);
+    OVCapture info = OVCaptureLimited(kit::format("diskutil info -plist %s", kit::shellQuote(volume)), kCaptureName);
+    if (!info.ran || info.timedOut) return std::nullopt;
+    auto value = info.value();
     if (!value || !value->isDict()) return std::nullopt;
     return value;
 }
 
 void MakeDmg::stopMakeDmg() {
-    uint64_t job;
-    Phase phase;
-    {
-        std::lock_guard<std::mutex> lock(mutex_);
-        if (pCEraser_) {
-            pCEraser_->terminate();
-            pCEraser_.reset();
+    isCancelCopy_.store(true);
+    if (auto job = currentJob(); job && !job->ended.load()) {
+        job->cancelled.store(true);
+        Phase phase;
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            if (job->tool) job->tool->terminate();
+            phase = job->phase;
         }
-        job = job_;
-        phase = phase_;
+        // A volume waiting for its items is ejected now; the other phases clean
+        // up where they are: the create and mount steps when their tool returns,
+        // the copy after the item in hand.
+        if (phase == Phase::Mounted) ejectInBackground(job);
     }
-    if (task_) task_->terminate();
-    // A volume waiting for its items is ejected now; during the copy the loop
-    // ejects once the item in hand is done, and a mount still running ejects what
-    // it mounted when it returns.
-    if (phase == Phase::Mounted) startEject(job, true);
+    if (zip_ && !zip_->ended) {
+        zip_->cancelled = true;
+        if (zip_->process) zip_->process->terminate();
+    }
 }
 
 int MakeDmg::resizeVolume(const std::string& dmgPath, const std::string& toSize) {
@@ -501,7 +607,13 @@ void MakeDmg::getAllFileCount(const std::vector<std::shared_ptr<FileNode>>& node
         if (!node) continue;
         if (node->state() == 1) {
             allSelectFileArr_.push_back(node->path());
-            allSelectFileCout_ += node->isDirectory() ? getAllFileCountWithPath(node->path()) : 1;
+            if (node->isDirectory()) {
+                allSelectFileCout_ += getAllFileCountWithPath(node->path());
+            } else {
+                struct stat st;
+                if (::lstat(node->path().c_str(), &st) == 0 && isSpecial(st.st_mode)) logLeftOut(node->path());
+                allSelectFileCout_ += 1;
+            }
         } else if (node->state() == 2) {
             getAllFileCount(node->children());
         }
@@ -522,63 +634,106 @@ uint64_t MakeDmg::getAllFileCountWithPath(const std::string& folder) {
         while (struct dirent* e = ::readdir(d)) {
             if (e->d_name[0] == '.' && (e->d_name[1] == 0 || (e->d_name[1] == '.' && e->d_name[2] == 0))) continue;
             ++count;
-            bool sub = e->d_type == DT_DIR;
-            if (e->d_type == DT_UNKNOWN) {
+            unsigned char type = e->d_type;
+            if (type == DT_UNKNOWN) {
                 struct stat st;
-                sub = ::fstatat(fd, e->d_name, &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISDIR(st.st_mode);
+                if (::fstatat(fd, e->d_name, &st, AT_SYMLINK_NOFOLLOW) == 0) {
+                    if (S_ISDIR(st.st_mode)) type = DT_DIR;
+                    else if (isSpecial(st.st_mode)) type = DT_FIFO;
+                }
             }
-            if (sub) pending.push_back(dir + "/" + e->d_name);
+            if (type == DT_DIR) pending.push_back(dir + "/" + e->d_name);
+            else if (type == DT_FIFO || type == DT_CHR || type == DT_BLK || type == DT_SOCK)
+                logLeftOut(dir + "/" + e->d_name);
         }
         ::closedir(d);
     }
     return count;
 }
 
-void MakeDmg::doZipWithPath(const std::string& zipPath, const std::vector<std::shared_ptr<FileNode>>& withZipArr) {
+bool MakeDmg::doZipWithPath(const std::string& zipPath, const std::vector<std::shared_ptr<FileNode>>& withZipArr) {
+    if (busy()) {
+        kit::logf("dmg: a job is running; %@ is not started", zipPath);
+        return false;
+    }
     allSelectFileCout_ = 0;
     proValue_ = 0;
     allSelectFileArr_.clear();
     getAllFileCount(withZipArr);
 
     isCancelCopy_ = false;
-    task_.reset();
-    zipPath_ = zipPath;
-    zipPreexisted_ = exists(zipPath);
+    auto job = std::make_shared<ZipJob>();
+    zip_ = job;
+    // zip adds to an archive that is there; a taken name gets a fresh one instead.
+    job->path = freePathFor(zipPath);
+    if (job->path != zipPath) kit::logf("dmg: %@ exists; the archive is %@", zipPath, job->path);
+
+    size_t nameBytes = 0;
+    bool lineBreak = false;
+    for (const auto& path : allSelectFileArr_) {
+        nameBytes += path.size() + 1;
+        lineBreak |= path.find('\n') != std::string::npos;
+    }
+    const bool namesOnInput = nameBytes > kZipArgumentBytes;
+    if (namesOnInput && lineBreak) {
+        // zip reads one name per line; such a name would reach it as two.
+        kit::systemLog("dmg: zip: a name with a line break in a selection too long for the command line");
+        job->ended = true;
+        failJob();
+        return true;
+    }
 
     auto process = kit::Process::create();
     process->setLaunchPath(kit::sysPath("/usr/bin/zip"));
-    std::vector<std::string> args{"-r", zipPath};
-    args.insert(args.end(), allSelectFileArr_.begin(), allSelectFileArr_.end());
+    // "-y" stores a symbolic link as a link: followed, a link could pull in
+    // folders outside the selection (the whole machine for a link to "/") and a
+    // loop would be stored again and again.
+    std::vector<std::string> args{"-r", "-y", job->path};
+    if (namesOnInput) args.push_back("-@");
+    else args.insert(args.end(), allSelectFileArr_.begin(), allSelectFileArr_.end());
     process->setArguments(args);
     process->setPipeStandardOutput(true);
+    process->setPipeStandardInput(namesOnInput);
+    job->process = process;
 
     std::weak_ptr<MakeDmg> weak = weak_from_this();
-    std::weak_ptr<kit::Process> weakProcess = process;
+    std::weak_ptr<ZipJob> weakJob = job;
     // The output is read to its end whatever the progress says, so zip never
-    // stalls on a full pipe; reads of a process that is no longer this engine's
-    // job are dropped.
-    process->setOutputHandler([weak, weakProcess](const std::string& chunk) {
+    // stalls on a full pipe; reads of a job that is not the current one are dropped.
+    process->setOutputHandler([weak, weakJob](const std::string& chunk) {
         auto self = weak.lock();
-        if (!self || chunk.empty()) return;
-        if (self->task_ && self->task_ == weakProcess.lock()) self->dataReady(chunk);
+        auto job = weakJob.lock();
+        if (!self || !job || chunk.empty()) return;
+        if (self->zip_ == job) self->dataReady(chunk);
     });
-    process->setTerminationHandler([weak](kit::Process& p) {
-        if (auto self = weak.lock()) self->zipTaskTerminated(p);
+    process->setTerminationHandler([weak, job](kit::Process& p) {
+        if (auto self = weak.lock()) self->zipEnded(job, p);
     });
 
     std::string error;
-    task_ = process;
     if (!process->launch(&error)) {
         kit::logf("dmg: zip: %s", error);
-        task_.reset();
+        job->ended = true;
+        job->process.reset();
         failJob();
+        return true;
     }
+    if (namesOnInput) {
+        std::string names;
+        names.reserve(nameBytes);
+        for (const auto& path : allSelectFileArr_) names += path + "\n";
+        kit::dispatch::async(kit::dispatch::globalQueue(), [process, names = std::move(names)] {
+            process->writeInput(names);
+            process->closeInput();
+        });
+    }
+    return true;
 }
 
 void MakeDmg::dataReady(const std::string& data) {
-    if (data.empty()) return;
+    if (data.empty() || !zip_ || zip_->ended) return;
     ++proValue_;
-    if (isCancelCopy_.load()) return;
+    if (zip_->cancelled) return;
     // Only zip's exit says the archive is complete, so the reads stay below 100.
     uint64_t percent = allSelectFileCout_ ? proValue_ * 100 / allSelectFileCout_ : 0;
     if (percent > 99) percent = 99;
@@ -586,14 +741,19 @@ void MakeDmg::dataReady(const std::string& data) {
 }
 
 void MakeDmg::zipTaskTerminated(kit::Process& process) {
-    if (!task_ || task_.get() != &process) return;
-    auto keep = task_;
-    task_.reset();
+    if (zip_ && zip_->process.get() == &process) zipEnded(zip_, process);
+}
+
+void MakeDmg::zipEnded(const std::shared_ptr<ZipJob>& job, kit::Process& process) {
+    if (job->ended) return;
+    job->ended = true;
+    auto keep = job->process;
+    job->process.reset();
     kit::logf("--end---");
-    bool cancelled = isCancelCopy_.load();
     bool ok = process.exitedCleanly();
-    if ((cancelled || !ok) && !zipPreexisted_) ::unlink(zipPath_.c_str());
-    if (cancelled) return;
+    // The name was free when the job began, so what is there now is zip's.
+    if (job->cancelled || !ok) ::unlink(job->path.c_str());
+    if (job->cancelled) return;
     if (ok) {
         report("", 100);
     } else {

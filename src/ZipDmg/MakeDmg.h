@@ -39,11 +39,10 @@ public:
 
 // Runs `command` through the shell with its standard output in the capture file
 // "ejectExecCommandTemp.plist" of the temporary folder, and returns that file's
-// path whether or not the command worked; nullopt for no command. Callers that
-// read the file afterwards hold ejectCaptureMutex() across the run and the read,
-// so two captures never read each other's output.
+// path whether or not the command worked; nullopt for no command. The run is
+// bounded by a time-out, and concurrent captures never share an output (see
+// OVCaptureLimited).
 std::optional<std::string> ejectExecCommand(const char* command);
-std::recursive_mutex& ejectCaptureMutex();
 
 // The mount point a disk-image tool "mount"/"attach" printed: the last
 // tab-separated field of a line that names a folder (not a device node).
@@ -61,36 +60,46 @@ public:
     MakeDmgDelegate* makeDmgDelegate() const { return makeDmgDelegate_.load(); }
     void setMakeDmgDelegate(MakeDmgDelegate* delegate) { makeDmgDelegate_.store(delegate); }
     bool isCancelCopy() const { return isCancelCopy_.load(); }
-    void setIsCancelCopy(bool cancel) { isCancelCopy_.store(cancel); }
+    // Setting it stops the job that runs (as far as a flag can: the copy ends
+    // before its next item, zip's reads are no longer reported); stopMakeDmg
+    // ends the tools as well.
+    void setIsCancelCopy(bool cancel);
 
-    // Image route. Main thread; returns at once.
-    void makeTmpDmgWithPath(const std::string& path, const std::string& withName, int64_t withSize);
+    // Image route. Main thread; returns at once. false (and nothing reported)
+    // when a job of this engine is still running: one job at a time.
+    bool makeTmpDmgWithPath(const std::string& path, const std::string& withName, int64_t withSize);
     // Mounts the image this job made and then tells the delegate beginToCopyDmg.
     // Main thread; the tool runs off the main thread so the window stays live.
     void mountDmgWithDmgPath(const std::string& dmgPath);
     // Copies the given absolute paths into the volume this job mounted, on a
-    // global queue; returns at once.
+    // global queue; returns at once. The job ends with the eject: 100 when every
+    // item was copied and the volume was ejected, a failure otherwise.
     void doCopyFilesToDmgWithDmg(const std::vector<std::string>& paths);
-    // Stops whatever runs: the create step, the copy (after the item in hand) or
-    // zip; the volume this job mounted is ejected once. Main thread.
+    // Stops whatever runs: the create or mount tool is terminated, the copy ends
+    // before its next item, zip is terminated; what the job made is ejected and
+    // removed, and nothing more is reported. Main thread.
     void stopMakeDmg();
     // The disk tool's information on a volume (name, mount point, identifier);
-    // nullopt when there is none or it does not parse.
+    // nullopt when there is none, it does not parse or the tool timed out.
     std::optional<kit::Value> getDisjInfo(const char* volume);
-    // Ejects the volume this job mounted (blocking); nothing when there is none.
-    void unmountDmgWithFullPath();
+    // Ejects the volume this job mounted (blocking); true when it is gone.
+    bool unmountDmgWithFullPath();
     int resizeVolume(const std::string& dmgPath, const std::string& toSize);
     void doMakeUDRWdmg() {}
 
     // Zip route.
     void getAllFileCount(const std::vector<std::shared_ptr<FileNode>>& nodes);
     uint64_t getAllFileCountWithPath(const std::string& folder);
-    // Main thread; returns at once.
-    void doZipWithPath(const std::string& zipPath, const std::vector<std::shared_ptr<FileNode>>& withZipArr);
+    // Main thread; returns at once; false when a job is still running. An
+    // archive name that is taken is never written into: the archive gets the
+    // first free name "<name> 1.zip", "<name> 2.zip" … (archivePath()).
+    bool doZipWithPath(const std::string& zipPath, const std::vector<std::shared_ptr<FileNode>>& withZipArr);
     // One chunk of zip's output (main thread).
     void dataReady(const std::string& data);
     // zip has exited (main thread).
     void zipTaskTerminated(kit::Process& process);
+    // The archive the last zip job writes (main thread).
+    std::string archivePath() const;
 
     // Read-only views for callers that show or check a job.
     std::string dmgNameStr() const;
@@ -99,39 +108,37 @@ public:
     uint64_t proValue() const { return proValue_; }
 
 private:
-    enum class Phase { Idle, Creating, Mounting, Mounted, Copying, Done };
+    enum class Phase { Creating, Mounting, Mounted, Copying, Ending };
+    struct Job;
+    struct ZipJob;
 
+    bool busy() const;
+    std::shared_ptr<Job> currentJob() const;
     void report(const std::string& text, float progress);      // main thread
-    void reportFromWorker(const std::string& text, float progress);
+    void reportFromWorker(const std::shared_ptr<Job>& job, const std::string& text, float progress);
     void failJob();                                             // main thread
-    void failFromWorker();
-    void createFinished(uint64_t job, int status, bool launched, const std::string& imagePath, bool preexisted);
-    void mountFinished(uint64_t job, int status, const std::string& output, const std::string& imagePath);
-    void copyLoop(uint64_t job, std::vector<std::string> paths, std::string mountPoint);
-    void startEject(uint64_t job, bool removeImageAfter);
-    void ejectVolume(const std::string& mountPoint);
-    void removeStaging();
+    void createStep(std::shared_ptr<Job> job, std::string folder, std::string name, uint64_t bytes);
+    void createFinished(const std::shared_ptr<Job>& job, int status, bool launched, bool ours);
+    void mountStep(std::shared_ptr<Job> job, std::string imagePath);
+    void mountFinished(const std::shared_ptr<Job>& job, int status, const std::string& output);
+    void copyLoop(std::shared_ptr<Job> job, std::vector<std::string> paths, std::string mountPoint);
+    void ejectInBackground(const std::shared_ptr<Job>& job);
+    // Ends the job: its staging folder and (when asked) its image are removed,
+    // then the end is reported on the main queue unless the job was stopped.
+    void endJob(const std::shared_ptr<Job>& job, bool success, bool removeImage);
+    bool ejectVolume(const std::string& mountPoint);
+    void zipEnded(const std::shared_ptr<ZipJob>& job, kit::Process& process);
 
     std::atomic<MakeDmgDelegate*> makeDmgDelegate_{nullptr};
     std::atomic<bool> isCancelCopy_{false};
 
     mutable std::mutex mutex_;
-    // Image route; guarded by mutex_.
-    uint64_t job_ = 0;
-    Phase phase_ = Phase::Idle;
-    std::string dmgNameStr_;
-    std::string stagingFolder_;
-    std::string imagePath_;
-    bool imagePreexisted_ = true;
-    std::string mountPoint_;
-    bool ejectStarted_ = false;
-    std::shared_ptr<kit::Process> pCEraser_;
+    std::shared_ptr<Job> job_;     // the image job, running or last; guarded by mutex_
+    std::string dmgNameStr_;       // guarded by mutex_
 
     // Zip route; main thread only.
-    std::shared_ptr<kit::Process> task_;
+    std::shared_ptr<ZipJob> zip_;
     std::vector<std::string> allSelectFileArr_;
     uint64_t allSelectFileCout_ = 0;
     uint64_t proValue_ = 0;
-    std::string zipPath_;
-    bool zipPreexisted_ = true;
 };

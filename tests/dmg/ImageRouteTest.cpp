@@ -1,9 +1,11 @@
 // The image route end to end: the engine drives the stand-in disk-image tool and
 // disk tool of a simulated machine, and the image's contents are checked after
 // the eject put them back into the image.
+#include <signal.h>
 #include <sys/stat.h>
 
 #include <chrono>
+#include <functional>
 
 #include "DmgTestSupport.h"
 #include "kit/SysPath.h"
@@ -204,7 +206,7 @@ TEST_F(ImageRoute, CreateAndMountFailuresAreReportedAndLeaveNothingBehind) {
     EXPECT_TRUE(stagingLeft().empty());
 }
 
-TEST_F(ImageRoute, AnUnreadableItemFailsTheJobButTheOthersAreCopied) {
+TEST_F(ImageRoute, AnUnreadableItemFailsTheJobAndLeavesNoPartialImage) {
     writeFile(src + "/a.txt", "a");
     writeFile(src + "/c.txt", "c");
     items = {src + "/a.txt", src + "/vanished.txt", src + "/c.txt"};
@@ -212,9 +214,11 @@ TEST_F(ImageRoute, AnUnreadableItemFailsTheJobButTheOthersAreCopied) {
     ASSERT_TRUE(waitFor([&] { return settled(); }, 30));
     EXPECT_TRUE(recorder.failed());
     EXPECT_FALSE(recorder.done());
+    EXPECT_EQ(recorder.count(Event::Fail), 1);
+    // Ejected first, then judged: an image without every item is not kept under the job's name.
     EXPECT_EQ(runs("diskutil", "eject").size(), 1u);
-    std::string contents = sim::diskImageContents(root.path(), image());
-    EXPECT_EQ(treeEntries(contents), (std::set<std::string>{"a.txt", "c.txt"}));
+    EXPECT_TRUE(attached().empty());
+    EXPECT_FALSE(fs::exists(image()));
 }
 
 TEST_F(ImageRoute, AnOlderImageOfTheSameVolumeNameIsNeitherFilledNorEjected) {
@@ -259,7 +263,7 @@ TEST_F(ImageRoute, StopDuringTheCreateLeavesNoImageNoMountAndNoReport) {
     EXPECT_FALSE(recorder.failed());
 }
 
-TEST_F(ImageRoute, StopDuringTheCopyFinishesTheItemInHandAndEjectsOnce) {
+TEST_F(ImageRoute, StopDuringTheCopyEjectsOnceAndRemovesTheImage) {
     writeFile(src + "/first.bin", std::string(3 << 20, 'x'));
     writeFile(src + "/second.txt", "2");
     writeFile(src + "/third.txt", "3");
@@ -281,34 +285,183 @@ TEST_F(ImageRoute, StopDuringTheCopyFinishesTheItemInHandAndEjectsOnce) {
     engine->setMakeDmgDelegate(&delegate);
     start();
     ASSERT_TRUE(waitFor([&] { return !runs("diskutil", "eject").empty() && attached().empty(); }, 30));
+    ASSERT_TRUE(waitFor([&] { return !fs::exists(image()); }, 10)) << "the stopped job's image was kept";
     kit::runUntil([] { return false; }, 0.5);
     EXPECT_EQ(runs("diskutil", "eject").size(), 1u);
     EXPECT_EQ(delegate.progress(), (std::vector<float>{20, 20}));
     EXPECT_FALSE(delegate.failed());
-    std::string contents = sim::diskImageContents(root.path(), image());
-    EXPECT_EQ(treeEntries(contents), (std::set<std::string>{"first.bin"}));
-    EXPECT_EQ(fs::file_size(contents + "/first.bin"), 3u << 20);
+    EXPECT_TRUE(stagingLeft().empty());
 }
 
-TEST_F(ImageRoute, StopDuringTheMountEjectsWhatWasMountedAndTheWindowStaysLive) {
+TEST_F(ImageRoute, StopDuringAHungMountEndsTheToolAndRemovesTheImage) {
     writeFile(src + "/a.txt", "a");
     items = {src + "/a.txt"};
-    knob("hdiutil mount", "slow:1.5");
+    knob("hdiutil mount", "hang");
     start();
     ASSERT_TRUE(waitFor([&] { return !runs("hdiutil", "mount").empty(); }));
     // The main queue keeps running while the mount is waited for.
     bool ticked = false;
     kit::dispatch::async(kit::dispatch::mainQueue(), [&] { ticked = true; });
     EXPECT_TRUE(waitFor([&] { return ticked; }, 1.0));
+    const auto stopped = std::chrono::steady_clock::now();
     engine->setIsCancelCopy(true);
     engine->stopMakeDmg();
-    ASSERT_TRUE(waitFor([&] { return !runs("diskutil", "eject").empty() && attached().empty(); }, 30));
+    ASSERT_TRUE(waitFor([&] { return !fs::exists(image()); }, 10)) << "the image of a stopped mount was kept";
+    EXPECT_LT(std::chrono::steady_clock::now() - stopped, std::chrono::seconds(5));
     kit::runUntil([] { return false; }, 0.5);
+    const pid_t mountTool = runs("hdiutil", "mount")[0].pid;
+    ASSERT_GT(mountTool, 0);
+    EXPECT_TRUE(waitFor([&] { return ::kill(mountTool, 0) != 0; }, 5)) << "the hung mount tool was left running";
     EXPECT_EQ(recorder.count(Event::Begin), 0);
-    EXPECT_EQ(runs("diskutil", "eject").size(), 1u);
-    EXPECT_FALSE(fs::exists(image())) << "an image stopped before any copy was left";
-    EXPECT_FALSE(recorder.done());
+    EXPECT_TRUE(attached().empty());
+    EXPECT_TRUE(stagingLeft().empty());
+    EXPECT_EQ(recorder.progress(), (std::vector<float>{20}));
     EXPECT_FALSE(recorder.failed());
+
+    // The engine takes the next job at once.
+    knob("hdiutil mount", "ok");
+    Recorder next;
+    next.onBegin = [this] { engine->doCopyFilesToDmgWithDmg(items); };
+    engine->setMakeDmgDelegate(&next);
+    start();
+    ASSERT_TRUE(waitFor([&] { return next.ended() && attached().empty(); }, 30));
+    EXPECT_TRUE(next.done());
+}
+
+TEST_F(ImageRoute, StopWhileTheVolumeWaitsForItsItemsEjectsAndRemovesIt) {
+    writeFile(src + "/a.txt", "a");
+    items = {src + "/a.txt"};
+    recorder.onBegin = [this] {
+        engine->setIsCancelCopy(true);
+        engine->stopMakeDmg();
+        engine->doCopyFilesToDmgWithDmg(items);  // too late: the job was stopped
+    };
+    start();
+    ASSERT_TRUE(waitFor([&] { return !runs("diskutil", "eject").empty() && attached().empty(); }, 30));
+    ASSERT_TRUE(waitFor([&] { return !fs::exists(image()); }, 10));
+    kit::runUntil([] { return false; }, 0.3);
+    EXPECT_EQ(runs("diskutil", "eject").size(), 1u);
+    EXPECT_EQ(recorder.progress(), (std::vector<float>{20}));
+    EXPECT_FALSE(recorder.failed());
+}
+
+// ---- eject before the end, and jobs one at a time ----
+
+// The volume UUID of the image mounted at a mount point, from the machine.
+std::string uuidAt(const std::string& rootPath, const std::string& mountPoint) {
+    if (auto m = sim::Machine::load(rootPath))
+        for (const auto& d : m->disks)
+            for (const auto& v : d.volumes)
+                if (v.mountPoint == mountPoint) return v.volumeUUID;
+    return "";
+}
+
+TEST_F(ImageRoute, SuccessIsReportedOnlyOnceTheVolumeIsEjected) {
+    writeFile(src + "/a.txt", "a");
+    items = {src + "/a.txt"};
+    struct Checking : Recorder {
+        std::function<size_t()> attachedNow;
+        size_t attachedAtDone = 99;
+        void copyFileToDmgWithFileName(const std::string& text, float progress) override {
+            Recorder::copyFileToDmgWithFileName(text, progress);
+            if (progress >= 100) attachedAtDone = attachedNow();
+        }
+    } delegate;
+    delegate.attachedNow = [this] { return attached().size(); };
+    delegate.onBegin = [this] { engine->doCopyFilesToDmgWithDmg(items); };
+    engine->setMakeDmgDelegate(&delegate);
+    start();
+    ASSERT_TRUE(waitFor([&] { return delegate.ended(); }, 30));
+    EXPECT_TRUE(delegate.done());
+    EXPECT_EQ(delegate.attachedAtDone, 0u) << "100 was reported while the image was still attached";
+}
+
+TEST_F(ImageRoute, AFailedEjectIsAFailureAndTheCompleteImageIsKept) {
+    writeFile(src + "/a.txt", "a");
+    items = {src + "/a.txt"};
+    for (const char* k : {"diskutil eject", "diskutil info"})
+        for (const char* value : {"fail", "garbage"}) {
+            SCOPED_TRACE(std::string(k) + " " + value);
+            Recorder r;
+            r.onBegin = [this] { engine->doCopyFilesToDmgWithDmg(items); };
+            engine->setMakeDmgDelegate(&r);
+            knob(k, value);
+            start();
+            ASSERT_TRUE(waitFor([&] { return r.ended(); }, 30));
+            EXPECT_TRUE(r.failed());
+            EXPECT_FALSE(r.done());
+            EXPECT_EQ(attached().size(), 1u);
+            EXPECT_TRUE(fs::exists(image())) << "the items are all there; the user can eject it";
+            // Clean up for the next round: eject by hand, drop the image.
+            knob(k, "ok");
+            engine->unmountDmgWithFullPath();
+            ASSERT_TRUE(attached().empty());
+            fs::remove(image());
+        }
+}
+
+TEST_F(ImageRoute, AHungEjectEndsAtItsTimeOutAndHoldsBackNoOtherJobsEject) {
+    EnvGuard scale("PELORIN_TIME_SCALE", "0.15");  // the disk tool's minute becomes 9 s
+    writeFile(src + "/a.txt", "a");
+    writeFile(src + "/b.txt", "b");
+    items = {src + "/a.txt"};
+    // Only this job's volume hangs on eject.
+    recorder.onBegin = [this] {
+        std::string mp = attached().back();
+        knob("diskutil eject " + uuidAt(root.path(), mp), "hang");
+        engine->doCopyFilesToDmgWithDmg(items);
+    };
+    const auto started = std::chrono::steady_clock::now();
+    start();
+    ASSERT_TRUE(waitFor([&] { return !runs("diskutil", "eject").empty(); }, 30));
+
+    // A second engine's job meanwhile runs to its end.
+    auto other = std::make_shared<MakeDmg>();
+    Recorder otherRecorder;
+    std::vector<std::string> otherItems{src + "/b.txt"};
+    otherRecorder.onBegin = [&] { other->doCopyFilesToDmgWithDmg(otherItems); };
+    other->setMakeDmgDelegate(&otherRecorder);
+    other->makeTmpDmgWithPath(dest, "Other", 1000);
+    ASSERT_TRUE(waitFor([&] { return otherRecorder.ended(); }, 30));
+    EXPECT_TRUE(otherRecorder.done());
+    EXPECT_FALSE(recorder.ended()) << "the hung eject was not waited for at all";
+    EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(8));
+
+    // The hung eject ends at its time-out, as a failure.
+    ASSERT_TRUE(waitFor([&] { return recorder.ended(); }, 30));
+    EXPECT_TRUE(recorder.failed());
+    EXPECT_FALSE(recorder.done());
+    other->setMakeDmgDelegate(nullptr);
+}
+
+TEST_F(ImageRoute, ASecondStartWhileAJobRunsIsRefused) {
+    writeFile(src + "/a.txt", "a");
+    items = {src + "/a.txt"};
+    knob("hdiutil create", "slow:1");
+    EXPECT_TRUE(engine->makeTmpDmgWithPath(dest, kJob, 1000));
+    EXPECT_FALSE(engine->makeTmpDmgWithPath(dest, "Second", 1000));
+    EXPECT_FALSE(engine->doZipWithPath(dest + "/x.zip", {}));
+    EXPECT_EQ(engine->dmgNameStr(), kJob);
+    ASSERT_TRUE(waitFor([&] { return settled(); }, 30));
+    EXPECT_TRUE(recorder.done());
+    EXPECT_EQ(recorder.count(Event::Begin), 1);
+    EXPECT_EQ(recorder.progress(), (std::vector<float>{20, 20, 100}));
+    EXPECT_EQ(runs("hdiutil", "create").size(), 1u);
+    EXPECT_FALSE(fs::exists(dest + "/Second.dmg"));
+    EXPECT_TRUE(stagingLeft().empty());
+
+    // A second list for the same volume starts no second copy.
+    Recorder twice;
+    twice.onBegin = [this] {
+        engine->doCopyFilesToDmgWithDmg(items);
+        engine->doCopyFilesToDmgWithDmg(items);
+    };
+    engine->setMakeDmgDelegate(&twice);
+    fs::remove(image());
+    EXPECT_TRUE(engine->makeTmpDmgWithPath(dest, kJob, 1000));
+    ASSERT_TRUE(waitFor([&] { return twice.ended() && attached().empty(); }, 30));
+    EXPECT_EQ(twice.progress(), (std::vector<float>{20, 20, 100}));
+    EXPECT_EQ(treeEntries(sim::diskImageContents(root.path(), image())), (std::set<std::string>{"a.txt"}));
 }
 
 }  // namespace

@@ -6,6 +6,7 @@
 
 #include <cmath>
 #include <cstdio>
+#include <fstream>
 
 #include "DmgTestSupport.h"
 #include "kit/SysPath.h"
@@ -217,7 +218,7 @@ TEST_F(ZipRoute, StopTerminatesAndReapsZipAndRemovesThePartialArchive) {
     writeFile(work / "one.txt", "1");
     std::string pidFile = work / "zip.pid";
     // Starts an archive, says so, then takes its time.
-    useWrapper("echo $$ > " + q(pidFile) + "\nprintf 'PK partial' > \"$2\"\necho '  adding: one.txt (stored 0%)'\n"
+    useWrapper("echo $$ > " + q(pidFile) + "\nprintf 'PK partial' > \"$3\"\necho '  adding: one.txt (stored 0%)'\n"
                "exec sleep 30");
     std::string zip = work / "stopped.zip";
     engine->doZipWithPath(zip, {node(work / "one.txt", 1)});
@@ -255,6 +256,99 @@ TEST_F(ZipRoute, StopOfTheRealToolLeavesNothingInTheDestination) {
     kit::runUntil([] { return false; }, 0.3);
     EXPECT_TRUE(fs::is_empty(work / "dest")) << "a partial archive or zip's temporary file was left";
     EXPECT_FALSE(recorder.ended());
+}
+
+// ---- what zip is given ----
+
+// Standard error, captured into a string for the length of one scope.
+class StderrCapture {
+public:
+    StderrCapture() {
+        std::fflush(stderr);
+        saved_ = ::dup(2);
+        file_ = std::tmpfile();
+        ::dup2(::fileno(file_), 2);
+    }
+    ~StderrCapture() { text(); }
+    std::string text() {
+        if (saved_ >= 0) {
+            std::fflush(stderr);
+            ::dup2(saved_, 2);
+            ::close(saved_);
+            saved_ = -1;
+            std::rewind(file_);
+            char buf[4096];
+            size_t n;
+            while ((n = std::fread(buf, 1, sizeof buf, file_)) > 0) text_.append(buf, n);
+            std::fclose(file_);
+        }
+        return text_;
+    }
+
+private:
+    int saved_ = -1;
+    FILE* file_ = nullptr;
+    std::string text_;
+};
+
+TEST_F(ZipRoute, ATakenArchiveNameIsNeverWrittenIntoTheArchiveTakesAFreshName) {
+    writeFile(work / "one.txt", "1");
+    writeFile(work / "two.txt", "2");
+    std::string zip = work / "Pelorin(job).zip";
+    // An archive of the same name is there already, holding something else.
+    ASSERT_EQ(run("cd " + q(work.path()) + " && zip -q " + q(zip) + " two.txt").status, 0);
+    const std::string before = readFile(zip);
+    writeFile(work / "Pelorin(job) 1.zip", "taken as well");
+
+    EXPECT_TRUE(engine->doZipWithPath(zip, {node(work / "one.txt", 1)}));
+    EXPECT_EQ(engine->archivePath(), work / "Pelorin(job) 2.zip");
+    ASSERT_TRUE(waitFor([&] { return recorder.ended(); }));
+    EXPECT_TRUE(recorder.done());
+    EXPECT_EQ(readFile(zip), before) << "the existing archive was written into";
+    EXPECT_EQ(readFile(work / "Pelorin(job) 1.zip"), "taken as well");
+    EXPECT_EQ(archiveEntries(work / "Pelorin(job) 2.zip"), (std::set<std::string>{entry(work / "one.txt")}));
+}
+
+TEST_F(ZipRoute, LinksAreStoredAsLinksAndSpecialFilesAreLogged) {
+    std::string src = work / "src";
+    writeFile(src + "/real/file.txt", "inside");
+    fs::create_symlink("/", src + "/to-root");
+    fs::create_symlink("..", src + "/real/loop");
+    fs::create_symlink(work / "outside", src + "/to-outside");
+    writeFile(work / "outside/secret.txt", "outside the selection");
+    ASSERT_EQ(::mkfifo((src + "/pipe").c_str(), 0644), 0);
+
+    StderrCapture log;
+    ASSERT_TRUE(engine->doZipWithPath(work / "links.zip", {node(src, 1)}));
+    ASSERT_TRUE(waitFor([&] { return recorder.ended(); }, 30));
+    const std::string logged = log.text();
+    EXPECT_TRUE(recorder.done());
+    EXPECT_EQ(archiveEntries(work / "links.zip"),
+              (std::set<std::string>{entry(src) + "/", entry(src + "/real/"), entry(src + "/real/file.txt"),
+                                     entry(src + "/real/loop"), entry(src + "/to-root"), entry(src + "/to-outside")}));
+    // Stored as links: their targets are the entries' contents.
+    EXPECT_EQ(run("unzip -p " + q(work / "links.zip") + " " + q(entry(src + "/to-root"))).output, "/");
+    EXPECT_NE(logged.find("zip leaves out the special file " + src + "/pipe"), std::string::npos) << logged;
+}
+
+TEST_F(ZipRoute, TensOfThousandsOfSingleFilesGoToZipOnItsStandardInput) {
+    // 20,000 names of about 150 bytes: 3 MB, more than a command line takes.
+    std::string src = work / ("many-" + std::string(100, 'n'));
+    fs::create_directories(src);
+    std::vector<FileNode::Ptr> roots;
+    const int count = 20000;
+    for (int i = 0; i < count; ++i) {
+        std::string path = src + "/file-" + std::to_string(i) + "-" + std::string(20, 'x');
+        std::ofstream(path) << i;
+        roots.push_back(node(path, 1));
+    }
+    std::string zip = work / "many.zip";
+    ASSERT_TRUE(engine->doZipWithPath(zip, roots));
+    ASSERT_TRUE(waitFor([&] { return recorder.ended(); }, 120));
+    EXPECT_TRUE(recorder.done()) << "zip could not be started with the whole list";
+    auto entries = archiveEntries(zip);
+    EXPECT_EQ(entries.size(), size_t(count));
+    EXPECT_TRUE(entries.count(entry(src + "/file-19999-" + std::string(20, 'x'))));
 }
 
 }  // namespace
