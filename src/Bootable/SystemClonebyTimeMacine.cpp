@@ -1,7 +1,10 @@
 #include "Bootable/SystemClonebyTimeMacine.h"
 
+#include <atomic>
 #include <chrono>
+#include <condition_variable>
 #include <cstdlib>
+#include <mutex>
 #include <vector>
 
 #include "kit/Dispatch.h"
@@ -74,13 +77,40 @@ bool isTimeMachineBackupRunning() {
     return text.find("Running = 0") != std::string::npos;
 }
 
+struct SystemClonebyTimeMacine::State {
+    mutable std::mutex mutex;
+    std::condition_variable wake;
+    std::shared_ptr<kit::Process> backupTask;
+    std::atomic<SystemClonebyTimeMacineDelegate*> delegate{nullptr};
+    std::atomic<unsigned> generation{0};
+    std::atomic<bool> cancelled{false};
+    std::atomic<bool> running{false};
+
+    bool current(unsigned g) const { return !cancelled.load() && generation.load() == g; }
+    void setTask(std::shared_ptr<kit::Process> task) {
+        std::lock_guard<std::mutex> lock(mutex);
+        backupTask = std::move(task);
+    }
+    std::shared_ptr<kit::Process> task() const {
+        std::lock_guard<std::mutex> lock(mutex);
+        return backupTask;
+    }
+    void cancel() {
+        std::lock_guard<std::mutex> lock(mutex);
+        cancelled.store(true);
+        wake.notify_all();
+    }
+};
+
+SystemClonebyTimeMacine::SystemClonebyTimeMacine() : state_(std::make_shared<State>()) {}
+
 std::shared_ptr<SystemClonebyTimeMacine> SystemClonebyTimeMacine::create() {
     return std::shared_ptr<SystemClonebyTimeMacine>(new SystemClonebyTimeMacine());
 }
 
 SystemClonebyTimeMacine::~SystemClonebyTimeMacine() {
-    cancelled_.store(true);
-    wake_.notify_all();
+    state_->delegate.store(nullptr);
+    state_->cancel();
 }
 
 int SystemClonebyTimeMacine::zhidongButAction() { return runTool({"enable"}); }
@@ -89,15 +119,11 @@ int SystemClonebyTimeMacine::setBackupDestination(const std::string& path) {
     return runTool({"setdestination", path});
 }
 
-std::shared_ptr<kit::Process> SystemClonebyTimeMacine::backupTask() const {
-    std::lock_guard<std::mutex> lock(mutex_);
-    return backupTask_;
-}
-
-void SystemClonebyTimeMacine::setBackupTask(std::shared_ptr<kit::Process> task) {
-    std::lock_guard<std::mutex> lock(mutex_);
-    backupTask_ = std::move(task);
-}
+std::shared_ptr<kit::Process> SystemClonebyTimeMacine::backupTask() const { return state_->task(); }
+void SystemClonebyTimeMacine::setBackupTask(std::shared_ptr<kit::Process> task) { state_->setTask(std::move(task)); }
+SystemClonebyTimeMacineDelegate* SystemClonebyTimeMacine::delegate() const { return state_->delegate.load(); }
+void SystemClonebyTimeMacine::setDelegate(SystemClonebyTimeMacineDelegate* d) { state_->delegate.store(d); }
+bool SystemClonebyTimeMacine::isRunning() const { return state_->running.load(); }
 
 // ---- the status text ---------------------------------------------------------
 
@@ -177,62 +203,49 @@ SystemClonebyTimeMacine::Poll SystemClonebyTimeMacine::getBackupProgress() {
 
 // ---- the run -------------------------------------------------------------------
 
-bool SystemClonebyTimeMacine::current(unsigned generation) const {
-    return !cancelled_.load() && generation_.load() == generation;
-}
+namespace {
 
-void SystemClonebyTimeMacine::report(unsigned generation, float percent) {
-    std::weak_ptr<SystemClonebyTimeMacine> weak = weak_from_this();
-    dispatch::async(dispatch::mainQueue(), [weak, generation, percent] {
-        auto self = weak.lock();
-        if (!self || !self->current(generation)) return;
-        if (auto* d = self->delegate()) d->returnProForClone(percent);
+using State = SystemClonebyTimeMacine::State;
+using Poll = SystemClonebyTimeMacine::Poll;
+
+// Queues a report for the delegate unless the run has been cancelled by then.
+void report(const std::shared_ptr<State>& state, unsigned generation, float percent) {
+    dispatch::async(dispatch::mainQueue(), [state, generation, percent] {
+        if (!state->current(generation)) return;
+        if (auto* d = state->delegate.load()) d->returnProForClone(percent);
     });
 }
 
-void SystemClonebyTimeMacine::reportFailure(unsigned generation, int status) {
-    std::weak_ptr<SystemClonebyTimeMacine> weak = weak_from_this();
-    dispatch::async(dispatch::mainQueue(), [weak, generation, status] {
-        auto self = weak.lock();
-        if (!self || !self->current(generation)) return;
-        if (auto* d = self->delegate()) d->backupDidFail(status);
+void reportFailure(const std::shared_ptr<State>& state, unsigned generation, int status) {
+    dispatch::async(dispatch::mainQueue(), [state, generation, status] {
+        if (!state->current(generation)) return;
+        if (auto* d = state->delegate.load()) d->backupDidFail(status);
     });
 }
 
-bool SystemClonebyTimeMacine::waitForNextPoll(unsigned generation) {
-    std::unique_lock<std::mutex> lock(mutex_);
+// Waits one poll interval; false when the run was cancelled meanwhile.
+bool waitForNextPoll(State& state, unsigned generation) {
+    std::unique_lock<std::mutex> lock(state.mutex);
     const auto interval = std::chrono::duration<double>(kit::scaled(1.0));
-    wake_.wait_for(lock, interval, [&] { return !current(generation); });
-    return current(generation);
+    state.wake.wait_for(lock, interval, [&] { return !state.current(generation); });
+    return state.current(generation);
 }
 
-bool SystemClonebyTimeMacine::startBackup() {
-    bool idle = false;
-    if (!running_.compare_exchange_strong(idle, true)) return false;
-    cancelled_.store(false);
-    const unsigned generation = ++generation_;
-    std::weak_ptr<SystemClonebyTimeMacine> weak = weak_from_this();
-    dispatch::async(dispatch::globalQueue(), [weak, generation] {
-        if (auto self = weak.lock()) self->runBackup(generation);
-    });
-    return true;
-}
-
-void SystemClonebyTimeMacine::runBackup(unsigned generation) {
+void runBackup(const std::shared_ptr<State>& state, unsigned generation) {
     struct EndOfRun {
         std::atomic<bool>& running;
         ~EndOfRun() { running.store(false); }
-    } endOfRun{running_};
+    } endOfRun{state->running};
 
     if (!isTimeMachineBackupRunning()) {
         kit::systemLog("Time Machine 备份正在进行中，请稍后再试。");
-        reportFailure(generation, -1);
+        reportFailure(state, generation, -1);
         return;
     }
-    if (!current(generation)) return;
+    if (!state->current(generation)) return;
 
     auto task = toolProcess({"startbackup"});
-    setBackupTask(task);
+    state->setTask(task);
     std::string error;
     int status = -1;
     if (task->launch(&error)) status = task->waitUntilExit();
@@ -240,16 +253,16 @@ void SystemClonebyTimeMacine::runBackup(unsigned generation) {
     kit::logf("备份任务已完成，退出状态：%d", status);
     if (status != 0) {
         // The backup never began: a failure, never a finished clone.
-        reportFailure(generation, status);
+        reportFailure(state, generation, status);
         return;
     }
 
     bool seenRunning = false;
     int pollsWithoutBackup = 0;
-    while (current(generation)) {
+    while (state->current(generation)) {
         kit::systemLog("定时器触发");
-        const Poll poll = getBackupProgress();
-        if (!current(generation)) return;
+        const Poll poll = SystemClonebyTimeMacine::getBackupProgress();
+        if (!state->current(generation)) return;
         switch (poll.kind) {
         case Poll::Kind::NoData:
             break;
@@ -258,33 +271,40 @@ void SystemClonebyTimeMacine::runBackup(unsigned generation) {
             break;
         case Poll::Kind::Progress:
             seenRunning = true;
-            report(generation, poll.percent);
+            report(state, generation, poll.percent);
             break;
         case Poll::Kind::Finishing:
-            if (auto t = backupTask(); t && t->isRunning()) t->terminate();
-            report(generation, 100);
+            if (auto t = state->task(); t && t->isRunning()) t->terminate();
+            report(state, generation, 100);
             return;  // the poll ends here: 100 is the last report
         case Poll::Kind::NotRunning:
             // Gone without finishing (stopped elsewhere, or its destination
             // went away); a start may take a few polls to show up.
             if (seenRunning || ++pollsWithoutBackup >= kPollsBeforeItRuns) {
                 kit::systemLog("the backup ended before it finished");
-                reportFailure(generation, 0);
+                reportFailure(state, generation, 0);
                 return;
             }
             break;
         }
-        if (!waitForNextPoll(generation)) return;
+        if (!waitForNextPoll(*state, generation)) return;
     }
 }
 
+}  // namespace
+
+bool SystemClonebyTimeMacine::startBackup() {
+    bool idle = false;
+    if (!state_->running.compare_exchange_strong(idle, true)) return false;
+    state_->cancelled.store(false);
+    const unsigned generation = ++state_->generation;
+    dispatch::async(dispatch::globalQueue(), [state = state_, generation] { runBackup(state, generation); });
+    return true;
+}
+
 void SystemClonebyTimeMacine::cancelBackup() {
-    cancelled_.store(true);
-    {
-        std::lock_guard<std::mutex> lock(mutex_);
-        wake_.notify_all();
-    }
-    auto task = backupTask();
+    state_->cancel();
+    auto task = state_->task();
     dispatch::async(dispatch::globalQueue(), [task] {
         runTool({"stopbackup"});
         if (task && task->isRunning()) task->terminate();

@@ -6,11 +6,8 @@
 // main queue. A failed start never reports 100; the poll ends at once when the
 // backup is finishing (100 is reported exactly once) and when the route is
 // cancelled, after which nothing reaches the delegate.
-#include <atomic>
-#include <condition_variable>
 #include <map>
 #include <memory>
-#include <mutex>
 #include <string>
 
 #include "Bootable/SystemClonebyTimeMacineDelegate.h"
@@ -24,10 +21,13 @@ class Process;
 // main thread.
 bool isTimeMachineBackupRunning();
 
-class SystemClonebyTimeMacine : public std::enable_shared_from_this<SystemClonebyTimeMacine> {
+class SystemClonebyTimeMacine {
 public:
     static std::shared_ptr<SystemClonebyTimeMacine> create();
+    // Ends the poll of a run still under way; nothing reaches the delegate after.
     ~SystemClonebyTimeMacine();
+    SystemClonebyTimeMacine(const SystemClonebyTimeMacine&) = delete;
+    SystemClonebyTimeMacine& operator=(const SystemClonebyTimeMacine&) = delete;
 
     // Blocking runs of the tool ("enable", "disable", "setdestination <path>"):
     // the exit status, -1 when it could not be run. Call them off the main thread.
@@ -52,7 +52,7 @@ public:
         float percent = 0;
         std::map<std::string, std::string> status;
     };
-    Poll getBackupProgress();
+    static Poll getBackupProgress();
 
     // Stops the route: from this moment nothing reaches the delegate; the poll
     // ends, and "stopbackup" runs on a worker, after which the start run is
@@ -60,13 +60,13 @@ public:
     void cancelBackup();
 
     // Whether a start or its poll is under way.
-    bool isRunning() const { return running_.load(); }
+    bool isRunning() const;
 
     std::shared_ptr<kit::Process> backupTask() const;
     void setBackupTask(std::shared_ptr<kit::Process> task);
     // Not retained: cleared by its owner (on the main thread) before it goes.
-    SystemClonebyTimeMacineDelegate* delegate() const { return delegate_.load(); }
-    void setDelegate(SystemClonebyTimeMacineDelegate* delegate) { delegate_.store(delegate); }
+    SystemClonebyTimeMacineDelegate* delegate() const;
+    void setDelegate(SystemClonebyTimeMacineDelegate* delegate);
 
     // The status text as a dictionary of texts: the part between the first "{"
     // and the last "}", pieces split at ";", each "key = value" pair kept with
@@ -84,21 +84,11 @@ public:
     };
     static Display displayForPercent(float percent);
 
-private:
-    SystemClonebyTimeMacine() = default;
-    void runBackup(unsigned generation);
-    // Queues a report for the delegate unless this run has been cancelled by then.
-    void report(unsigned generation, float percent);
-    void reportFailure(unsigned generation, int status);
-    bool current(unsigned generation) const;
-    // Waits one poll interval; false when the run was cancelled meanwhile.
-    bool waitForNextPoll(unsigned generation);
+    // What a run and the route share; the run's worker holds it, never the
+    // route itself, so the route may go while a poll waits.
+    struct State;
 
-    mutable std::mutex mutex_;
-    std::condition_variable wake_;
-    std::shared_ptr<kit::Process> backupTask_;
-    std::atomic<SystemClonebyTimeMacineDelegate*> delegate_{nullptr};
-    std::atomic<unsigned> generation_{0};
-    std::atomic<bool> cancelled_{false};
-    std::atomic<bool> running_{false};
+private:
+    SystemClonebyTimeMacine();
+    std::shared_ptr<State> state_;
 };

@@ -198,6 +198,23 @@ TEST_F(BackupRoute, NothingArrivesAfterACancel) {
     EXPECT_TRUE(route->startBackup());
 }
 
+TEST_F(BackupRoute, ARouteThatGoesAwayEndsItsPoll) {
+    sim.setKnob("tmutil backup", "stuck");
+    auto other = SystemClonebyTimeMacine::create();
+    Recorder mine;
+    other->setDelegate(&mine);
+    ASSERT_TRUE(other->startBackup());
+    ASSERT_TRUE(kit::runUntil([&] { return !mine.percents.empty(); }, 30));
+    other.reset();
+    const size_t seen = mine.percents.size();
+    auto polls = [&] { return sim.journalFor("tmutil").size(); };
+    kit::runFor(0.5);
+    const size_t after = polls();
+    kit::runFor(1.0);  // twenty poll intervals
+    EXPECT_EQ(polls(), after);
+    EXPECT_EQ(mine.percents.size(), seen);
+}
+
 TEST_F(BackupRoute, SettingsRunTheToolAndGiveItsStatus) {
     EXPECT_EQ(route->zhidongButAction(), 0);
     EXPECT_EQ(route->stopzhidongButAction(), 0);
