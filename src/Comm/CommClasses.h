@@ -36,3 +36,13 @@
 #include "Comm/ProgressView.h"
 #include "Comm/SizeView.h"
 #include "Comm/WipeDiskProView.h"
+// Tables, outline views, their cells and the overlay scroller.
+#include "Comm/CommOutlineView.h"
+#include "Comm/CustomHeaderCell.h"
+#include "Comm/CustomTableView.h"
+#include "Comm/ImageAndTextCell.h"
+#include "Comm/LagImageATextCell.h"
+#include "Comm/NewOutlineView.h"
+#include "Comm/OVNSTableView.h"
+#include "Comm/RFOverlayScrollView.h"
+#include "Comm/RFOverlayScroller.h"
