@@ -156,7 +156,6 @@ Moment momentOf(const kit::Value& state, const std::string& knob) {
 std::string statusText(const kit::Value& state, const Moment& m) {
     std::string out = "Backup session status:\n{\n";
     if (!m.running) {
-        out += "    ClientID = \"backupd\";\n";
         out += "    Percent = 1;\n";
         out += "    Running = 0;\n";
         out += "}\n";
@@ -164,14 +163,13 @@ std::string statusText(const kit::Value& state, const Moment& m) {
     }
     char buf[512];
     out += "    BackupPhase = " + m.phase + ";\n";
-    out += "    ClientID = \"backupd\";\n";
     if (auto dest = state.getString("Destination")) {
         out += "    DestinationMountPoint = \"" + *dest + "\";\n";
     }
     if (m.phase == "FindingChanges") {
         out += "    Percent = 0;\n";
         out += "    Progress =     {\n";
-        out += "        ChangedItemCount = 0;\n";
+        out += "        TimeRemaining = 0;\n";
         out += "        \"_raw_Percent\" = 0;\n";
         out += "        bytes = 0;\n";
         out += "        files = 0;\n";
@@ -189,8 +187,6 @@ std::string statusText(const kit::Value& state, const Moment& m) {
         out += buf;
         std::snprintf(buf, sizeof buf, "        \"_raw_Percent\" = \"%.4f\";\n", m.share);
         out += buf;
-        std::snprintf(buf, sizeof buf, "        \"_raw_totalBytes\" = %lld;\n", static_cast<long long>(kTotalBytes));
-        out += buf;
         std::snprintf(buf, sizeof buf, "        bytes = %lld;\n", bytes);
         out += buf;
         std::snprintf(buf, sizeof buf, "        files = %lld;\n", files);
@@ -204,7 +200,6 @@ std::string statusText(const kit::Value& state, const Moment& m) {
         out += "    Percent = \"-1\";\n";
     }
     out += "    Running = 1;\n";
-    out += "    Stopping = 0;\n";
     out += "}\n";
     return out;
 }

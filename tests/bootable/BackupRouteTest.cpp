@@ -24,7 +24,7 @@ const char* kCopyingText =
     "Backup session status:\n"
     "{\n"
     "    BackupPhase = Copying;\n"
-    "    ClientID = \"backupd\";\n"
+    "    Destination = \"Backup\";\n"
     "    DestinationMountPoint = \"/Volumes/Backup Disk\";\n"
     "    Percent = \"0.4123\";\n"
     "    Progress =     {\n"
@@ -41,7 +41,7 @@ const char* kCopyingText =
 TEST(BackupStatusParser, ReadsTheKeysTheRouteUses) {
     auto s = SystemClonebyTimeMacine::parseBackupStatus(kCopyingText);
     EXPECT_EQ(s["BackupPhase"], "Copying");
-    EXPECT_EQ(s["ClientID"], "backupd");  // quotes trimmed from values
+    EXPECT_EQ(s["Destination"], "Backup");  // quotes trimmed from values
     EXPECT_EQ(s["DestinationMountPoint"], "/Volumes/Backup Disk");
     EXPECT_EQ(s["\"_raw_Percent\""], "0.41234");  // the key keeps its quotes
     EXPECT_EQ(s["totalBytes"], "12000000000");
