@@ -48,6 +48,7 @@ void show(sim::Machine& m) {
     std::printf("system version  %s\n", m.systemVersion.c_str());
     std::printf("processor       %s\n", m.processorBrand.c_str());
     std::printf("console user    %s\n", m.consoleUser.c_str());
+    std::printf("disk access     %s\n", m.fullDiskAccess ? "granted" : "withheld");
     for (const auto& k : m.disks) {
         std::string kind = k.apfsContainer ? "APFS container on " + k.physicalStore
                                            : (k.busProtocol.empty() ? "-" : k.busProtocol);
