@@ -7,13 +7,18 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 build=${PELORIN_BUILD:-build}
+# The build folder may be given relative to the checkout or as an absolute path.
+case "$build" in
+  /*) ;;
+  *) build="$PWD/$build" ;;
+esac
 if [ ! -x "$build/tests/test_ui" ]; then
   cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
   cmake --build "$build" -j4 --target test_ui bundle_resources
 fi
-out="$PWD/$build/ui-render"
+out="$build/ui-render"
 mkdir -p "$out"
-export PELORIN_BUNDLE="$PWD/$build/Pelorin.app"
+export PELORIN_BUNDLE="$build/Pelorin.app"
 export PELORIN_SCREENSHOT_DIR="$out"
 export QT_QPA_PLATFORM=xcb
 export ASAN_OPTIONS=detect_leaks=0

@@ -1,6 +1,8 @@
 #include "kit/ui/Window.h"
 
 #include <QGuiApplication>
+#include <QImage>
+#include <QPainter>
 #include <QScreen>
 #include <QWindow>
 #include <cmath>
@@ -50,18 +52,45 @@ namespace {
 bool platformStacksWindows() { return QGuiApplication::platformName() != QLatin1String("offscreen"); }
 
 // The standard close, minimise and zoom buttons, drawn by the kit: coloured
-// circles in the key window, grey ones elsewhere, with their glyph while the
-// pointer is over the group.
+// circles in the key window, grey ones elsewhere, each with its glyph while
+// the pointer is over any of the three.
+// The three buttons of a window share one hover state: the pointer over any
+// of them shows the glyphs on all three.
+struct WindowButtonGroup {
+    int captures = 0;
+    std::vector<Weak<View>> buttons;
+    void changed() {
+        for (auto& b : buttons)
+            if (View* v = b.get()) v->setNeedsDisplay(true);
+    }
+};
+
 class StandardWindowButton : public Button {
 public:
-    StandardWindowButton(const Rect& r, WindowButtonKind kind) : Button(r), kind_(kind) {
+    StandardWindowButton(const Rect& r, WindowButtonKind kind, std::shared_ptr<WindowButtonGroup> group)
+        : Button(r), kind_(kind), group_(std::move(group)) {
         setBordered(false);
         setAutoresizingMask(ViewMinYMargin | ViewMaxXMargin);
         area_ = std::make_shared<TrackingArea>(Rect(), TrackingMouseEnteredAndExited | TrackingActiveAlways | TrackingInVisibleRect, this);
         addTrackingArea(area_);
+        group_->buttons.emplace_back(this);
     }
-    void mouseEntered(Event&) override { hover_ = true; setNeedsDisplay(true); }
-    void mouseExited(Event&) override { hover_ = false; setNeedsDisplay(true); }
+    ~StandardWindowButton() override {
+        if (hover_) --group_->captures;
+    }
+    void mouseEntered(Event&) override {
+        if (hover_) return;
+        hover_ = true;
+        ++group_->captures;
+        group_->changed();
+    }
+    void mouseExited(Event&) override {
+        if (!hover_) return;
+        hover_ = false;
+        --group_->captures;
+        group_->changed();
+    }
+    bool showsGlyph() { return group_->captures > 0 && isEnabled(); }
     void drawRect(const Rect&) override {
         Rect b = bounds();
         double d = std::min(12.0, std::min(b.width(), b.height()));
@@ -76,7 +105,7 @@ public:
         BezierPath::oval(c).fill();
         Color(0, 0, 0, 0.12).setStroke();
         BezierPath::oval(insetRect(c, 0.25, 0.25)).stroke();
-        if (hover_ && isEnabled()) {
+        if (showsGlyph()) {
             Color(0, 0, 0, 0.55).setStroke();
             BezierPath g;
             g.setLineWidth(1.2);
@@ -95,6 +124,7 @@ public:
     }
 private:
     WindowButtonKind kind_;
+    std::shared_ptr<WindowButtonGroup> group_;
     bool hover_ = false;
     std::shared_ptr<TrackingArea> area_;
 };
@@ -134,8 +164,9 @@ Window::Window(const Rect& contentRect, unsigned styleMask) : styleMask_(styleMa
 
     if (styleMask & TitledWindowMask) {
         const double h = frame_.height();
+        auto group = std::make_shared<WindowButtonGroup>();
         auto make = [&](WindowButtonKind kind, double x, bool enabled, const char* action) {
-            auto b = std::make_shared<StandardWindowButton>(Rect(x, h - 3 - 16, 14, 16), kind);
+            auto b = std::make_shared<StandardWindowButton>(Rect(x, h - 3 - 16, 14, 16), kind, group);
             b->setTarget(this);
             b->setAction(action);
             b->setEnabled(enabled);
@@ -218,7 +249,10 @@ void Window::setFrame(const Rect& frame, bool display, bool animate) {
     frame_ = frame;
     const double dx = frame.x() - old.x(), dy = frame.y() - old.y();
     applyQtFrame();
-    if (frame.size != old.size) frameView_->setFrame(Rect(0, 0, frame.width(), frame.height()));
+    if (frame.size != old.size) {
+        frameView_->setFrame(Rect(0, 0, frame.width(), frame.height()));
+        scheduleShapeUpdate();
+    }
     if (dx != 0 || dy != 0)
         for (auto& c : std::vector<std::shared_ptr<Window>>(children_))
             c->setFrameOrigin(Point{c->frame_.x() + dx, c->frame_.y() + dy});
@@ -290,6 +324,45 @@ void Window::setOpaque(bool o) {
     opaque_ = o;
     if (topWidget_) topWidget_->setAttribute(Qt::WA_TranslucentBackground, !o);
     frameView_->setNeedsDisplay(true);
+    if (o && topWidget_) topWidget_->clearMask();
+    else scheduleShapeUpdate();
+}
+
+void Window::invalidateShadow() {
+    shapeUpdatePending_ = false;
+    if (!topWidget_) return;
+    if (opaque_) {
+        topWidget_->clearMask();
+        return;
+    }
+    QImage img(topWidget_->size(), QImage::Format_ARGB32);
+    img.fill(Qt::transparent);
+    topWidget_->render(&img, QPoint(), QRegion(topWidget_->rect()), QWidget::DrawChildren | QWidget::IgnoreMask);
+    QRegion shape;
+    for (int y = 0; y < img.height(); ++y) {
+        const QRgb* line = reinterpret_cast<const QRgb*>(img.constScanLine(y));
+        int x = 0;
+        while (x < img.width()) {
+            while (x < img.width() && qAlpha(line[x]) < 128) ++x;
+            int start = x;
+            while (x < img.width() && qAlpha(line[x]) >= 128) ++x;
+            if (x > start) shape += QRect(start, y, x - start, 1);
+        }
+    }
+    // A window that draws nothing yet keeps no shape rather than vanish.
+    if (shape.isEmpty()) topWidget_->clearMask();
+    else topWidget_->setMask(shape);
+}
+
+void Window::scheduleShapeUpdate() {
+    if (opaque_ || shapeUpdatePending_ || !visible_) return;
+    shapeUpdatePending_ = true;
+    // Once the turn that showed or resized the window has ended: its
+    // controller may still be adding the views that draw its outline.
+    Weak<Window> self(this);
+    dispatch::async(dispatch::mainQueue(), [self] {
+        if (Window* w = self.get(); w && w->shapeUpdatePending_) w->invalidateShadow();
+    });
 }
 
 void Window::setBackgroundColor(const Color& c) {
@@ -351,6 +424,7 @@ void Window::orderFront() {
     if (miniaturized_) deminiaturize();
     applyTransientParent();
     visible_ = true;
+    scheduleShapeUpdate();
     topWidget_->show();
     if (platformStacksWindows()) topWidget_->raise();
     for (auto& c : std::vector<std::shared_ptr<Window>>(children_))
@@ -360,6 +434,7 @@ void Window::orderFront() {
 void Window::orderBack() {
     if (!topWidget_) return;
     visible_ = true;
+    scheduleShapeUpdate();
     topWidget_->show();
     if (platformStacksWindows()) topWidget_->lower();
 }

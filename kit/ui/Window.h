@@ -145,8 +145,18 @@ public:
     void setBackgroundColor(const Color& c);
     double alphaValue() const { return alpha_; }
     void setAlphaValue(double a);
+    // Kept for the callers; the window system draws no shadow for the kit's
+    // frameless windows.
     bool hasShadow() const { return hasShadow_; }
     void setHasShadow(bool s) { hasShadow_ = s; }
+    // Recomputes the window's shape from what it draws. A window that is not
+    // opaque takes the shape of its pixels that are at least half opaque, so
+    // its clear rounded corners are cut out of the window instead of showing
+    // black on a screen without a compositor (and what is drawn fainter than
+    // that lets the windows beneath show). The kit does this once the window
+    // has been shown and whenever its size changes; call it after changing
+    // the outline a window draws.
+    void invalidateShadow();
     int level() const { return level_; }
     void setLevel(int level);
     bool isMovableByWindowBackground() const { return movableByBackground_; }
@@ -272,6 +282,8 @@ private:
     // The window system's side of modality and of child windows.
     void setQtModal(bool modal);
     void applyTransientParent();
+    void scheduleShapeUpdate();
+    bool shapeUpdatePending_ = false;
     void postNotification(const char* name);
     void collectTrackingViews(View* v, std::vector<View*>& out) const;
 

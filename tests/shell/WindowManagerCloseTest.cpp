@@ -102,3 +102,45 @@ TEST(WindowManagerClose, OnTheAboutAndUpdateWindowsEndsTheirModalRun) {
         EXPECT_EQ(kit::Application::shared().modalWindow(), nullptr);
     }
 }
+
+#include <QRegion>
+#include <QWidget>
+
+#include "ToolWind/OVCheckUpdateWindowController.h"
+#include "ToolWind/TCPreferenceWindowController.h"
+#include "kit/ui/Render.h"
+
+namespace {
+
+// The rounded pop-up windows take the shape of what they draw: their clear
+// corners are not part of the window, so no screen shows them black.
+void expectRoundedShape(kit::Window& w) {
+    w.makeKeyAndOrderFront();
+    kit::runFor(0.1);
+    QWidget* top = kit::widgetOf(w);
+    QRegion shape = top->mask();
+    ASSERT_FALSE(shape.isEmpty()) << w.title();
+    const int width = top->width(), height = top->height();
+    for (QPoint corner : {QPoint(0, 0), QPoint(width - 1, 0), QPoint(0, height - 1), QPoint(width - 1, height - 1)})
+        EXPECT_FALSE(shape.contains(corner)) << w.title() << " " << corner.x() << "," << corner.y();
+    for (QPoint inside : {QPoint(width / 2, height / 2), QPoint(width / 2, 5), QPoint(20, height / 2)})
+        EXPECT_TRUE(shape.contains(inside)) << w.title() << " " << inside.x() << "," << inside.y();
+    kit::Bitmap b = kit::renderWindow(w);
+    EXPECT_EQ(b.pixel(0, 0).alpha, 0);
+    EXPECT_EQ(b.pixel(b.width() - 1, b.height() - 1).alpha, 0);
+    EXPECT_EQ(b.pixel(width / 2, height / 2).alpha, 1);
+    w.orderOut();
+}
+
+}  // namespace
+
+TEST(WindowShape, TheAboutAndUpdateWindowsHaveNoCornersToShowBlack) {
+    kit::ensureUiApp();
+    auto about = std::make_shared<TCPreferenceWindowController>();
+    ASSERT_NE(about->window(), nullptr);
+    expectRoundedShape(*about->window());
+    auto update = std::make_shared<OVCheckUpdateWindowController>();
+    ASSERT_NE(update->window(), nullptr);
+    update->window()->setAlphaValue(1);
+    expectRoundedShape(*update->window());
+}

@@ -314,3 +314,36 @@ TEST_F(UiTest, HidingRemovingOrOrderingOutEndsHoverAndGivesTheCursorBack) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(UiTest, HoveringAnyWindowButtonShowsTheGlyphsOnAllThree) {
+    auto w = std::make_shared<kit::Window>(Rect(100, 100, 300, 200), kit::TitledWindowMask | kit::ClosableWindowMask |
+                                                                          kit::MiniaturizableWindowMask | kit::ResizableWindowMask);
+    w->makeKeyAndOrderFront();
+    kit::Button* buttons[3] = {w->standardWindowButton(kit::WindowButtonKind::Close),
+                               w->standardWindowButton(kit::WindowButtonKind::Miniaturize),
+                               w->standardWindowButton(kit::WindowButtonKind::Zoom)};
+    // Every glyph crosses its button's centre; without it the centre is the
+    // circle's colour.
+    auto centreInk = [&] {
+        kit::Bitmap b = kit::renderWindow(*w);
+        std::vector<bool> inked;
+        for (kit::Button* button : buttons) {
+            kit::Point c = uitest::centreInWindow(*button);
+            kit::Color px = b.pixelAtPoint({c.x, c.y}, false);
+            inked.push_back(std::max({px.red, px.green, px.blue}) < 0.75);
+        }
+        return inked;
+    };
+    EXPECT_EQ(centreInk(), (std::vector<bool>{false, false, false}));
+    uitest::send(*w, kit::EventType::MouseMoved, uitest::centreInWindow(*buttons[0]));
+    EXPECT_EQ(centreInk(), (std::vector<bool>{true, true, true}));
+    // Moving along the group keeps them; leaving it takes them away.
+    uitest::send(*w, kit::EventType::MouseMoved, uitest::centreInWindow(*buttons[2]));
+    EXPECT_EQ(centreInk(), (std::vector<bool>{true, true, true}));
+    uitest::send(*w, kit::EventType::MouseMoved, {200, 50});
+    EXPECT_EQ(centreInk(), (std::vector<bool>{false, false, false}));
+}
+
+}  // namespace
