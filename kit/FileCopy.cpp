@@ -203,6 +203,17 @@ void copyFile(Ctx& c, int in, int dstDir, const char* dname, const struct stat& 
     const char* what = "";
     Data d = copyData(c, in, out, st, err, what);
     if (d == Data::Done) {
+        // A file written to while we copied it gives a copy of no moment in its
+        // life: its size now tells (a file cut short, or one that grew past
+        // what we read).
+        struct stat now;
+        if (::fstat(in, &now) == 0 && now.st_size != st.st_size) {
+            err = EAGAIN;
+            what = "changed while copied";
+            d = Data::Failed;
+        }
+    }
+    if (d == Data::Done) {
         struct timespec ts[2];
         timesOf(st, ts);
         if (::fchmod(out, c.modeFor(st)) != 0) {

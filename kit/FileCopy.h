@@ -15,7 +15,8 @@
 //   that lies inside the source.
 // - Paths are bytes: any name the file system holds is copied as it is.
 // - Every per-item failure is reported; the copy goes on with the next item. A
-//   file cut short, by an error or by a cancel, is removed.
+//   file cut short, by an error or by a cancel, is removed; so is a file whose
+//   size changed while it was copied ("changed while copied").
 // - The cancel flag is read between items and between chunks of a large file.
 //
 // Uses only POSIX and the C++ library; safe to call from any thread.

@@ -5,7 +5,9 @@
 #include <cstdint>
 #include <cstring>
 #include <filesystem>
+#include <mutex>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include "kit/Dispatch.h"
 #include "kit/FileCopy.h"
@@ -37,12 +39,19 @@ void splitExtension(const std::string& name, std::string& base, std::string& ext
 
 }  // namespace
 
-struct DoCopyFiles::Core {
+struct DoCopyFiles::Core : std::enable_shared_from_this<DoCopyFiles::Core> {
     std::atomic<bool> isCancel{false};
     std::atomic<DoCopyFilesDelegate*> delegate{nullptr};
+    std::atomic<bool> running{false};
     // Worker-side only.
     int32_t iBegin = 0;
     int failed = 0;
+
+    // The latest path of an item inside a partly checked top-level folder, and
+    // whether a delivery of it is already queued.
+    std::mutex pathMutex;
+    std::string latestPath;
+    bool pathQueued = false;
 
     // Delivers a report on the main queue and waits for it. The stop flag is
     // read there, on the thread that sets it, so nothing reaches a screen that
@@ -52,6 +61,29 @@ struct DoCopyFiles::Core {
         kit::dispatch::sync(kit::dispatch::mainQueue(), [&] {
             if (isCancel.load()) return;
             if (DoCopyFilesDelegate* d = delegate.load()) fn(*d);
+        });
+    }
+
+    // The path of a nested item: posted without waiting. While one delivery is
+    // queued, later paths only replace what it will show. The main queue keeps
+    // order, so a waited-for report after this one still comes after it.
+    void reportNestedPath(const std::string& path) {
+        {
+            std::lock_guard<std::mutex> lock(pathMutex);
+            latestPath = path;
+            if (pathQueued) return;
+            pathQueued = true;
+        }
+        auto self = shared_from_this();
+        kit::dispatch::async(kit::dispatch::mainQueue(), [self] {
+            std::string path;
+            {
+                std::lock_guard<std::mutex> lock(self->pathMutex);
+                path.swap(self->latestPath);
+                self->pathQueued = false;
+            }
+            if (self->isCancel.load()) return;
+            if (DoCopyFilesDelegate* d = self->delegate.load()) d->topCopyFilePath(path);
         });
     }
 
@@ -70,7 +102,7 @@ struct DoCopyFiles::Core {
                     walkA(node->children(), dest);
                     break;
                 case FileNodeSelectStateOn:
-                    copyNode(node, dest);
+                    copyNode(node, dest, true);
                     break;
                 default:
                     break;
@@ -91,25 +123,43 @@ struct DoCopyFiles::Core {
         }
     }
 
+    // Node names come from the caller: one that would lead out of the folder it
+    // is joined to ("..", ".", a name with "/") or that names nothing is refused.
+    bool safeName(const FileNode& node) {
+        const std::string& name = node.name();
+        if (!name.empty() && name != "." && name != ".." && name.find('/') == std::string::npos &&
+            name.find('\0') == std::string::npos)
+            return true;
+        ++failed;
+        kit::logf("Copy refused: %@: the name \"%@\" is not a name within a folder", node.path(), name);
+        return false;
+    }
+
     // Makes a folder for each partly checked folder and fills it through walkB.
-    void walkA(Nodes nodes, const std::string& folder) {
+    void walkA(const Nodes& nodes, const std::string& folder) {
         for (const auto& c : nodes) {
             if (isCancel.load()) return;
             if (!c) continue;
             switch (c->state()) {
             case FileNodeSelectStateMixed: {
                 if (isCancel.load()) return;
+                if (!safeName(*c)) break;
                 std::string sub = kit::format("%@/%@", folder, c->name());
                 // Merging into a folder that is already there is fine; a folder
                 // that cannot be made shows up as failed item copies below.
-                std::error_code ec;
-                std::filesystem::create_directories(sub, ec);
+                bool made = ::mkdir(sub.c_str(), 0777) == 0;
+                if (!made && errno != EEXIST) {
+                    std::error_code ec;
+                    made = std::filesystem::create_directories(sub, ec);
+                }
                 walkB(c->children(), sub);
+                // A folder this run made and a stop left empty is not kept.
+                if (made && isCancel.load()) ::rmdir(sub.c_str());
                 break;
             }
             case FileNodeSelectStateOn:
                 if (isCancel.load()) return;
-                copyNode(c, folder);
+                copyNode(c, folder, false);
                 break;
             default:
                 break;
@@ -118,7 +168,7 @@ struct DoCopyFiles::Core {
     }
 
     // Puts the content of partly checked folders straight into `folder`.
-    void walkB(Nodes nodes, const std::string& folder) {
+    void walkB(const Nodes& nodes, const std::string& folder) {
         for (const auto& c : nodes) {
             if (isCancel.load()) return;
             if (!c) continue;
@@ -127,7 +177,7 @@ struct DoCopyFiles::Core {
                 walkA(c->children(), folder);
                 break;
             case FileNodeSelectStateOn:
-                copyNode(c, folder);
+                copyNode(c, folder, false);
                 break;
             default:
                 break;
@@ -155,28 +205,58 @@ struct DoCopyFiles::Core {
         }
     }
 
-    void copyNode(const std::shared_ptr<FileNode>& node, const std::string& folder) {
+    static std::uint64_t made(const kit::FileCopyResult& r) { return r.files + r.folders + r.links + r.specials; }
+
+    void copyNode(const std::shared_ptr<FileNode>& node, const std::string& folder, bool topLevel) {
         if (isCancel.load()) return;
         const std::string source = node->path();
-        report([&](DoCopyFilesDelegate& d) { d.topCopyFilePath(source); });
+        // A top-level item is reported and waited for, as its progress is; the
+        // items inside a partly checked folder are many, and only shown.
+        if (topLevel) report([&](DoCopyFilesDelegate& d) { d.topCopyFilePath(source); });
+        else reportNestedPath(source);
         iBegin = 0;
+        if (!safeName(*node)) return;
         const std::string ownName = node->name();
-        std::string name = freeName(folder, ownName, ownName);
-        struct stat st;
-        if (::stat(folder.c_str(), &st) != 0) {
-            ++failed;
-            report([](DoCopyFilesDelegate& d) { d.copyFileError(); });
-            return;
-        }
+        // The copy creates every name exclusively, so the item's own name is
+        // simply tried: a name that is taken fails at once, nothing is
+        // overwritten, and only then are the numbered candidates looked at.
+        std::string name = ownName;
+        std::string target;
         kit::FileCopyResult r;
         for (int taken = 0;; ++taken) {
-            // The copy creates every name exclusively, so a name that was free a
-            // moment ago but is taken now fails here instead of being overwritten.
-            r = kit::copyItem(source, kit::format("%@/%@", folder, name), &isCancel);
+            target = kit::format("%@/%@", folder, name);
+            r = kit::copyItem(source, target, &isCancel);
             if (!r.destinationExists || taken >= kMaxTakenRetries) break;
             name = freeName(folder, ownName, nextCandidate(ownName));
         }
-        if (r.failures.empty()) return;
+        if (r.cancelled) {
+            // Stopped inside the item: what this copy made of it goes, so no
+            // part of it stays under its real name. (Its names were all made
+            // exclusively by this copy.)
+            if (made(r) > 0) {
+                std::error_code ec;
+                std::filesystem::remove_all(target, ec);
+            }
+            return;
+        }
+        if (!r.failures.empty() && made(r) == 0) {
+            struct stat st;
+            if (::stat(folder.c_str(), &st) != 0) {
+                ++failed;
+                report([](DoCopyFilesDelegate& d) { d.copyFileError(); });
+                return;
+            }
+        }
+        // Left out on purpose: another file system's content and the copy's
+        // own folder. Anything else left out (a device node that could not be
+        // made) is missing from the copy.
+        std::size_t missing = r.failures.size();
+        for (const auto& sk : r.skipped)
+            if (sk.what != "other file system" && sk.what != "destination inside source") {
+                ++missing;
+                kit::logf("Copy failed: %@: %@", source, sk.describe());
+            }
+        if (missing == 0) return;
         ++failed;
         std::size_t logged = 0;
         for (const auto& f : r.failures) {
@@ -199,12 +279,22 @@ DoCopyFiles::~DoCopyFiles() {
     core_->isCancel.store(true);
 }
 
-void DoCopyFiles::doCopyFilesWithArr(const Nodes& arr, const std::string& withCopyPath) {
+bool DoCopyFiles::doCopyFilesWithArr(const Nodes& arr, const std::string& withCopyPath) {
+    // One run at a time: two workers would share the counters and the stop flag.
+    if (core_->running.exchange(true)) {
+        kit::logf("Copy refused: a run into %@ is still under way", withCopyPath);
+        return false;
+    }
     core_->isCancel.store(false);
     std::shared_ptr<Core> core = core_;
-    kit::dispatch::async(kit::dispatch::globalQueue(),
-                         [core, arr, withCopyPath] { core->run(arr, withCopyPath); });
+    kit::dispatch::async(kit::dispatch::globalQueue(), [core, arr, withCopyPath] {
+        core->run(arr, withCopyPath);
+        core->running.store(false);
+    });
+    return true;
 }
+
+bool DoCopyFiles::isRunning() const { return core_->running.load(); }
 
 void DoCopyFiles::doCopyFilesWithChiNode(const Nodes& arr, const std::string& withCopyPath) {
     core_->walkA(arr, withCopyPath);
@@ -215,7 +305,7 @@ void DoCopyFiles::doCopyFilesChiWithArr(const Nodes& arr, const std::string& wit
 }
 
 void DoCopyFiles::toCopyFileWithNode(const std::shared_ptr<FileNode>& node, const std::string& withCopyPath) {
-    if (node) core_->copyNode(node, withCopyPath);
+    if (node) core_->copyNode(node, withCopyPath, true);
 }
 
 std::string DoCopyFiles::createFileWithPath(const std::string& path, const std::string& withFileNormalName,

@@ -21,8 +21,11 @@ public:
     DoCopyFiles& operator=(const DoCopyFiles&) = delete;
 
     // Starts the run on the global queue and returns at once. The worker holds
-    // the nodes until it ends.
-    void doCopyFilesWithArr(const Nodes& arr, const std::string& withCopyPath);
+    // the nodes until it ends. false (nothing started, nothing reported) while
+    // an earlier run of this engine is still under way.
+    bool doCopyFilesWithArr(const Nodes& arr, const std::string& withCopyPath);
+    // Whether a run is under way (from its start until the worker lets go).
+    bool isRunning() const;
 
     // The parts of a run, on the calling thread. The first walk makes a folder
     // for each partly checked folder it meets, the second does not; each hands
@@ -35,9 +38,10 @@ public:
     std::string createFileWithPath(const std::string& path, const std::string& withFileNormalName,
                                    const std::string& withFileName);
 
-    // Asks the run to stop: the item being copied ends within a chunk, its
-    // partial file removed, and no report follows. Set it on the main thread so
-    // that no report already on its way can arrive after the stop is shown.
+    // Asks the run to stop: the item being copied ends within a chunk and what
+    // this run made of it is removed (a whole item is never left half copied
+    // under its name), and no report follows. Set it on the main thread so that
+    // no report already on its way can arrive after the stop is shown.
     bool isCancel() const;
     void setIsCancel(bool v);
 

@@ -1,6 +1,9 @@
 #pragma once
 // What the copy engine tells its screen. Every operation is delivered on the
-// main queue while the engine's worker waits for it to return.
+// main queue. The worker waits for each one to return, except for the path of
+// an item inside a partly checked top-level folder: those are posted without
+// waiting, and a path not yet shown when the next one comes is replaced by it
+// (a folder of thousands of checked files costs no round trip per file).
 #include <string>
 
 class DoCopyFilesDelegate {

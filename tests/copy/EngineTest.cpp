@@ -2,11 +2,16 @@
 // the reports a screen sees, failures and stops.
 #include <dirent.h>
 #include <fcntl.h>
+#include <linux/capability.h>
+#include <sys/prctl.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
+#include <cstdlib>
 #include <set>
+#include <thread>
 
 #include <gtest/gtest.h>
 
@@ -427,4 +432,165 @@ TEST_F(CopyEngine, AnEngineReleasedDuringARunStopsItSafely) {
     kit::runFor(0.05);
     EXPECT_EQ(rec.events.size(), seen);
     EXPECT_FALSE(exists(t / "D/big"));
+}
+
+// ---- stops, refusals and unsafe nodes ----
+
+TEST_F(CopyEngine, StopInsideAFolderLeavesNoPartOfItUnderItsName) {
+    TempDir t;
+    makeDirs(t / "vol/Folder/sub");
+    for (int i = 0; i < 3; ++i) writeBig(t / "vol/Folder" + kit::format("/big%d", i), 96);
+    makeFiles(t / "vol/Folder/sub", {"x", "y"});
+    makeFiles(t / "vol", {"after"});
+    makeDirs(t / "D");
+    Recorder rec;
+    DoCopyFiles engine;
+    engine.setDelegate(&rec);
+    Nodes sel = buildSelection(t / "vol", {"Folder", "after"});
+    std::weak_ptr<FileNode> held = sel[0];
+    ASSERT_TRUE(engine.doCopyFilesWithArr(sel, t / "D"));
+    sel.clear();
+    // The stop lands as soon as the folder has been made and is being filled.
+    ASSERT_TRUE(kit::runUntil([&] { return exists(t / "D/Folder"); }, 30));
+    engine.setIsCancel(true);
+    ASSERT_TRUE(kit::runUntil([&] { return held.expired(); }, 30));
+    kit::runFor(0.05);
+    EXPECT_FALSE(exists(t / "D/Folder")) << "a half-copied folder kept its real name";
+    EXPECT_TRUE(listNames(t / "D").empty());
+    EXPECT_EQ(rec.events, (Events{"progress 5.0", "path Folder"}));
+}
+
+TEST_F(CopyEngine, StopInsideAPartlyCheckedFolderRemovesTheFolderItMadeForIt) {
+    TempDir t;
+    makeDirs(t / "vol/top/inner");
+    writeBig(t / "vol/top/inner/big", 256);
+    makeFiles(t / "vol/top/inner", {"small"});
+    makeDirs(t / "D");
+    DoCopyFiles engine;
+    Recorder rec;
+    engine.setDelegate(&rec);
+    // inner is at depth 2: the run makes D/inner for it.
+    Nodes sel = buildSelection(t / "vol", {"top/inner/big"});
+    std::weak_ptr<FileNode> held = sel[0];
+    ASSERT_TRUE(engine.doCopyFilesWithArr(sel, t / "D"));
+    sel.clear();
+    ASSERT_TRUE(kit::runUntil([&] { return hasData(t / "D/inner/big"); }, 30));
+    engine.setIsCancel(true);
+    ASSERT_TRUE(kit::runUntil([&] { return held.expired(); }, 30));
+    EXPECT_TRUE(listNames(t / "D").empty()) << "the stopped run left a folder of its own";
+}
+
+TEST_F(CopyEngine, ASecondStartWhileARunIsUnderWayIsRefused) {
+    TempDir t;
+    makeDirs(t / "vol");
+    writeBig(t / "vol/big", 128);
+    makeFiles(t / "vol", {"small"});
+    makeDirs(t / "D");
+    makeDirs(t / "D2");
+    Recorder rec;
+    DoCopyFiles engine;
+    engine.setDelegate(&rec);
+    Nodes sel = buildSelection(t / "vol", {"big", "small"});
+    ASSERT_TRUE(engine.doCopyFilesWithArr(sel, t / "D"));
+    EXPECT_TRUE(engine.isRunning());
+    EXPECT_FALSE(engine.doCopyFilesWithArr(sel, t / "D2"));
+    ASSERT_TRUE(kit::runUntil([&] { return !engine.isRunning(); }, 60));
+    kit::runFor(0.05);
+    EXPECT_EQ(rec.events, (Events{"progress 5.0", "path big", "progress 50.0", "path small", "progress 100.0",
+                                  "finished 0"}));
+    EXPECT_TRUE(listNames(t / "D2").empty());
+    // Once the run has ended the engine takes the next one.
+    rec.events.clear();
+    EXPECT_TRUE(engine.doCopyFilesWithArr(buildSelection(t / "vol", {"small"}), t / "D2"));
+    ASSERT_TRUE(kit::runUntil([&] { return !engine.isRunning(); }, 60));
+    kit::runFor(0.05);
+    EXPECT_EQ(listNames(t / "D2"), std::vector<std::string>{"small"});
+}
+
+TEST_F(CopyEngine, NodeNamesThatLeadOutOfTheirFolderAreRefusedAsFailures) {
+    TempDir t;
+    makeFiles(t / "vol/dir", {"a", "b"});
+    makeDirs(t / "box/D");
+    // Nodes as a caller could hand them: the paths are real, the names are not.
+    auto odd = [&](const std::string& path, const std::string& name, bool dir, int64_t state) {
+        auto n = FileNode::initWithPath(path, name, dir, nullptr);
+        n->setState(state);
+        return n;
+    };
+    auto mixed = odd(t / "vol/dir", "..", true, FileNodeSelectStateMixed);
+    auto inner = odd(t / "vol/dir/a", "a", false, FileNodeSelectStateOn);
+    auto wrapper = odd(t / "vol", "vol", true, FileNodeSelectStateMixed);
+    wrapper->children() = {mixed};
+    mixed->children() = {inner};
+    Nodes sel{odd(t / "vol/dir/a", "..", false, FileNodeSelectStateOn),
+              odd(t / "vol/dir/b", ".", false, FileNodeSelectStateOn),
+              odd(t / "vol/dir/b", "../escaped", false, FileNodeSelectStateOn),
+              odd(t / "vol/dir/b", "", false, FileNodeSelectStateOn), wrapper,
+              odd(t / "vol/dir/b", "b", false, FileNodeSelectStateOn)};
+    wrapper.reset();  // the selection alone holds the nodes: the run's end shows in their counts
+    Events events = record(sel, t / "box/D");
+    EXPECT_EQ(events.back(), "finished 5");
+    EXPECT_EQ(listNames(t / "box"), std::vector<std::string>{"D"}) << "something was written beside the destination";
+    EXPECT_EQ(listNames(t / "box/D"), std::vector<std::string>{"b"});
+}
+
+TEST_F(CopyEngine, ThePathsOfItemsInsideAPartlyCheckedFolderCostTheRunNoWait) {
+    TempDir t;
+    makeDirs(t / "vol/many");
+    std::set<std::string> checked;
+    for (int i = 0; i < 400; ++i) {
+        std::string name = kit::format("f%03d", i);
+        writeFile(t / "vol/many/" + name, name);
+        checked.insert("many/" + name);
+    }
+    writeFile(t / "vol/many/left out", "not checked");
+    makeDirs(t / "D");
+    // A screen that takes its time over every path it shows.
+    const auto started = std::chrono::steady_clock::now();
+    Events events = record(buildSelection(t / "vol", checked), t / "D", [](Recorder& rec, DoCopyFiles&) {
+        rec.onPath = [](const std::string&) { std::this_thread::sleep_for(std::chrono::milliseconds(5)); };
+    });
+    const double took = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+    EXPECT_LT(took, 1.5) << "the worker waited for the screen on every file";
+    EXPECT_EQ(listNames(t / "D").size(), 400u);
+    ASSERT_GE(events.size(), 4u);
+    EXPECT_EQ(events.front(), "progress 5.0");
+    EXPECT_EQ(events[events.size() - 2], "progress 100.0");
+    EXPECT_EQ(events.back(), "finished 0");
+    // Only paths between the two, the last file's among them.
+    for (size_t i = 1; i + 2 < events.size(); ++i) EXPECT_EQ(events[i].rfind("path f", 0), 0u) << events[i];
+    EXPECT_EQ(events[events.size() - 3], "path f399");
+}
+
+// A device node the copy can't make is missing from the copy: counted as a
+// failure. Run in a child without the right to make device nodes.
+TEST_F(CopyEngine, ADeviceNodeThatCannotBeMadeIsAFailure) {
+    if (const char* dest = std::getenv("PELORIN_TEST_NOMKNOD_DEST")) {
+        Nodes sel;
+        sel.push_back(FileNode::initWithPath("/dev/null", "null", false, nullptr));
+        Events events = record(sel, dest);
+        EXPECT_EQ(events, (Events{"progress 5.0", "path null", "finished 1"}));
+        EXPECT_TRUE(listNames(dest).empty());
+        return;
+    }
+    TempDir t;
+    makeDirs(t / "D");
+    char self[4096];
+    const ssize_t n = ::readlink("/proc/self/exe", self, sizeof self - 1);
+    ASSERT_GT(n, 0);
+    self[n] = 0;
+    const std::string dest = t / "D";
+    pid_t pid = ::fork();
+    if (pid == 0) {
+        // Without the capability in the bounding set, the program run next can't
+        // make device nodes even as root (and a user never can).
+        ::prctl(PR_CAPBSET_DROP, CAP_MKNOD, 0, 0, 0);
+        ::setenv("PELORIN_TEST_NOMKNOD_DEST", dest.c_str(), 1);
+        const char* filter = "--gtest_filter=CopyEngine.ADeviceNodeThatCannotBeMadeIsAFailure";
+        ::execl(self, self, filter, static_cast<char*>(nullptr));
+        ::_exit(127);
+    }
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "status " << status;
 }

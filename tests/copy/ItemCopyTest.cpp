@@ -304,3 +304,36 @@ TEST(ItemCopy, OtherFileSystemsAreNotEntered) {
     EXPECT_FALSE(exists(t / "dst/mnt/foreign"));
     EXPECT_EQ(r.skipped.size(), 1u);
 }
+
+TEST(ItemCopy, AFileThatChangesSizeWhileCopiedIsAFailureAndLeavesNoCopy) {
+    TempDir t;
+    std::mt19937_64 rng(7);
+    const std::string src = t / "growing";
+    writeFile(src, randomBytes(rng, 8u << 20));
+    // A writer appends to the file for as long as the copy runs.
+    std::atomic<bool> done{false};
+    std::thread writer([&] {
+        int fd = ::open(src.c_str(), O_WRONLY | O_APPEND);
+        const std::string block(4096, 'g');
+        while (!done.load()) {
+            (void)!::write(fd, block.data(), block.size());
+            std::this_thread::sleep_for(std::chrono::microseconds(50));
+        }
+        ::close(fd);
+    });
+    // Let it grow a little first, so the copy surely starts mid-write.
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    kit::FileCopyResult r = kit::copyItem(src, t / "copy");
+    done = true;
+    writer.join();
+    ASSERT_EQ(r.failures.size(), 1u);
+    EXPECT_EQ(r.failures[0].what, "changed while copied");
+    EXPECT_EQ(r.files, 0u);
+    EXPECT_FALSE(r.ok());
+    EXPECT_FALSE(exists(t / "copy")) << "the copy of a moving file was kept";
+
+    // The same file at rest copies fine.
+    r = kit::copyItem(src, t / "copy");
+    EXPECT_TRUE(r.ok());
+    EXPECT_EQ(readFile(t / "copy"), readFile(src));
+}
