@@ -3,8 +3,10 @@
 #include <gtest/gtest.h>
 
 #include "ToolWind/OVCheckUpdateWindowController.h"
+#include "UiTest.h"
 #include "kit/RunLoop.h"
 #include "kit/ui/Application.h"
+#include "kit/ui/Render.h"
 #include "kit/ui/ScrollView.h"
 #include "kit/ui/TextField.h"
 
@@ -48,6 +50,7 @@ TEST(UpdateFeatureList, ALongListOpensAtItsFirstLineAndScrollsToItsLast) {
     EXPECT_EQ(lineAt(*sv, 5), "1:Feature number 1");
     // Lines are 20 points high in a list measured at 30 a line: the last one
     // ends 120 points above the list's bottom edge, its origin.
+    EXPECT_TRUE(kit::renderWindow(*c->window()).savePNG(uitest::renderDir() + "/update-list.png"));
     sv->scrollPoint(kit::Point{0, 0});
     EXPECT_EQ(lineAt(*sv, 30), "12:Feature number 12");
 
