@@ -46,3 +46,6 @@
 #include "Comm/OVNSTableView.h"
 #include "Comm/RFOverlayScrollView.h"
 #include "Comm/RFOverlayScroller.h"
+// The copy-mode chooser and its menu rows.
+#include "Comm/LComboBoxSubView.h"
+#include "Comm/SortSelectBgView.h"

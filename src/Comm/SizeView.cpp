@@ -14,6 +14,9 @@ void SizeView::drawRect(const kit::Rect& dirty) {
     kit::View::drawRect(dirty);
     kit::Color::rgb255(215, 220, 231).setFill();
     kit::BezierPath::roundedRect(kit::insetRect(bounds(), 0.5, 0.5), 3, 3).fill();
+    // An empty share draws no fill (its inset rectangle would have no width).
+    const kit::Rect fill = kit::insetRect(kit::Rect(0, 0, pointSize_, 6), 0.5, 0.5);
+    if (fill.width() <= 0) return;
     kit::Color::rgb255(107, 146, 242).setFill();
-    kit::BezierPath::roundedRect(kit::insetRect(kit::Rect(0, 0, pointSize_, 6), 0.5, 0.5), 3, 3).fill();
+    kit::BezierPath::roundedRect(fill, 3, 3).fill();
 }

@@ -343,23 +343,24 @@ TEST_F(UiTest, ClosingAPanelEndsNoOtherWindowsModalRun) {
     auto main = mainLike();
     auto chooser = std::make_shared<kit::Window>(Rect(400, 300, 300, 200), kit::TitledWindowMask | kit::ClosableWindowMask);
     std::string seen;
-    QTimer::singleShot(0, [&] {
+    QObject guard;   // the timers go with the test
+    QTimer::singleShot(0, &guard, [&] {
         // A busy panel over the main window closes while the file choice runs modally.
         auto window = showStatusPanel(std::make_shared<ErrorWindowController>(), *main);
         window->close();
-        QTimer::singleShot(20, [&] {
+        QTimer::singleShot(20, &guard, [&] {
             seen = app.modalWindow() == chooser.get() ? "still running" : "stopped";
             app.stopModalWithCode(7);
         });
     });
-    QTimer::singleShot(3000, [&] { app.abortModal(); });
+    QTimer::singleShot(3000, &guard, [&] { app.abortModal(); });
     long code = app.runModalForWindow(*chooser);
     EXPECT_EQ(seen, "still running");
     EXPECT_EQ(code, 7);
 
     // A panel that itself runs modally ends its own run when it closes.
     auto window = showStatusPanel(std::make_shared<ErrorWindowController>(), *main);
-    QTimer::singleShot(0, [&] { window->close(); });
+    QTimer::singleShot(0, &guard, [&] { window->close(); });
     EXPECT_EQ(app.runModalForWindow(*window), kit::ModalResponseStop);
 }
 
