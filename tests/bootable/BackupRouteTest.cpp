@@ -70,6 +70,12 @@ TEST(BackupStatusParser, WhatTheScreenShows) {
     EXPECT_FLOAT_EQ(copying.value, 41.234f);
 }
 
+// Keeps the main loop running for real seconds (not scaled): time for polls
+// that must not come.
+void settle(double seconds) {
+    kit::runUntil([] { return false; }, seconds);
+}
+
 struct Recorder : SystemClonebyTimeMacineDelegate {
     std::vector<float> percents;
     std::vector<int> failures;
@@ -127,7 +133,7 @@ TEST_F(BackupRoute, ABackupReportsItsProgressAnd100Once) {
 
     ASSERT_TRUE(kit::runUntil([&] { return rec.hundreds() > 0; }, 30));
     kit::runUntil([&] { return !route->isRunning(); }, 10);
-    kit::runFor(0.5);  // ten more poll intervals: nothing else may come
+    settle(1.0);  // several more polls' time: nothing else may come
 
     EXPECT_TRUE(rec.failures.empty());
     EXPECT_FALSE(rec.offMain);
@@ -151,7 +157,7 @@ TEST_F(BackupRoute, AStartTheToolRefusesIsAFailureNever100) {
     ASSERT_TRUE(route->startBackup());
     ASSERT_TRUE(kit::runUntil([&] { return !rec.failures.empty(); }, 30));
     kit::runUntil([&] { return !route->isRunning(); }, 10);
-    kit::runFor(0.3);
+    settle(0.5);
     EXPECT_EQ(rec.failures, std::vector<int>{1});
     EXPECT_TRUE(rec.percents.empty());
     EXPECT_EQ(commands(), (std::vector<std::string>{"status", "startbackup"}));  // no poll
@@ -187,13 +193,13 @@ TEST_F(BackupRoute, NothingArrivesAfterACancel) {
     const size_t seen = rec.percents.size();
     ASSERT_TRUE(kit::runUntil([&] { return !route->isRunning(); }, 10));
     ASSERT_TRUE(kit::runUntil([&] { return ran("stopbackup"); }, 10));
-    kit::runFor(0.5);
+    settle(1.0);
     EXPECT_EQ(rec.percents.size(), seen);
     EXPECT_TRUE(rec.failures.empty());
     EXPECT_EQ(rec.hundreds(), 0u);
 
-    // The tool's backup is over, and the route may start again.
-    EXPECT_TRUE(isTimeMachineBackupRunning());
+    // The tool's backup is over (once the stop has run), and the route may start again.
+    EXPECT_TRUE(kit::runUntil([] { return isTimeMachineBackupRunning(); }, 10));
     sim.clearKnobs();
     EXPECT_TRUE(route->startBackup());
 }
@@ -208,9 +214,9 @@ TEST_F(BackupRoute, ARouteThatGoesAwayEndsItsPoll) {
     other.reset();
     const size_t seen = mine.percents.size();
     auto polls = [&] { return sim.journalFor("tmutil").size(); };
-    kit::runFor(0.5);
+    settle(1.0);
     const size_t after = polls();
-    kit::runFor(1.0);  // twenty poll intervals
+    settle(1.5);  // time for several polls
     EXPECT_EQ(polls(), after);
     EXPECT_EQ(mine.percents.size(), seen);
 }
