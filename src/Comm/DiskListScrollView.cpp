@@ -1,8 +1,11 @@
 #include "Comm/DiskListScrollView.h"
 
-DiskListScrollView::DiskListScrollView(const kit::Rect& frame) : ScrollView(frame) {
+#include "Comm/RFOverlayScroller.h"
+
+DiskListScrollView::DiskListScrollView(const kit::Rect& frame) : RFOverlayScrollView(frame) {
     setHasVerticalScroller(true);
-    setScrollerStyle(kit::ScrollerStyle::Overlay);
+    setVerticalScroller(std::make_shared<RFOverlayScroller>(kit::Rect(0, 0, 15, frame.height())));
     setAutohidesScrollers(true);
     setDrawsBackground(false);
+    tile();
 }

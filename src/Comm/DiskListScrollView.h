@@ -1,10 +1,11 @@
 #pragma once
-// The scroll view of the drive picker: a column of tiles with an overlay
-// scroller that hides while the whole column is in view.
+// The scroll view of the drive picker: the column of tiles with the overlay
+// scroller floating over its right edge, hidden while the whole column is in
+// view.
+#include "Comm/RFOverlayScrollView.h"
 #include "kit/ui/Layout.h"
-#include "kit/ui/ScrollView.h"
 
-class DiskListScrollView : public kit::ScrollView {
+class DiskListScrollView : public RFOverlayScrollView {
 public:
     explicit DiskListScrollView(const kit::Rect& frame = kit::Rect());
 };

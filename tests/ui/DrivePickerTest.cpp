@@ -105,6 +105,14 @@ TEST_F(PickerTest, ColumnOfMountedVolumesWithInternalAndExternalSections) {
     auto q = open(false);
     EXPECT_EQ(column(*q)->frame().height(), 498);
     EXPECT_EQ(q->listScrollView()->documentVisibleRect(), Rect(0, 98, 392, 400));
+    // The overlay scroller takes no width from the column and shows its knob.
+    kit::Scroller* scroller = q->listScrollView()->verticalScroller();
+    ASSERT_NE(scroller, nullptr);
+    EXPECT_FALSE(scroller->isHidden());
+    EXPECT_NEAR(scroller->knobProportion(), 400.0 / 498, 1e-6);
+    EXPECT_EQ(q->listScrollView()->contentSize().width, 392);
+    // Three volumes fit: nothing to scroll, the scroller hides.
+    EXPECT_TRUE(p->listScrollView()->verticalScroller()->isHidden());
     EXPECT_EQ(q->tiles()[4]->view()->frame().y(), 498 - 64 * 5 - 18);
     EXPECT_EQ(q->tiles()[5]->view()->frame().y(), 498 - 64 - 320 - 43);
 

@@ -90,6 +90,18 @@ TEST_F(UiTest, SlotSetUpAtLoad) {
     EXPECT_EQ(s.slot->dragVie()->delegate(), s.slot.get());
     EXPECT_EQ(s.slot->dragVie()->registeredDraggedTypes(),
               (std::vector<std::string>{kit::PasteboardTypeTIFF, kit::FilenamesPboardType}));
+    // The open icon: made at (200, 39) on first use, then set beside the name.
+    s.slot->setOpenIcon();
+    EXPECT_EQ(s.slot->openIconView(), nullptr);
+    s.slot->nameLabel()->setStringValue("USB");
+    s.slot->setOpenIconP();
+    ASSERT_NE(s.slot->openIconView(), nullptr);
+    EXPECT_EQ(s.slot->openIconView()->frame(), Rect(200, 39, 12, 12));
+    EXPECT_EQ(s.slot->openIconView()->superview(), s.slot->view());
+    EXPECT_EQ(s.slot->openIconView()->image()->name(), "ic_open");
+    s.slot->setOpenIconP();
+    const double w = s.slot->nameLabel()->font().sizeOfString("USB").width;
+    EXPECT_EQ(s.slot->openIconView()->frame(), Rect((272 - w) / 2 + w + 3, 70, 12, 12));
     ASSERT_NE(s.slot->proSizeView(), nullptr);
     ASSERT_NE(s.slot->nameButton(), nullptr);
     EXPECT_EQ(s.slot->view()->frame().size, (kit::Size{272, 200}));
