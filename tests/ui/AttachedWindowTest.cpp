@@ -224,6 +224,31 @@ TEST_F(UiTest, SetPointMovesTheWindowAndSideTwelvePutsItsCornerOnThePoint) {
     EXPECT_EQ(status->frame(), Rect(300, 200, 104, 54));
     status->setPoint({300, 200}, 1);
     EXPECT_EQ(status->frame(), Rect(248, 200 - 54 - 5, 104, 54));
+
+    // A resize places the window beside its point again, bubble and all.
+    status->setFrameOrigin({10, 10});
+    status->setFrame(Rect(10, 10, 300, 300));
+    EXPECT_EQ(status->frame(), Rect(248, 200 - 54 - 5, 104, 54));
+    EXPECT_EQ(status->bubbleImage()->size(), (kit::Size{104, 54}));
+}
+
+class MenuCloseLog : public RMAAttachedWindowDelegate {
+public:
+    void closeMattachedWindow() override { ++count; }
+    int count = 0;
+};
+
+TEST_F(UiTest, AMenuWindowTellsItsDelegateWhenItLosesKeyStatus) {
+    auto menu = RMAAttachedWindow::initWithView(hostedView(), {400, 400}, nullptr, 3, 0, 0.8f);
+    MenuCloseLog log;
+    menu->setMattachedWDelegate(&log);
+    menu->orderFront();
+    menu->makeKeyWindow();
+    EXPECT_TRUE(menu->isKeyWindow());
+    EXPECT_FALSE(menu->canBecomeMainWindow());
+    auto other = std::make_shared<kit::Window>(Rect(0, 0, 50, 50), kit::TitledWindowMask);
+    other->makeKeyAndOrderFront();
+    EXPECT_EQ(log.count, 1);
 }
 
 TEST_F(UiTest, TheStatusWindowsLookFollowsTheSystemVersion) {
