@@ -59,10 +59,18 @@ protected:
         gv.getDiskAndVolumes();
         ASSERT_TRUE(kit::runUntil([&] { return !gv.isScanningVolumes(); }, 60));
     }
-    static std::shared_ptr<VolumeObj> record(const std::string& name) {
+    static std::shared_ptr<VolumeObj> recordNow(const std::string& name) {
         for (const auto& v : list()->snapshot())
             if (v->volumeName() == name) return v;
         return nullptr;
+    }
+    // The provider's record of the volume; a scan that mount watching started
+    // meanwhile is waited for.
+    static std::shared_ptr<VolumeObj> record(const std::string& name) {
+        GetVolumes& gv = GetVolumes::Instance();
+        std::shared_ptr<VolumeObj> found;
+        kit::runUntil([&] { return !gv.isScanningVolumes() && (found = recordNow(name)) != nullptr; }, 30);
+        return found;
     }
 
     std::vector<std::vector<std::string>> diskutilArgs(const std::string& command) {
@@ -283,7 +291,7 @@ TEST_F(DiskToolE2E, EjectByDiskUuidTakesTheWholeDiskAway) {
 
     // After the rescan the row's volume is gone: an action on it is refused.
     rescan();
-    EXPECT_FALSE(record("USB"));
+    EXPECT_FALSE(recordNow("USB"));
     EXPECT_EQ(DiskToolActions::currentRecord(*list(), *usb), nullptr);
     auto photos = record("Photos");
     EXPECT_EQ(DiskToolActions::currentRecord(*list(), *photos), photos);
