@@ -116,6 +116,8 @@ TEST_F(Selection, TheEndOfAListingIsRoutedByTheTwoFlags) {
         EXPECT_EQ(c.aRootArr(), arr);
         EXPECT_EQ(c.isCopyAllFiles(), r.all);
         ASSERT_TRUE(waitFor([&] { return c.getProgress() >= 100; }));
+        // The end comes from a background thread a moment later.
+        if (r.copyEnds + r.imageEnds > 0) waitFor([&] { return rec.copyEnds + rec.imageEnds > 0; });
         kit::runUntil(nullptr, 0.2);
         EXPECT_EQ(arr->size(), 1u);
         EXPECT_EQ(rec.copyEnds.load(), r.copyEnds) << r.all << r.copy;
