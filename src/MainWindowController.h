@@ -9,6 +9,7 @@
 #include "kit/ui/View.h"
 #include "kit/ui/ViewController.h"
 #include "kit/ui/Window.h"
+#include "FileCopy/DiskCopyVCDelegate.h"
 
 class TCImageWindow;
 class LeftButton;
@@ -17,7 +18,7 @@ class DmgViewController;
 class RepairDiskViewController;
 class SelectDrivceViewController;
 
-class MainWindowController : public kit::WindowController, public kit::WindowDelegate {
+class MainWindowController : public kit::WindowController, public kit::WindowDelegate, public DiskCopyVCDelegate {
 public:
     explicit MainWindowController(const std::string& layoutName = "MainWindowController");
     ~MainWindowController() override;
@@ -28,6 +29,8 @@ public:
     // The tab lock: NO while an operation runs (the feature screens move it).
     void canChangeTab(bool value) { canChangeTab_ = value; }
     bool isTabChangeAllowed() const { return canChangeTab_; }
+    // The "Disk Copy" screen, once its host view holds it.
+    DiskCopyViewController* diskCopyVC() const { return diskCopyVC_.get(); }
 
     void TopCloneButtonAction(kit::Object* sender);
     void BootableButtonAction(kit::Object* sender);

@@ -1,0 +1,113 @@
+// Pictures of the "Disk Copy" tab on the demo machine, rendered off screen to
+// ui-render/copy-screen/ under the build folder: the empty tab, both slots
+// chosen, the picker open on the destination, the copy-mode menu, the
+// confirmation, the run page, and the success, failure and stop views.
+#include "CopyScreenTestUtil.h"
+#include "Comm/PopWindow/RMAAttachedWindow.h"
+#include "kit/ui/Render.h"
+
+using namespace copyscreen;
+
+namespace {
+
+std::string galleryDir() {
+    const std::string dir = std::string(PELORIN_BUILD_DIR) + "/ui-render/copy-screen";
+    fs::create_directories(dir);
+    return dir;
+}
+
+// The main window with what lies over it: its child windows, and any other
+// visible window (the drive picker's popover) painted where it sits on screen.
+void shoot(MainWindowController& main, const std::string& name, bool settle = true) {
+    if (settle) kit::runFor(0.6);   // animations settle
+    kit::Window& w = *main.window();
+    kit::Bitmap base = kit::renderWindow(w);
+    const kit::Rect frame = w.frame();
+    for (kit::Window* other : kit::Application::shared().windows()) {
+        if (other == &w || !other->isVisible() || other->parentWindow() == &w) continue;
+        const kit::Rect f = other->frame();
+        if (!kit::rectsIntersect(f, frame)) continue;
+        kit::Bitmap over = kit::renderWindow(*other);
+        // Rows count from the top in bitmaps; frames are y-up on screen.
+        const int left = int(f.x() - frame.x());
+        const int top = int((frame.y() + frame.height()) - (f.y() + f.height()));
+        for (int r = 0; r < over.height(); ++r)
+            for (int c = 0; c < over.width(); ++c) {
+                const int x = left + c, y = top + r;
+                if (x < 0 || y < 0 || x >= base.width() || y >= base.height()) continue;
+                const uint32_t src = over.argb(c, r);
+                const uint32_t a = src >> 24;
+                if (a == 0) continue;
+                uint32_t& dst = base.data()[size_t(y) * base.width() + x];
+                auto mix = [&](int shift) {
+                    const uint32_t s = (src >> shift) & 0xff, d = (dst >> shift) & 0xff;
+                    return ((s * a + d * (255 - a)) / 255) << shift;
+                };
+                dst = 0xff000000u | mix(16) | mix(8) | mix(0);
+            }
+    }
+    const std::string path = galleryDir() + "/" + name + ".png";
+    ASSERT_TRUE(base.savePNG(path)) << path;
+}
+
+}  // namespace
+
+TEST_F(CopyScreenTest, Gallery) {
+    shoot(*main, "01-tab-empty");
+
+    choose(1, volume("USB"));
+    choose(2, volume("Backup"));
+    shoot(*main, "02-both-slots-chosen");
+
+    // The picker on the destination slot, open (the popover stays until a choice).
+    screen->selectDiskButton(2, screen->selectToVC()->selectDiskBut());
+    kit::runFor(0.5);
+    shoot(*main, "03-picker-on-destination");
+    screen->popoverController()->forceClosePopover(nullptr);
+    kit::runFor(0.3);
+
+    screen->showSelectAllVC();
+    shoot(*main, "04-copy-mode-menu");
+    screen->closeMattachedWindow();
+    kit::runFor(0.1);
+
+    // A large folder last: the bar stands well along while it copies.
+    for (int i = 0; i < 8; ++i) writeFile(sim.path("/Volumes/USB/note" + std::to_string(i) + ".txt"), "n");
+    {
+        fs::create_directories(sim.path("/Volumes/USB/zz Large"));
+        std::ofstream big(sim.path("/Volumes/USB/zz Large/big.bin"), std::ios::binary);
+        std::string chunk(1 << 20, 'z');
+        for (int i = 0; i < 1200; ++i) big << chunk;
+    }
+    click(screen->cloneButton());
+    ASSERT_TRUE(kit::runUntil([&] { return confirmation() != nullptr; }, 20));
+    shoot(*main, "05-confirmation");
+    click(confirmation()->doneButton());
+    // The large folder is being copied; the engine waits for the main loop
+    // to take its next report, so the page stands still while it is drawn.
+    ASSERT_TRUE(kit::runUntil([&] { return screen->rogressView()->floatValue() >= 0.85; }, 30));
+    ASSERT_TRUE(screen->isRunning());
+    shoot(*main, "06-run-page", false);
+    click(screen->cancelButton());
+    EXPECT_TRUE(failureShown());
+    shoot(*main, "09-stop-view");
+    click(screen->failCancelButton());
+    fs::remove_all(sim.path("/Volumes/USB/zz Large"));
+
+    choose(1, volume("USB"));
+    choose(2, volume("Backup"));
+    ASSERT_TRUE(startCopy());
+    ASSERT_TRUE(waitForEndView());
+    shoot(*main, "07-success");
+    click(screen->succCancelButton());
+
+    choose(1, volume("USB"));
+    choose(2, volume("Backup"));
+    click(screen->cloneButton());
+    ASSERT_TRUE(kit::runUntil([&] { return confirmation() != nullptr; }, 20));
+    fs::remove(sim.path("/Volumes/USB/readme.txt"));   // an item that can no longer be copied
+    click(confirmation()->doneButton());
+    ASSERT_TRUE(waitForEndView());
+    EXPECT_TRUE(failureShown());
+    shoot(*main, "08-failure");
+}
