@@ -1,4 +1,8 @@
+#include <arpa/inet.h>
 #include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 #include <QEventLoop>
 #include <QHostAddress>
@@ -7,12 +11,16 @@
 #include <QThread>
 #include <atomic>
 #include <chrono>
+#include <cstdlib>
 #include <future>
+#include <thread>
 
 #include "support/EnvGuard.h"
 #include "kit/Dispatch.h"
 #include "kit/Net.h"
+#include "kit/Process.h"
 #include "kit/RunLoop.h"
+#include "kit/Shell.h"
 
 using namespace std::chrono;
 
@@ -100,4 +108,58 @@ TEST(Net, ASilentServerTimesOutUnscaled) {
     const double took = duration<double>(steady_clock::now() - t0).count();
     EXPECT_GE(took, 0.45);
     EXPECT_LT(took, 3.0);
+}
+
+namespace {
+
+// A socket that takes connections into its backlog and never answers: a fetch
+// from it waits for its time-out.
+int silentListener(int* port) {
+    int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in addr{};
+    addr.sin_family = AF_INET;
+    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    ::bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr);
+    ::listen(fd, 16);
+    socklen_t len = sizeof addr;
+    ::getsockname(fd, reinterpret_cast<sockaddr*>(&addr), &len);
+    *port = ntohs(addr.sin_port);
+    return fd;
+}
+
+}  // namespace
+
+// The program quits while a fetch is under way on a worker: it must end at once
+// and cleanly, whatever the fetch was doing.
+TEST(Net, QuittingWhileAFetchIsUnderWayEndsCleanly) {
+    if (std::getenv("PELORIN_TEST_QUIT_DURING_FETCH")) {
+        kit::ensureMainThreadApp();
+        int port = 0;
+        silentListener(&port);  // left open until the process ends
+        std::atomic<bool> started{false};
+        kit::dispatch::async(kit::dispatch::globalQueue(), [port, &started] {
+            started = true;
+            kit::fetchUrlSync("https://127.0.0.1:" + std::to_string(port) + "/", 60);
+        });
+        ASSERT_TRUE(kit::runUntil([&] { return started.load(); }, 10));
+        // The request is somewhere on its way (the delay varies the moment).
+        std::this_thread::sleep_for(std::chrono::milliseconds(std::atoi(std::getenv("PELORIN_TEST_QUIT_DURING_FETCH"))));
+        return;  // and the program ends with it in flight
+    }
+    char self[4096];
+    const ssize_t n = ::readlink("/proc/self/exe", self, sizeof self - 1);
+    ASSERT_GT(n, 0);
+    self[n] = 0;
+    // The moment of the quit varies: loading the TLS library, connecting, waiting.
+    for (int delayMs : {0, 2, 5, 10, 20, 40}) {
+        const auto t0 = steady_clock::now();
+        const std::string line = "PELORIN_TEST_QUIT_DURING_FETCH=" + std::to_string(delayMs) + " " + kit::shellQuote(self) +
+                                 " --gtest_filter=Net.QuittingWhileAFetchIsUnderWayEndsCleanly > /dev/null 2>&1";
+        kit::ShellRunLimits limits;
+        limits.timeoutSeconds = 30;
+        auto r = kit::runShellLimited(line, limits);
+        EXPECT_TRUE(r.succeeded()) << "quit " << delayMs << " ms into the fetch: status " << r.status
+                                   << (r.timedOut ? " (timed out)" : "");
+        EXPECT_LT(duration<double>(steady_clock::now() - t0).count(), 10.0) << "the quit waited for the fetch";
+    }
 }

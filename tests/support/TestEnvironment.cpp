@@ -1,6 +1,10 @@
 // Settings every test program needs, made here rather than in CTest's
 // environment so a test binary run by hand behaves the same way.
+#include <gtest/gtest.h>
+
 #include <cstdlib>
+
+#include "kit/Net.h"
 
 extern "C" const char* __asan_default_options() { return "detect_leaks=0"; }
 
@@ -18,5 +22,14 @@ struct TestEnvironment {
 };
 
 const TestEnvironment environment;
+
+// A test may end while a fetch it started (an update check) is still under
+// way: it is stopped before the program's exit tears the libraries down.
+class NetworkQuiet : public ::testing::Environment {
+public:
+    void TearDown() override { kit::stopFetchesBeforeExit(); }
+};
+
+[[maybe_unused]] ::testing::Environment* const networkQuiet = ::testing::AddGlobalTestEnvironment(new NetworkQuiet);
 
 }  // namespace
