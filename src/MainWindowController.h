@@ -10,6 +10,7 @@
 #include "kit/ui/ViewController.h"
 #include "kit/ui/Window.h"
 #include "FileCopy/DiskCopyVCDelegate.h"
+#include "Bootable/SelectDrivceViewControllerDelegate.h"
 
 class TCImageWindow;
 class LeftButton;
@@ -18,7 +19,8 @@ class DmgViewController;
 class RepairDiskViewController;
 class SelectDrivceViewController;
 
-class MainWindowController : public kit::WindowController, public kit::WindowDelegate, public DiskCopyVCDelegate {
+class MainWindowController : public kit::WindowController, public kit::WindowDelegate, public DiskCopyVCDelegate,
+                             public SelectDrivceViewControllerDelegate {
 public:
     explicit MainWindowController(const std::string& layoutName = "MainWindowController");
     ~MainWindowController() override;
@@ -31,6 +33,8 @@ public:
     bool isTabChangeAllowed() const { return canChangeTab_; }
     // The "Disk Copy" screen, once its host view holds it.
     DiskCopyViewController* diskCopyVC() const { return diskCopyVC_.get(); }
+    // The "OS Clone" screen, once its host view holds it.
+    SelectDrivceViewController* bootableVC() const { return bootableVC_.get(); }
 
     void TopCloneButtonAction(kit::Object* sender);
     void BootableButtonAction(kit::Object* sender);

@@ -1,0 +1,7 @@
+#pragma once
+// The clone confirmation's "Clone Now".
+class MakeSureToCloneSystemVCDelegate {
+public:
+    virtual ~MakeSureToCloneSystemVCDelegate() = default;
+    virtual void beginToCopySystem() {}
+};

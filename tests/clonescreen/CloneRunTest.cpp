@@ -1,0 +1,188 @@
+// Clones of the simulated system from the "OS Clone" tab, end to end with the
+// real controllers, the clone engine and the stand-in tools.
+#include "CloneScreenTestUtil.h"
+
+using namespace clonescreen;
+
+namespace {
+
+const char* kCloneFailed = "Failed to create bootable disk, please try again.";
+const char* kStopped = "You have stopped the clone process.";
+
+}  // namespace
+
+// 13.4.1: erase, restore, then the repair fills the clone's own Preboot; a
+// folder already at "/Volumes/Preboot" is left alone.
+TEST_F(CloneScreenTest, AFullCloneRepairsThePrebootAndDoneEmptiesTheTarget) {
+    fs::create_directories(sim.path("/Volumes/Preboot/keep"));
+    chooseTarget(externalDisk());
+    sim.clearJournal();
+    ASSERT_TRUE(screen->cloneButton()->isUsable());
+    ASSERT_TRUE(startClone());
+    EXPECT_FALSE(main->isTabChangeAllowed());
+    EXPECT_TRUE(screen->selectDiskView()->isHidden());
+    // A tab click while the clone runs changes nothing.
+    main->TopCloneButtonAction(nullptr);
+    EXPECT_FALSE(main->bootableView()->isHidden());
+
+    ASSERT_TRUE(waitForEndView());
+    EXPECT_TRUE(successShown()) << failureText();
+    EXPECT_TRUE(main->isTabChangeAllowed());
+    EXPECT_EQ(screen->stepFVC()->currentStep(), 4);
+    EXPECT_TRUE(kit::runUntil([&] { return screen->iProgreeBar()->floatValue() == 1.0; }, 5));
+
+    // The clone's tools, then the repair's: the target's slices, its container,
+    // the mount of the container's Preboot and its record.
+    std::string got;
+    EXPECT_TRUE(journalInOrder({"killall mds_stores", "diskutil eraseDisk disk2", "asr restore",
+                                "diskutil list /dev/disk2", "diskutil info /dev/disk2", "diskutil list /dev/disk",
+                                "diskutil mountDisk /dev/disk", "diskutil info /dev/disk"},
+                               &got))
+        << got;
+
+    // The cryptexes went to the clone's Preboot, wherever it mounted, and not
+    // into the folder that held "/Volumes/Preboot" already.
+    EXPECT_FALSE(fs::exists(sim.path("/Volumes/Preboot/Cryptexes")));
+    EXPECT_TRUE(fs::exists(sim.path("/Volumes/Preboot/keep")));
+    bool found = false;
+    for (const auto& e : fs::directory_iterator(sim.path("/Volumes")))
+        if (e.path().filename().string().rfind("Preboot", 0) == 0 &&
+            fs::exists(e.path() / "Cryptexes" / "OS" / "os.clone.dmg"))
+            found = true;
+    EXPECT_TRUE(found);
+    EXPECT_TRUE(fs::exists(sim.path("/Volumes/PelorinSystem/Users/alex/Documents/notes.txt")));
+
+    click(screen->succCancelButton());
+    EXPECT_FALSE(screen->selectDiskView()->isHidden());
+    EXPECT_TRUE(screen->copyProgressView()->isHidden());
+    EXPECT_EQ(screen->toVolume(), nullptr);
+    EXPECT_EQ(screen->freeSize(), -1);
+    EXPECT_FALSE(screen->cloneButton()->isUsable());
+    EXPECT_EQ(screen->selectToVC()->nodeSelectLabel()->stringValue(), "Click here to select a destination drive.");
+}
+
+// 10.15 on Intel: no repair; the clone ends with the restore.
+TEST_F(CloneScreenTest, OnTenFifteenTheCloneEndsWithTheRestore) {
+    sim.setSystemVersion("10.15.7");
+    chooseTarget(externalDisk());
+    sim.clearJournal();
+    ASSERT_TRUE(startClone());
+    ASSERT_TRUE(waitForEndView());
+    EXPECT_TRUE(successShown()) << failureText();
+    EXPECT_TRUE(main->isTabChangeAllowed());
+    std::string got;
+    EXPECT_TRUE(journalInOrder({"killall mds_stores", "diskutil eraseDisk disk2", "asr restore"}, &got)) << got;
+    EXPECT_FALSE(journalHasLine("diskutil list /dev/disk2")) << got;
+    EXPECT_FALSE(journalHasLine("diskutil mountDisk")) << got;
+}
+
+// A failed erase and a restore that exits with an error each end on the
+// failure view with their own text, never on success.
+TEST_F(CloneScreenTest, ToolFailuresShowTheirTexts) {
+    auto disk = externalDisk();
+    sim.setKnob("diskutil eraseDisk", "fail");
+    chooseTarget(disk);
+    ASSERT_TRUE(startClone());
+    ASSERT_TRUE(waitForEndView());
+    EXPECT_TRUE(failureShown());
+    EXPECT_EQ(failureText(),
+              "An error occurred when erasing data. Please make sure that the device is not being used or you have "
+              "enough permissions.");
+    EXPECT_TRUE(main->isTabChangeAllowed());
+    EXPECT_FALSE(journalHas("asr"));
+    ASSERT_TRUE(engineIdle());
+    click(screen->failCancelButton());
+
+    sim.clearKnobs();
+    sim.setKnob("asr restore", "exit-fail");
+    chooseTarget(disk);
+    ASSERT_TRUE(startClone());
+    ASSERT_TRUE(waitForEndView());
+    EXPECT_TRUE(failureShown());
+    EXPECT_EQ(failureText(), kCloneFailed);
+    EXPECT_TRUE(main->isTabChangeAllowed());
+    ASSERT_TRUE(engineIdle());
+    kit::runFor(0.3);
+    EXPECT_TRUE(failureShown());
+}
+
+// "Continue" leaves the restore running; "Cancel" stops it: the stop text
+// only, the tool terminated, and nothing the engine reports afterwards
+// turns it into a success.
+TEST_F(CloneScreenTest, AStopDuringTheRestoreEndsItForGood) {
+    sim.setKnob("asr restore", "hang");
+    chooseTarget(externalDisk());
+    ASSERT_TRUE(startClone());
+    ASSERT_TRUE(kit::runUntil([&] { return screen->iProgreeBar()->floatValue() >= 0.38 - 1e-6; }, 60));
+    EXPECT_EQ(screen->stepFVC()->currentStep(), 3);
+    EXPECT_EQ(screen->animImageName(), "copy");
+
+    click(screen->cancelButton());
+    ASSERT_TRUE(kit::runUntil([&] { return stopConfirmation() != nullptr; }, 5));
+    click(stopConfirmation()->doneButton());   // "Continue"
+    EXPECT_TRUE(screen->isRunning());
+    EXPECT_TRUE(screen->endView()->isHidden());
+
+    click(screen->cancelButton());
+    ASSERT_TRUE(kit::runUntil([&] { return stopConfirmation() != nullptr; }, 5));
+    click(stopConfirmation()->cancelButton());   // stop
+    EXPECT_TRUE(failureShown());
+    EXPECT_EQ(failureText(), kStopped);
+    EXPECT_TRUE(main->isTabChangeAllowed());
+
+    ASSERT_TRUE(engineIdle());
+    kit::runFor(0.3);
+    EXPECT_TRUE(failureShown());
+    EXPECT_EQ(failureText(), kStopped);
+    const auto runs = sim.journalFor("asr");
+    ASSERT_EQ(runs.size(), 1u);
+    EXPECT_EQ(runs[0].events, (std::vector<std::string>{"SIGTERM"}));
+}
+
+// A stop in the wait between the erase and the restore: the restore never starts.
+TEST_F(CloneScreenTest, AStopBetweenTheEraseAndTheRestoreLaunchesNothing) {
+    shortenTime("0.5");   // a 2 s gap to stop in
+    chooseTarget(externalDisk());
+    sim.clearJournal();
+    ASSERT_TRUE(startClone());
+    // Step 3 (15 %) is the erase's end; the restore follows 2 s + 2 s later, scaled.
+    ASSERT_TRUE(kit::runUntil([&] { return screen->iProgreeBar()->floatValue() >= 0.15 - 1e-6; }, 60));
+    ASSERT_FALSE(journalHas("asr"));
+    screen->cancelToCopySystem();
+    EXPECT_TRUE(failureShown());
+    EXPECT_EQ(failureText(), kStopped);
+    ASSERT_TRUE(engineIdle());
+    kit::runFor(0.5);
+    EXPECT_FALSE(journalHas("asr"));
+    EXPECT_EQ(failureText(), kStopped);
+}
+
+// Starts the engine refuses: the failure view, the tabs open again, and the
+// run that holds the engine is not shown on this page.
+TEST_F(CloneScreenTest, ARefusedStartShowsTheFailureView) {
+    auto disk = externalDisk();
+    // Another clone holds the engine.
+    sim.setKnob("asr restore", "hang");
+    ASSERT_EQ(OVBootable::OVShareInstance().OVStart(disk), 0);
+    chooseTarget(disk);
+    screen->beginToCopySystem();
+    EXPECT_TRUE(failureShown());
+    EXPECT_EQ(failureText(), kCloneFailed);
+    EXPECT_EQ(message(), "An error occurred when creating the target disk.");
+    EXPECT_TRUE(main->isTabChangeAllowed());
+    // That clone's reports reach the screen but change nothing.
+    ASSERT_TRUE(kit::runUntil([&] { return journalHas("asr"); }, 60));
+    kit::runFor(0.3);
+    EXPECT_TRUE(failureShown());
+    EXPECT_LT(screen->iProgreeBar()->floatValue(), 0.01);
+    OVBootable::OVShareInstance().OVStop();
+    ASSERT_TRUE(engineIdle());
+    closeMessages();
+
+    // No target at all (-2).
+    click(screen->failCancelButton());
+    screen->beginToCopySystem();
+    EXPECT_TRUE(failureShown());
+    EXPECT_EQ(failureText(), kCloneFailed);
+    EXPECT_TRUE(main->isTabChangeAllowed());
+}

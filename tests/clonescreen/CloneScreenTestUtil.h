@@ -1,0 +1,160 @@
+#pragma once
+// The "OS Clone" tab on a simulated machine, as a test drives it: the real
+// main window with its screen, the clone engine and the stand-in tools, the
+// external disks as the volume provider records them, and the panels laid
+// over the window.
+#include <gtest/gtest.h>
+#include <stdlib.h>
+
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "Bootable/MakeSureCancelCloneSystemVC.h"
+#include "Bootable/MakeSureToCloneSystemVC.h"
+#include "Bootable/SelectDrivceViewController.h"
+#include "Bootable/boot/OVBootable.h"
+#include "Comm/ErrorWindowController.h"
+#include "Comm/PopWindow/StatusAttachedWindow.h"
+#include "Disk/GetVolumes.h"
+#include "Disk/VolumeObj.h"
+#include "MainWindowController.h"
+#include "kit/RunLoop.h"
+#include "kit/ui/Application.h"
+#include "support/SimRoot.h"
+#include "ui/UiTest.h"
+
+namespace clonescreen {
+
+namespace fs = std::filesystem;
+
+// The clone's 2 s + 2 s waits and the tools' pauses, shortened.
+inline void shortenTime(const char* scale = "0.05") { ::setenv("PELORIN_TIME_SCALE", scale, 1); }
+
+class CloneScreenTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        shortenTime();
+        kit::ensureUiApp();
+        kit::Application::shared().setActive(true);
+        ASSERT_TRUE(sim.ok()) << sim.error();
+        // An earlier test's clone has ended before this one starts.
+        ASSERT_TRUE(kit::runUntil([] { return !OVBootable::OVShareInstance().isRunning(); }, 60));
+        main = std::make_shared<MainWindowController>();
+        ASSERT_NE(main->window(), nullptr);
+        screen = main->bootableVC();
+        ASSERT_NE(screen, nullptr);
+        main->BootableButtonAction(nullptr);
+        kit::runFor(0.05);
+    }
+    void TearDown() override {
+        OVBootable::OVShareInstance().OVStop();
+        kit::runUntil([] { return !OVBootable::OVShareInstance().isRunning(); }, 60);
+        for (kit::Window* w : kit::Application::shared().windows()) w->orderOut();
+        kit::runFor(0.05);
+        shortenTime();
+    }
+
+    // The external disk as a scan of the machine records it.
+    std::shared_ptr<VolumeObj> externalDisk(const std::string& identifier = "disk2") {
+        auto provider = GetVolumes::create();
+        auto list = provider->getExVolumes();
+        kit::runUntil([&] { return !list->empty() && !provider->isScanningExVolumes(); }, 30);
+        for (const auto& v : list->snapshot())
+            if (v->volumePath() == identifier) return v;
+        ADD_FAILURE() << "no external disk " << identifier;
+        return nullptr;
+    }
+
+    // A click on the target card followed by the picker's hand-back.
+    void chooseTarget(const std::shared_ptr<VolumeObj>& v) {
+        screen->selectDiskButton(2, screen->selectToVC()->selectDiskBut());
+        screen->doSelectDiskWithVolume(v);
+        kit::runUntil([&] { return !screen->popoverController() || !screen->popoverController()->popoverIsVisible(); }, 5);
+        kit::runFor(0.02);
+    }
+
+    std::vector<kit::Window*> statusWindows() {
+        std::vector<kit::Window*> out;
+        for (const auto& w : main->window()->childWindows())
+            if (dynamic_cast<StatusAttachedWindow*>(w.get()) && w->isVisible()) out.push_back(w.get());
+        return out;
+    }
+    template <class Panel>
+    static std::shared_ptr<Panel> open(const std::shared_ptr<Panel>& p) {
+        return p && p->superDelegate() && p->superDelegate()->isVisible() ? p : nullptr;
+    }
+    std::shared_ptr<MakeSureToCloneSystemVC> confirmation() { return open(screen->makeSureWC()); }
+    std::shared_ptr<MakeSureCancelCloneSystemVC> stopConfirmation() { return open(screen->makeSureCancelWC()); }
+    // The latest message panel's text while it is open, else "".
+    std::string message() {
+        auto e = open(screen->errorWC());
+        return e ? e->errorLabel()->stringValue() : "";
+    }
+    void closeMessages() {
+        if (auto e = open(screen->errorWC())) e->okButtonAction(nullptr);
+        kit::runFor(0.05);
+    }
+
+    void click(kit::View* v) {
+        ASSERT_NE(v, nullptr);
+        uitest::clickView(*v);
+        kit::runFor(0.02);
+    }
+
+    // "Clone Now" on the page, then on its confirmation.
+    bool startClone() {
+        click(screen->cloneButton());
+        if (!kit::runUntil([&] { return confirmation() != nullptr; }, 10)) return false;
+        click(confirmation()->doneButton());
+        return screen->isRunning() || !screen->endView()->isHidden();
+    }
+    bool waitForEndView(double seconds = 120) {
+        return kit::runUntil([&] { return !screen->endView()->isHidden(); }, seconds);
+    }
+    bool successShown() {
+        return !screen->endView()->isHidden() && !screen->sussView()->isHidden() && screen->failView()->isHidden();
+    }
+    bool failureShown() {
+        return !screen->endView()->isHidden() && !screen->failView()->isHidden() && screen->sussView()->isHidden();
+    }
+    std::string failureText() { return screen->errorLable()->stringValue(); }
+    bool engineIdle() {
+        return kit::runUntil([] { return !OVBootable::OVShareInstance().isRunning(); }, 60);
+    }
+
+    // The journal as "tool first-arg [last-arg]" lines (the disk tool's last word names the disk).
+    std::vector<std::string> journalLines() {
+        std::vector<std::string> order;
+        for (const auto& e : sim.journal()) {
+            std::string line = e.tool + (e.args.empty() ? "" : " " + e.args.at(0));
+            if (e.tool == "diskutil" && e.args.size() > 1) line += " " + e.args.back();
+            order.push_back(line);
+        }
+        return order;
+    }
+    // Whether the lines starting with these texts come in this order (other
+    // runs, such as the volume provider's scans, may come in between).
+    bool journalInOrder(const std::vector<std::string>& prefixes, std::string* got = nullptr) {
+        const auto lines = journalLines();
+        size_t next = 0;
+        for (const auto& l : lines)
+            if (next < prefixes.size() && l.rfind(prefixes[next], 0) == 0) ++next;
+        if (got)
+            for (const auto& l : lines) *got += l + "\n";
+        return next == prefixes.size();
+    }
+    bool journalHasLine(const std::string& prefix) {
+        for (const auto& l : journalLines())
+            if (l.rfind(prefix, 0) == 0) return true;
+        return false;
+    }
+    bool journalHas(const std::string& tool) { return !sim.journalFor(tool).empty(); }
+
+    sim::SimRoot sim{"clone"};
+    std::shared_ptr<MainWindowController> main;
+    SelectDrivceViewController* screen = nullptr;
+};
+
+}  // namespace clonescreen
