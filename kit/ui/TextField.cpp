@@ -74,6 +74,15 @@ void TextField::setEditable(bool e) {
         QObject::connect(editor_, &QLineEdit::textChanged, editor_, [self](const QString& t) {
             if (TextField* f = self.get()) f->textCell()->setStringValue(t.toStdString());
         });
+        // Only the user's edits: setText from code does not emit textEdited.
+        // Qt tells of the edit before the change: the value is taken here too,
+        // so the delegate reads the new text.
+        QObject::connect(editor_, &QLineEdit::textEdited, editor_, [self](const QString& t) {
+            TextField* f = self.get();
+            if (!f) return;
+            f->textCell()->setStringValue(t.toStdString());
+            if (TextFieldDelegate* d = f->delegate()) d->controlTextDidChange(*f);
+        });
         placeEditor();
         editor_->show();
     } else if (!e && editor_) {

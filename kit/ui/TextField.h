@@ -5,10 +5,21 @@
 
 #include "kit/ui/AttributedText.h"
 #include "kit/ui/Control.h"
+#include "kit/ui/DelegateRef.h"
 
 class QLineEdit;
 
 namespace kit {
+
+class TextField;
+
+// Hears about the user's edits of an editable field (typing, pasting,
+// deleting); setStringValue and the other changes made by code are not told.
+class TextFieldDelegate {
+public:
+    virtual ~TextFieldDelegate() = default;
+    virtual void controlTextDidChange(TextField& field) {}
+};
 
 class TextField : public Control {
 public:
@@ -43,6 +54,9 @@ public:
     // attributed text's string.
     void setAttributedStringValue(const AttributedString& s);
     const std::optional<AttributedString>& attributedStringValue() const { return attributed_; }
+    // Not kept (see DelegateRef).
+    TextFieldDelegate* delegate() const { return delegate_.get(); }
+    void setDelegate(TextFieldDelegate* d) { delegate_ = d; }
 
     bool acceptsFirstResponder() override { return isEditable() && isEnabled(); }
     bool becomeFirstResponder() override;
@@ -57,6 +71,7 @@ private:
     QLineEdit* editor_ = nullptr;
     bool selectable_ = false;
     std::optional<AttributedString> attributed_;
+    DelegateRef<TextFieldDelegate> delegate_;
 };
 
 }  // namespace kit

@@ -1,0 +1,237 @@
+// Formats from the "Disk Manager" page on the demo machine: the confirmation
+// and its type menu, the erase route with the FAT32 name rule, the APFS route
+// whose end waits for the reformat, the busy panel that never stays, the end
+// panel that says whether the format worked, and one format at a time.
+#include "Comm/PopWindow/RMAAttachedWindow.h"
+#include "DiskManagerTestUtil.h"
+#include "kit/SysPath.h"
+
+using namespace diskmanager;
+
+namespace {
+
+// The pointer enters a view of a window (the menu's tracking area hears it).
+void pointerInto(kit::View& v) {
+    uitest::send(*v.window(), kit::EventType::MouseMoved, uitest::centreInWindow(v));
+}
+
+}  // namespace
+
+TEST_F(DiskManagerTest, ConfirmationShowsTheVolumeAndCancelLeavesIt) {
+    openTabOnTheDemoMachine();
+    const long row = rowOf("Photos");
+    clickRow(row);
+    auto c = openConfirmation(row);
+    ASSERT_TRUE(c);
+    EXPECT_FALSE(page->formatend());
+    EXPECT_EQ(c->nameLabel()->stringValue(), "Format 'Photos'?");
+    EXPECT_EQ(c->nodeLabel()->stringValue(),
+              "All data on 'Photos' will be deleted after format, do you want to format it?");
+    EXPECT_EQ(c->nameTextFiled()->stringValue(), "Photos");
+    EXPECT_EQ(c->typeLabel()->stringValue(), "Journaled HFS+");
+    EXPECT_FALSE(c->openImageV()->isHidden());
+    EXPECT_TRUE(c->typeSelectBut()->isEnabled());
+    EXPECT_EQ(c->okButton()->textField()->stringValue(), "Continue");
+    EXPECT_EQ(c->noButton()->textField()->stringValue(), "Cancel");
+
+    // Format again while it is open: nothing.
+    page->formatButtonAction(nullptr);
+    EXPECT_EQ(statusWindows().size(), 1u);
+
+    sim().clearJournal();
+    click(c->noButton());
+    EXPECT_EQ(confirmation(), nullptr);
+    EXPECT_TRUE(statusWindows().empty());
+    EXPECT_TRUE(page->formatend());
+    kit::runFor(0.3);
+    EXPECT_TRUE(sim().journalFor("diskutil").empty());
+}
+
+TEST_F(DiskManagerTest, Fat32FormatFromTheMenu) {
+    openTabOnTheDemoMachine();
+    const long row = rowOf("Photos");
+    clickRow(row);
+    auto c = openConfirmation(row);
+    ASSERT_TRUE(c);
+
+    // The type menu: MS-DOS FAT32 chosen by a click on its row.
+    click(c->typeSelectBut());
+    ASSERT_TRUE(c->isPopSortWin());
+    ASSERT_NE(c->formatTypeVC(), nullptr);
+    std::shared_ptr<RMAAttachedWindow> menuWindow = c->sortAttachedWindow();
+    ASSERT_NE(menuWindow, nullptr);
+    EXPECT_TRUE(menuWindow->isVisible());
+    EXPECT_EQ(menuWindow->parentWindow(), c->superDelegate().get());
+    EXPECT_EQ(c->formatTypeVC()->label_2()->stringValue(), "MS-DOS FAT32");
+    pointerInto(*c->formatTypeVC()->view_2());
+    click(c->formatTypeVC()->view_2());
+    EXPECT_EQ(c->typeLabel()->stringValue(), "MS-DOS FAT32");
+    EXPECT_FALSE(c->isPopSortWin());
+    kit::runFor(0.05);
+    EXPECT_FALSE(menuWindow->isVisible());
+
+    typeInto(*c->nameTextFiled(), "backup disk 2024");
+    const std::string node = page->selectVolume()->volRootDir();
+    sim().clearJournal();
+    click(c->okButton());
+    EXPECT_EQ(confirmation(), nullptr);
+
+    ASSERT_TRUE(kit::runUntil([&] { return endPanel() != nullptr; }, 30));
+    EXPECT_TRUE(endPanel()->formatSucceeded());
+    EXPECT_EQ(endPanel()->endLabel()->stringValue(), "Format completed.");
+    EXPECT_EQ(endPanel()->closeButton()->textField()->stringValue(), "OK");
+    EXPECT_FALSE(busyPanelShown());
+    EXPECT_EQ(diskutilArgs("eraseVolume"),
+              (std::vector<std::vector<std::string>>{{"eraseVolume", "MS-DOS FAT32", "BACKUP DISK", node}}));
+    ASSERT_TRUE(fs::is_directory(sim().path("/Volumes/BACKUP DISK")));
+    EXPECT_TRUE(fs::is_empty(sim().path("/Volumes/BACKUP DISK")));
+    EXPECT_FALSE(fs::exists(sim().path("/Volumes/Photos")));
+
+    // The reload after the end panel shows the new volume.
+    ASSERT_TRUE(kit::runUntil([&] { return rowOf("BACKUP DISK") >= 0; }, 30));
+    EXPECT_EQ(text(rowOf("BACKUP DISK"), "type"), "MS-DOS FAT32");
+    EXPECT_FALSE(GetVolumes::Instance().getVoumes());
+    click(endPanel()->closeButton());
+    EXPECT_TRUE(statusWindows().empty());
+}
+
+TEST_F(DiskManagerTest, ApfsFormatRenamesAndReformatsAndTheEndWaitsForIt) {
+    EnvGuard slower("PELORIN_TIME_SCALE", "0.3");   // the reformat takes 0.6 s
+    openTabOnTheDemoMachine();
+    const long row = rowOf("Backup");
+    clickRow(row);
+    const std::string uuid = page->selectVolume()->diskUUID();
+    const std::string node = page->selectVolume()->volRootDir();
+    auto c = openConfirmation(row);
+    ASSERT_TRUE(c);
+    // APFS keeps its type: grey, no arrow, no menu.
+    EXPECT_EQ(c->typeLabel()->stringValue(), "APFS");
+    EXPECT_TRUE(c->openImageV()->isHidden());
+    EXPECT_FALSE(c->typeSelectBut()->isEnabled());
+    EXPECT_NEAR(c->typeLabel()->textColor().alpha, 0.6, 0.01);
+    c->openMenuAction(nullptr);
+    EXPECT_FALSE(c->isPopSortWin());
+
+    typeInto(*c->nameTextFiled(), "Archive");
+    sim().clearJournal();
+    click(c->okButton());
+
+    // The busy panel while the reformat runs; no end panel yet, files still there.
+    ASSERT_TRUE(kit::runUntil([&] { return busyPanelShown(); }, 10));
+    EXPECT_EQ(endPanel(), nullptr);
+    EXPECT_TRUE(page->isFormatRunning());
+    EXPECT_TRUE(GetVolumes::Instance().getVoumes());
+    bool reformatEndedBeforeEndPanel = false;
+    ASSERT_TRUE(kit::runUntil([&] {
+        if (endPanel()) return true;
+        reformatEndedBeforeEndPanel = !fs::exists(sim().path("/Volumes/Archive/Projects"));
+        return false;
+    }, 30));
+    EXPECT_TRUE(reformatEndedBeforeEndPanel);
+    EXPECT_TRUE(endPanel()->formatSucceeded());
+    EXPECT_FALSE(busyPanelShown());
+    EXPECT_EQ(diskutilArgs("rename"), (std::vector<std::vector<std::string>>{{"rename", uuid, "Archive"}}));
+    EXPECT_EQ(diskutilArgs("reformat"), (std::vector<std::vector<std::string>>{{"reformat", node}}));
+    EXPECT_TRUE(diskutilArgs("eraseVolume").empty());
+    ASSERT_TRUE(kit::runUntil([&] { return rowOf("Archive") >= 0; }, 30));
+    EXPECT_EQ(text(rowOf("Archive"), "type"), "APFS");
+}
+
+TEST_F(DiskManagerTest, AnInstantFailureShowsTheFailureAndNoBusyPanel) {
+    // The busy panel is due 0.2 s after Continue; the erase fails long before.
+    EnvGuard slower("PELORIN_TIME_SCALE", "2");
+    openTabOnTheDemoMachine();
+    sim().setKnob("diskutil eraseVolume", "fail");
+    const long row = rowOf("USB");
+    auto c = openConfirmation(row);
+    ASSERT_TRUE(c);
+    bool busySeen = false;
+    click(c->okButton());
+    ASSERT_TRUE(kit::runUntil([&] {
+        busySeen = busySeen || busyPanelShown();
+        return endPanel() != nullptr;
+    }, 30));
+    EXPECT_FALSE(busySeen);
+    EXPECT_FALSE(busyPanelShown());
+    EXPECT_FALSE(endPanel()->formatSucceeded());
+    EXPECT_EQ(endPanel()->endLabel()->stringValue(), FormatEndViewController::kFailureText);
+    EXPECT_EQ(statusWindows().size(), 1u);
+    EXPECT_FALSE(page->lastFormat().ok);
+    EXPECT_TRUE(fs::exists(sim().path("/Volumes/USB/readme.txt")));
+    EXPECT_EQ(diskutilArgs("eraseVolume").size(), 1u);
+}
+
+TEST_F(DiskManagerTest, AFailureAfterTheBusyPanelClosesIt) {
+    openTabOnTheDemoMachine();
+    // The erase takes a while, and the stick is pulled out meanwhile.
+    sim().setKnob("diskutil eraseVolume", "slow:0.5");
+    auto c = openConfirmation(rowOf("USB"));
+    ASSERT_TRUE(c);
+    click(c->okButton());
+    ASSERT_TRUE(kit::runUntil([&] { return busyPanelShown(); }, 10));
+    ASSERT_TRUE(sim().update([](sim::Machine& m) { m.removeDisk("disk4"); }));
+    ASSERT_TRUE(kit::runUntil([&] { return endPanel() != nullptr; }, 30));
+    EXPECT_FALSE(busyPanelShown());
+    EXPECT_FALSE(endPanel()->formatSucceeded());
+    EXPECT_EQ(statusWindows().size(), 1u);
+}
+
+TEST_F(DiskManagerTest, OneFormatAtATime) {
+    EnvGuard slower("PELORIN_TIME_SCALE", "0.3");
+    openTabOnTheDemoMachine();
+    auto c = openConfirmation(rowOf("Backup"));
+    ASSERT_TRUE(c);
+    sim().clearJournal();
+    click(c->okButton());
+    ASSERT_TRUE(page->isFormatRunning());
+    // While it runs, Format opens nothing and a second Continue starts nothing.
+    page->formatButtonAction(nullptr);
+    EXPECT_EQ(confirmation(), nullptr);
+    page->makeSureToFormatSelectVolumeWithName("Other", "ExFAT");
+    ASSERT_TRUE(kit::runUntil([&] { return endPanel() != nullptr; }, 30));
+    EXPECT_TRUE(diskutilArgs("eraseVolume").empty());
+    EXPECT_EQ(diskutilArgs("reformat").size(), 1u);
+    // Afterwards a new one may start.
+    click(endPanel()->closeButton());
+    kit::runFor(0.2);
+    clickRow(rowOf("USB"));
+    EXPECT_NE(openConfirmation(rowOf("USB")), nullptr);
+}
+
+TEST_F(DiskManagerTest, TypeMenuClosesByItselfUnlessEntered) {
+    openTabOnTheDemoMachine();
+    auto c = openConfirmation(rowOf("USB"));
+    ASSERT_TRUE(c);
+    // Not entered: closed 3 s (scaled) after it opened.
+    c->openMenuAction(nullptr);
+    std::shared_ptr<RMAAttachedWindow> first = c->sortAttachedWindow();
+    ASSERT_TRUE(c->isPopSortWin());
+    // A second opening while it is open does nothing.
+    c->openMenuAction(nullptr);
+    EXPECT_EQ(c->sortAttachedWindow(), first);
+    ASSERT_TRUE(kit::runUntil([&] { return !c->isPopSortWin(); }, 5));
+    kit::runFor(0.05);
+    EXPECT_FALSE(first->isVisible());
+
+    // Entered: it stays past its time, and closes when the pointer leaves.
+    c->openMenuAction(nullptr);
+    ASSERT_TRUE(c->isPopSortWin());
+    c->mouseEixtView(false);
+    kit::runFor(0.5);
+    EXPECT_TRUE(c->isPopSortWin());
+    EXPECT_TRUE(c->sortAttachedWindow()->isVisible());
+    c->mouseEixtView(true);
+    EXPECT_FALSE(c->isPopSortWin());
+
+    // A menu still open when the confirmation closes goes with it, and its
+    // timer finds nothing to close.
+    c->openMenuAction(nullptr);
+    std::shared_ptr<RMAAttachedWindow> last = c->sortAttachedWindow();
+    const uint64_t token = c->menuClose().token();
+    click(c->noButton());
+    kit::runFor(0.05);
+    EXPECT_FALSE(last->isVisible());
+    EXPECT_NE(c->menuClose().token(), token);
+    kit::runFor(0.4);
+    EXPECT_TRUE(statusWindows().empty());
+}
