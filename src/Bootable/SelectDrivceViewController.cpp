@@ -286,7 +286,6 @@ void SelectDrivceViewController::doCopyAction() {
     if (!main) return;
     auto panel = std::make_shared<MakeSureToCloneSystemVC>("MakeSureToCloneSystemVC");
     panel->setDelegate(this);
-    if (kit::View* v = panel->view()) v->setFrameSize(main->frame().size);
     if (showStatusPanel(panel, *main)) makeSureWC_ = panel;
 }
 
@@ -297,7 +296,6 @@ void SelectDrivceViewController::cancelButtonAction(kit::Object*) {
     if (!main) return;
     auto panel = std::make_shared<MakeSureCancelCloneSystemVC>("MakeSureCancelCloneSystemVC");
     panel->setDelegate(this);
-    if (kit::View* v = panel->view()) v->setFrameSize(main->frame().size);
     if (showStatusPanel(panel, *main)) makeSureCancelWC_ = panel;
 }
 

@@ -1,0 +1,81 @@
+// Pictures of the "OS Clone" tab, rendered off screen to ui-render/clone-screen/
+// under the build folder: the empty tab, a target chosen, the confirmation,
+// the run page, the stop, success and failure views, and the Full Disk
+// Access window.
+#include "Bootable/FullDiskAccessViewController.h"
+#include "kit/Dispatch.h"
+#include "kit/ui/Render.h"
+#include "CloneScreenTestUtil.h"
+
+using namespace clonescreen;
+
+namespace {
+
+std::string galleryDir() {
+    const std::string dir = std::string(PELORIN_BUILD_DIR) + "/ui-render/clone-screen";
+    fs::create_directories(dir);
+    return dir;
+}
+
+// The main window with its child windows (the panels) drawn in.
+void shoot(MainWindowController& main, const std::string& name, bool settle = true) {
+    if (settle) kit::runFor(0.6);
+    const std::string path = galleryDir() + "/" + name + ".png";
+    ASSERT_TRUE(kit::renderWindow(*main.window()).savePNG(path)) << path;
+}
+
+}  // namespace
+
+TEST_F(CloneScreenTest, Gallery) {
+    shoot(*main, "01-tab-empty-target");
+
+    auto disk = externalDisk();
+    chooseTarget(disk);
+    shoot(*main, "02-target-chosen");
+
+    click(screen->cloneButton());
+    ASSERT_TRUE(kit::runUntil([&] { return confirmation() != nullptr; }, 10));
+    shoot(*main, "03-confirmation");
+
+    // The restore stands in its copy at the first tens mark (38 %).
+    sim.setKnob("asr restore", "hang");
+    click(confirmation()->doneButton());
+    ASSERT_TRUE(kit::runUntil([&] { return screen->iProgreeBar()->floatValue() >= 0.38 - 1e-6; }, 60));
+    shoot(*main, "04-run-page");
+
+    click(screen->cancelButton());
+    ASSERT_TRUE(kit::runUntil([&] { return stopConfirmation() != nullptr; }, 5));
+    shoot(*main, "05-stop-confirmation");
+    click(stopConfirmation()->cancelButton());
+    ASSERT_TRUE(failureShown());
+    shoot(*main, "06-stop-view");
+    ASSERT_TRUE(engineIdle());
+    click(screen->failCancelButton());
+
+    sim.clearKnobs();
+    chooseTarget(disk);
+    ASSERT_TRUE(startClone());
+    ASSERT_TRUE(waitForEndView());
+    ASSERT_TRUE(successShown());
+    shoot(*main, "07-success");
+    click(screen->succCancelButton());
+
+    sim.setKnob("asr restore", "exit-fail");
+    chooseTarget(disk);
+    ASSERT_TRUE(startClone());
+    ASSERT_TRUE(waitForEndView());
+    ASSERT_TRUE(failureShown());
+    shoot(*main, "08-failure");
+    click(screen->failCancelButton());
+
+    // The access window, drawn while its modal run waits.
+    bool shot = false;
+    kit::dispatch::after(0.3, kit::dispatch::mainQueue(), [&] {
+        FullDiskAccessViewController* wc = screen->fullDiskAccessWC();
+        ASSERT_NE(wc, nullptr);
+        shot = kit::renderWindow(*wc->window()).savePNG(galleryDir() + "/09-full-disk-access.png");
+        wc->closeWindow();
+    });
+    screen->toCheckFullDiskAccess();
+    EXPECT_TRUE(shot);
+}
