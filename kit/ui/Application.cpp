@@ -56,6 +56,7 @@ void Application::setShared(std::unique_ptr<Application> app) {
         app->windows_ = slot->windows_;
         app->key_ = slot->key_;
         app->main_ = slot->main_;
+        app->keyOrder_ = slot->keyOrder_;
         app->active_ = slot->active_;
         app->delegate_ = slot->delegate_;
     }
@@ -111,10 +112,24 @@ void Application::windowDestroyed(Window* w) {
     if (main_.get() == w) main_ = Weak<Window>();
 }
 
+Window* Application::recentWindow(const Window* leaving, const std::function<bool(Window&)>& fits) const {
+    for (auto it = keyOrder_.rbegin(); it != keyOrder_.rend(); ++it) {
+        Window* w = it->get();
+        if (w && w != leaving && w->isVisible() && !w->isMiniaturized() && fits(*w)) return w;
+    }
+    return nullptr;
+}
+
 void Application::setKeyWindow(Window* w) {
     Window* old = key_.get();
     if (old == w) return;
     key_ = Weak<Window>(w);
+    if (w) {
+        keyOrder_.erase(std::remove_if(keyOrder_.begin(), keyOrder_.end(),
+                                       [&](const Weak<Window>& x) { return !x || x.get() == w; }),
+                        keyOrder_.end());
+        keyOrder_.emplace_back(w);
+    }
     if (old) old->resignKeyWindow();
     // The new key window may have changed while the old one resigned.
     if (w && key_.get() == w) w->becomeKeyWindow();

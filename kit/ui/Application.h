@@ -99,6 +99,9 @@ public:
     void setKeyWindow(Window* w);
     void setMainWindow(Window* w);
     bool windowTakesInput(const Window* w) const;
+    // The visible window other than `leaving` that was key most recently and
+    // passes `fits`, or nullptr.
+    Window* recentWindow(const Window* leaving, const std::function<bool(Window&)>& fits) const;
 
 private:
     ApplicationDelegate* delegate_ = nullptr;
@@ -106,6 +109,7 @@ private:
     bool running_ = false;
     std::vector<Window*> windows_;
     Weak<Window> key_, main_;
+    std::vector<Weak<Window>> keyOrder_;   // windows in the order they were last key
     struct ModalRun;
     std::vector<ModalRun*> modalRuns_;
 };

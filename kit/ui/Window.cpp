@@ -328,6 +328,13 @@ void Window::setOpaque(bool o) {
     else scheduleShapeUpdate();
 }
 
+namespace {
+// A pixel this opaque belongs to the window's shape. Fainter ones, such as the
+// half-covered rim of an outline drawn on the half pixel, are left out: on a
+// screen without a compositor they would show darkened, not blended.
+constexpr int kShapeAlpha = 192;
+}  // namespace
+
 void Window::invalidateShadow() {
     shapeUpdatePending_ = false;
     if (!topWidget_) return;
@@ -343,9 +350,9 @@ void Window::invalidateShadow() {
         const QRgb* line = reinterpret_cast<const QRgb*>(img.constScanLine(y));
         int x = 0;
         while (x < img.width()) {
-            while (x < img.width() && qAlpha(line[x]) < 128) ++x;
+            while (x < img.width() && qAlpha(line[x]) < kShapeAlpha) ++x;
             int start = x;
-            while (x < img.width() && qAlpha(line[x]) >= 128) ++x;
+            while (x < img.width() && qAlpha(line[x]) >= kShapeAlpha) ++x;
             if (x > start) shape += QRect(start, y, x - start, 1);
         }
     }
@@ -450,12 +457,24 @@ void Window::orderOut() {
     topWidget_->hide();
     for (auto& c : std::vector<std::shared_ptr<Window>>(children_))
         if (c->topWidget_) c->topWidget_->hide();
-    if (wasKey) {
-        Application::shared().setKeyWindow(nullptr);
-        // Key status goes back to a visible main window, as the platform does.
-        if (Window* m = Application::shared().mainWindow(); m && m != this && m->isVisible()) m->makeKeyWindow();
+    Application& app = Application::shared();
+    const bool wasMain = isMainWindow();
+    if (wasKey) app.setKeyWindow(nullptr);
+    if (wasMain) app.setMainWindow(nullptr);
+    if (!self) return;
+    // Key and main status go back to the window used before, as the
+    // platform does: the main window when a panel closes, the main window
+    // again when the About window over it closes.
+    if (wasMain && !app.mainWindow())
+        if (Window* next = app.recentWindow(this, [](Window& w) { return w.canBecomeMainWindow(); }))
+            next->makeMainWindow();
+    if (wasKey && !app.keyWindow()) {
+        Window* m = app.mainWindow();
+        Window* next = m && m != this && m->isVisible() && m->canBecomeKeyWindow()
+                           ? m
+                           : app.recentWindow(this, [](Window& w) { return w.canBecomeKeyWindow(); });
+        if (next) next->makeKeyWindow();
     }
-    if (isMainWindow()) Application::shared().setMainWindow(nullptr);
 }
 
 void Window::orderWindow(WindowOrderingMode place, Window* relativeTo) {
@@ -613,22 +632,20 @@ void Window::mouseDown(Event& e) {
 
 void Window::performWindowDragWithEvent(const Event& e) {
     draggingWindow_ = movable_ && !isFullScreen();
-    systemMoveTried_ = false;
     dragStartScreen_ = e.screenLocation;
     dragStartOrigin_ = frame_.origin;
+    if (!draggingWindow_ || !ViewWidget::spontaneousMouseInDispatch) return;
+    // A real press under a window manager: its own move, begun at the press,
+    // follows the pointer from exactly there, without a round trip per step,
+    // and knows the screen's edges. Elsewhere the kit follows the drags.
+    if (QWindow* handle = topWidget_ ? topWidget_->windowHandle() : nullptr; handle && handle->startSystemMove())
+        draggingWindow_ = false;
 }
 
 void Window::mouseDragged(Event& e) {
     if (!draggingWindow_) return;
-    Weak<Window> self(this);
     setFrameOrigin(Point{dragStartOrigin_.x + e.screenLocation.x - dragStartScreen_.x,
                          dragStartOrigin_.y + e.screenLocation.y - dragStartScreen_.y});
-    if (!self || systemMoveTried_ || !ViewWidget::spontaneousMouseInDispatch) return;
-    // A real drag under a window manager: its own move follows the pointer
-    // without a round trip per step and knows the screen's edges.
-    systemMoveTried_ = true;
-    if (QWindow* handle = topWidget_ ? topWidget_->windowHandle() : nullptr; handle && handle->startSystemMove())
-        draggingWindow_ = false;
 }
 
 void Window::mouseUp(Event&) { draggingWindow_ = false; }

@@ -150,7 +150,7 @@ public:
     bool hasShadow() const { return hasShadow_; }
     void setHasShadow(bool s) { hasShadow_ = s; }
     // Recomputes the window's shape from what it draws. A window that is not
-    // opaque takes the shape of its pixels that are at least half opaque, so
+    // opaque takes the shape of its pixels that are mostly opaque, so
     // its clear rounded corners are cut out of the window instead of showing
     // black on a screen without a compositor (and what is drawn fainter than
     // that lets the windows beneath show). The kit does this once the window
@@ -199,8 +199,8 @@ public:
     // Moves the window with the pointer from the press `mouseDown` on: each
     // later drag (reaching mouseDragged()) puts the window where it was at the
     // press plus the pointer's travel since the press, so no movement is lost.
-    // Under a window manager the first real drag hands the move over to the
-    // window system's own move. Does nothing in full screen or when the
+    // Under a window manager a real press hands the move to the window
+    // system's own move instead. Does nothing in full screen or when the
     // window is not movable.
     void performWindowDragWithEvent(const Event& mouseDown);
     // End of the responder chain.
@@ -309,7 +309,6 @@ private:
     Weak<Responder> firstResponder_;
     Weak<View> mouseDownView_;
     bool draggingWindow_ = false;
-    bool systemMoveTried_ = false;
     Point dragStartScreen_;
     Point dragStartOrigin_;
     std::vector<std::shared_ptr<Window>> children_;

@@ -100,12 +100,10 @@ TEST_F(UiTest, TheWindowManagersCloseOnAModalWindowEndsItsRun) {
         QCloseEvent close;   // what Alt+F4 or a taskbar's close delivers
         QApplication::sendEvent(kit::widgetOf(*modal), &close);
     });
-    bool returned = false;
-    QTimer::singleShot(3000, [&] {
-        if (!returned) app.abortModal();
-    });
+    // Should the close not end the run, this does (the guard drops it afterwards).
+    QObject guard;
+    QTimer::singleShot(3000, &guard, [&] { app.abortModal(); });
     long code = app.runModalForWindow(*modal);
-    returned = true;
     EXPECT_TRUE(blocked);
     EXPECT_EQ(code, kit::ModalResponseStop);
     EXPECT_FALSE(modal->isVisible());
@@ -344,6 +342,27 @@ TEST_F(UiTest, HoveringAnyWindowButtonShowsTheGlyphsOnAllThree) {
     EXPECT_EQ(centreInk(), (std::vector<bool>{true, true, true}));
     uitest::send(*w, kit::EventType::MouseMoved, {200, 50});
     EXPECT_EQ(centreInk(), (std::vector<bool>{false, false, false}));
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(UiTest, ClosingTheWindowInFrontGivesKeyAndMainBackToTheOneBefore) {
+    auto& app = kit::Application::shared();
+    auto main = std::make_shared<kit::Window>(Rect(0, 0, 300, 300), kit::TitledWindowMask | kit::ClosableWindowMask);
+    auto about = std::make_shared<kit::Window>(Rect(50, 50, 100, 100), kit::TitledWindowMask | kit::ClosableWindowMask);
+    main->makeKeyAndOrderFront();
+    about->makeKeyAndOrderFront();
+    EXPECT_TRUE(about->isKeyWindow());
+    EXPECT_TRUE(about->isMainWindow());
+    about->close();
+    EXPECT_TRUE(main->isKeyWindow());
+    EXPECT_TRUE(main->isMainWindow());
+    // With nothing left to take it, nobody is key.
+    main->orderOut();
+    EXPECT_EQ(app.keyWindow(), nullptr);
+    EXPECT_EQ(app.mainWindow(), nullptr);
 }
 
 }  // namespace
