@@ -6,6 +6,8 @@
 #include "Comm/PopWindow/RMAAttachedWindow.h"
 #include "kit/ui/Render.h"
 
+#include <cmath>
+
 using namespace copyscreen;
 
 namespace {
@@ -16,18 +18,23 @@ std::string galleryDir() {
     return dir;
 }
 
-// The main window with what lies over it: its child windows, and any other
-// visible window (the drive picker's popover) painted where it sits on screen.
+// The main window with what lies over it (its panels and menu, and the drive
+// picker's popover), each window's content painted where the window sits on
+// the screen. The overlays are all borderless, so content and frame coincide.
 void shoot(MainWindowController& main, const std::string& name, bool settle = true) {
     if (settle) kit::runFor(0.6);   // animations settle
     kit::Window& w = *main.window();
-    kit::Bitmap base = kit::renderWindow(w);
+    kit::Bitmap base = kit::renderWindow(w, false);
     const kit::Rect frame = w.frame();
-    for (kit::Window* other : kit::Application::shared().windows()) {
-        if (other == &w || !other->isVisible() || other->parentWindow() == &w) continue;
+    std::vector<kit::Window*> overlays;
+    for (const auto& child : w.childWindows()) overlays.push_back(child.get());
+    for (kit::Window* other : kit::Application::shared().windows())
+        if (other != &w && other->parentWindow() != &w) overlays.push_back(other);
+    for (kit::Window* other : overlays) {
+        if (!other->isVisible() || !other->contentView()) continue;
         const kit::Rect f = other->frame();
         if (!kit::rectsIntersect(f, frame)) continue;
-        kit::Bitmap over = kit::renderWindow(*other);
+        kit::Bitmap over = kit::renderView(*other->contentView());
         // Rows count from the top in bitmaps; frames are y-up on screen.
         const int left = int(f.x() - frame.x());
         const int top = int((frame.y() + frame.height()) - (f.y() + f.height()));
@@ -36,7 +43,7 @@ void shoot(MainWindowController& main, const std::string& name, bool settle = tr
                 const int x = left + c, y = top + r;
                 if (x < 0 || y < 0 || x >= base.width() || y >= base.height()) continue;
                 const uint32_t src = over.argb(c, r);
-                const uint32_t a = src >> 24;
+                const uint32_t a = uint32_t(std::lround((src >> 24) * other->alphaValue()));
                 if (a == 0) continue;
                 uint32_t& dst = base.data()[size_t(y) * base.width() + x];
                 auto mix = [&](int shift) {
