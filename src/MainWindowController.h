@@ -11,6 +11,7 @@
 #include "kit/ui/Window.h"
 #include "FileCopy/DiskCopyVCDelegate.h"
 #include "Bootable/SelectDrivceViewControllerDelegate.h"
+#include "ZipDmg/DmgVCDelegate.h"
 
 class TCImageWindow;
 class LeftButton;
@@ -20,7 +21,7 @@ class RepairDiskViewController;
 class SelectDrivceViewController;
 
 class MainWindowController : public kit::WindowController, public kit::WindowDelegate, public DiskCopyVCDelegate,
-                             public SelectDrivceViewControllerDelegate {
+                             public DmgVCDelegate, public SelectDrivceViewControllerDelegate {
 public:
     explicit MainWindowController(const std::string& layoutName = "MainWindowController");
     ~MainWindowController() override;
@@ -35,6 +36,8 @@ public:
     DiskCopyViewController* diskCopyVC() const { return diskCopyVC_.get(); }
     // The "OS Clone" screen, once its host view holds it.
     SelectDrivceViewController* bootableVC() const { return bootableVC_.get(); }
+    // The "Disk Image Create" screen, once its host view holds it.
+    DmgViewController* dmgVC() const { return dmgVC_.get(); }
 
     void TopCloneButtonAction(kit::Object* sender);
     void BootableButtonAction(kit::Object* sender);

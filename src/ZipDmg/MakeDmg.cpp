@@ -660,7 +660,28 @@ bool MakeDmg::doZipWithPath(const std::string& zipPath, const std::vector<std::s
     proValue_ = 0;
     allSelectFileArr_.clear();
     getAllFileCount(withZipArr);
+    return startZip(zipPath);
+}
 
+MakeDmg::ZipSelection MakeDmg::collectZipSelection(const std::vector<std::shared_ptr<FileNode>>& nodes) {
+    // A scratch engine: the walk fills only its own lists.
+    MakeDmg scratch;
+    scratch.getAllFileCount(nodes);
+    return ZipSelection{std::move(scratch.allSelectFileArr_), scratch.allSelectFileCout_};
+}
+
+bool MakeDmg::doZipWithSelection(const std::string& zipPath, const ZipSelection& selection) {
+    if (busy()) {
+        kit::logf("dmg: a job is running; %@ is not started", zipPath);
+        return false;
+    }
+    proValue_ = 0;
+    allSelectFileArr_ = selection.paths;
+    allSelectFileCout_ = selection.count;
+    return startZip(zipPath);
+}
+
+bool MakeDmg::startZip(const std::string& zipPath) {
     isCancelCopy_ = false;
     auto job = std::make_shared<ZipJob>();
     zip_ = job;

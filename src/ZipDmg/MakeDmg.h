@@ -94,6 +94,17 @@ public:
     // archive name that is taken is never written into: the archive gets the
     // first free name "<name> 1.zip", "<name> 2.zip" … (archivePath()).
     bool doZipWithPath(const std::string& zipPath, const std::vector<std::shared_ptr<FileNode>>& withZipArr);
+    // The paths a zip job over these nodes hands to zip and the number of
+    // entries it will report, collected as doZipWithPath collects them. Any
+    // thread: it walks every chosen folder, so a caller on the main thread
+    // does this elsewhere first and then calls doZipWithSelection.
+    struct ZipSelection {
+        std::vector<std::string> paths;
+        uint64_t count = 0;
+    };
+    static ZipSelection collectZipSelection(const std::vector<std::shared_ptr<FileNode>>& nodes);
+    // doZipWithPath with a selection collected beforehand. Main thread.
+    bool doZipWithSelection(const std::string& zipPath, const ZipSelection& selection);
     // One chunk of zip's output (main thread).
     void dataReady(const std::string& data);
     // zip has exited (main thread).
@@ -128,6 +139,8 @@ private:
     void endJob(const std::shared_ptr<Job>& job, bool success, bool removeImage);
     bool ejectVolume(const std::string& mountPoint);
     void zipEnded(const std::shared_ptr<ZipJob>& job, kit::Process& process);
+    // Starts zip over allSelectFileArr_ (main thread).
+    bool startZip(const std::string& zipPath);
 
     std::atomic<MakeDmgDelegate*> makeDmgDelegate_{nullptr};
     std::atomic<bool> isCancelCopy_{false};
