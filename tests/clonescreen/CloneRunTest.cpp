@@ -186,3 +186,43 @@ TEST_F(CloneScreenTest, ARefusedStartShowsTheFailureView) {
     EXPECT_EQ(failureText(), kCloneFailed);
     EXPECT_TRUE(main->isTabChangeAllowed());
 }
+
+// The repair after the restore: no "Cancel" while it runs, and a Preboot
+// volume that was found but could not be mounted makes the clone a failure;
+// a clone whose container has no Preboot still succeeds.
+TEST_F(CloneScreenTest, ThePrebootRepairDecidesTheEnd) {
+    auto disk = externalDisk();
+    sim.setKnob("diskutil mountDisk", "slow:2");
+    chooseTarget(disk);
+    ASSERT_TRUE(startClone());
+    ASSERT_TRUE(kit::runUntil([&] { return screen->isRepairing(); }, 60));
+    EXPECT_TRUE(screen->cancelButton()->isHidden());
+    EXPECT_EQ(screen->pathLabel()->stringValue(), "Cloning...");
+    screen->cancelButtonAction(nullptr);
+    EXPECT_EQ(stopConfirmation(), nullptr);
+    screen->cancelToCopySystem();
+    EXPECT_TRUE(screen->endView()->isHidden());
+    ASSERT_TRUE(waitForEndView());
+    EXPECT_TRUE(successShown()) << failureText();
+    EXPECT_EQ(screen->pathLabel()->stringValue(), "Finishing...");
+    click(screen->succCancelButton());
+    EXPECT_FALSE(screen->cancelButton()->isHidden());
+
+    sim.clearKnobs();
+    sim.setKnob("diskutil mountDisk", "fail");
+    chooseTarget(disk);
+    ASSERT_TRUE(startClone());
+    ASSERT_TRUE(waitForEndView());
+    EXPECT_TRUE(failureShown());
+    EXPECT_EQ(failureText(), kCloneFailed);
+    EXPECT_TRUE(main->isTabChangeAllowed());
+    ASSERT_TRUE(engineIdle());
+    click(screen->failCancelButton());
+
+    sim.clearKnobs();
+    sim.setKnob("asr restore", "nopreboot");
+    chooseTarget(disk);
+    ASSERT_TRUE(startClone());
+    ASSERT_TRUE(waitForEndView());
+    EXPECT_TRUE(successShown()) << failureText();
+}
