@@ -49,6 +49,15 @@ kit::View* enclosingScrollView(kit::View& v) {
     return nullptr;
 }
 
+// The same volume in two scans: the same disk UUID; a record without one
+// (the tool gave none) by its device node.
+bool sameVolume(const VolumeObj& a, const VolumeObj& b) {
+    const std::string uuid = a.diskUUID();
+    if (!uuid.empty()) return b.diskUUID() == uuid;
+    const std::string node = a.volRootDir();
+    return !node.empty() && b.diskUUID().empty() && b.volRootDir() == node;
+}
+
 template <class F>
 void forEachSubview(kit::View& root, const F& fn) {
     for (const auto& s : root.subviews()) fn(*s);
@@ -153,11 +162,10 @@ void RepairDiskViewController::helpButtonAction(kit::Object*) {
 void RepairDiskViewController::takeListSnapshot() {
     if (!allVolumeArr_ || GetVolumes::Instance().isScanningVolumes()) return;
     rows_ = allVolumeArr_->snapshot();
-    const std::string uuid = selectVolume_ ? selectVolume_->diskUUID() : std::string();
     long found = -1;
-    if (!uuid.empty())
-        for (size_t i = 0; i < rows_.size(); ++i)
-            if (rows_[i] && rows_[i]->diskUUID() == uuid) found = long(i);
+    if (selectVolume_)
+        for (size_t i = 0; i < rows_.size() && found < 0; ++i)
+            if (rows_[i] && sameVolume(*selectVolume_, *rows_[i])) found = long(i);
     if (found >= 0) {
         selectIndex_ = int32_t(found);
         selectVolume_ = rows_[size_t(found)];
@@ -192,12 +200,11 @@ void RepairDiskViewController::loadTableView() {
 
 std::shared_ptr<VolumeObj> RepairDiskViewController::currentRecordOf(const std::shared_ptr<VolumeObj>& row) const {
     if (!row || !allVolumeArr_) return nullptr;
-    if (!GetVolumes::Instance().isScanningVolumes()) return DiskToolActions::currentRecord(*allVolumeArr_, *row);
-    // The list is being refilled: the latest complete scan is what is known.
-    const std::string uuid = row->diskUUID();
-    if (uuid.empty()) return nullptr;
-    for (const auto& v : rows_)
-        if (v && v->diskUUID() == uuid) return v;
+    // While the list is being refilled, the latest complete scan is what is known.
+    const std::vector<std::shared_ptr<VolumeObj>> current =
+        GetVolumes::Instance().isScanningVolumes() ? rows_ : allVolumeArr_->snapshot();
+    for (const auto& v : current)
+        if (v && sameVolume(*row, *v)) return v;
     return nullptr;
 }
 
@@ -472,8 +479,10 @@ void RepairDiskViewController::showFormatEndWindow() {
 // Eject
 
 void RepairDiskViewController::ejectButtonAction(kit::Object*) {
+    // The disk is ejected by its disk UUID: without one, nothing.
+    if (!selectVolume_ || selectVolume_->diskUUID().empty()) return;
     std::shared_ptr<VolumeObj> volume = selectedVolumeForAction();
-    if (!volume || volume->diskUUID().empty()) return;
+    if (!volume) return;
     kit::Weak<RepairDiskViewController> self(this);
     DiskToolActions::ejectVolumeAsync(volume, [self](const EjectResult& r) {
         RepairDiskViewController* p = self.get();

@@ -117,8 +117,9 @@ private:
     // selection on the same volume.
     void takeListSnapshot();
     void reloadTable();
-    // The current record of the same volume (same disk UUID) as `row`, from
-    // the list, or from the table's rows while a scan refills the list.
+    // The current record of the same volume as `row` (same disk UUID; the same
+    // device node for a record without one), from the list, or from the
+    // table's rows while a scan refills the list.
     std::shared_ptr<VolumeObj> currentRecordOf(const std::shared_ptr<VolumeObj>& row) const;
     // The selected volume as it is now; shows the message and reloads when it has gone.
     std::shared_ptr<VolumeObj> selectedVolumeForAction();

@@ -193,3 +193,28 @@ TEST_F(DiskManagerTest, AFormatOfAVolumeThatHasGoneIsRefused) {
     EXPECT_FALSE(busyPanelShown());
     EXPECT_EQ(endPanel(), nullptr);
 }
+
+TEST_F(DiskManagerTest, AVolumeWithoutADiskUuid) {
+    openTabOnTheDemoMachine();
+    auto odd = std::make_shared<VolumeObj>();
+    odd->setVolumeName("Odd");
+    odd->setDiskType("ExFAT");
+    odd->setVolRootDir("/dev/disk9s1");
+    odd->setBCanEject(true);
+    page->allVolumeArr()->addObject(odd);
+    page->loadTableView();
+    const long row = rowOf("Odd");
+    ASSERT_GE(row, 0);
+    clickRow(row);
+    sim().clearJournal();
+    // Eject goes by disk UUID: without one nothing runs and nothing is said.
+    click(button(row, "eject"));
+    kit::runFor(0.3);
+    EXPECT_TRUE(sim().journalFor("diskutil").empty());
+    EXPECT_EQ(message(), "");
+    // The record is still found by its device node for a format.
+    auto c = openConfirmation(row);
+    ASSERT_TRUE(c);
+    EXPECT_EQ(c->nameLabel()->stringValue(), "Format 'Odd'?");
+    click(c->noButton());
+}
