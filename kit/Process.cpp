@@ -393,9 +393,10 @@ ShellRunResult runShellLimited(const std::string& line, const ShellRunLimits& li
 
     using Clock = std::chrono::steady_clock;
     const bool bounded = limits.timeoutSeconds > 0;
+    const double seconds =
+        bounded ? std::min(std::max(scaled(limits.timeoutSeconds), std::min(limits.timeoutSeconds, 5.0)), 1e9) : 0;
     const auto deadline =
-        Clock::now() + std::chrono::duration_cast<Clock::duration>(
-                           std::chrono::duration<double>(bounded ? std::min(scaled(limits.timeoutSeconds), 1e9) : 0));
+        Clock::now() + std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(seconds));
     int outFd = fds[0];
     char buf[65536];
     for (;;) {

@@ -68,7 +68,10 @@ private:
 // together when the time is up or the caller stops it. Blocks the calling thread;
 // call it off the main thread.
 struct ShellRunLimits {
-    double timeoutSeconds = 0;     // scaled by the time scale; 0 or less: no time-out
+    // Scaled by the time scale, but a scale below 1 never takes it under the
+    // smaller of itself and 5 s: a slow tool on a busy machine is not a hung
+    // one. 0 or less: no time-out.
+    double timeoutSeconds = 0;
     std::function<bool()> stop;    // polled while the line runs; true ends it
     bool captureOutput = false;    // standard output into ShellRunResult::output (else inherited)
 };
