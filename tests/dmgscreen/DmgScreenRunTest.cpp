@@ -269,3 +269,26 @@ TEST_F(DmgScreenTest, SystemVolumeDestinationByVersion) {
     ASSERT_EQ(::stat(folder.c_str(), &st), 0);
     EXPECT_EQ(st.st_mode & 07777, 0777u);
 }
+
+TEST_F(DmgScreenTest, StopDuringZipLeavesTheStopPaneAndNoArchive) {
+    // A zip that takes its time before it writes anything.
+    fs::create_directories(sim.path("/usr/bin"));
+    fs::remove(sim.path("/usr/bin/zip"));
+    writeFile(sim.path("/usr/bin/zip"), "#!/bin/sh\nsleep 3\nexec /usr/bin/zip \"$@\"\n");
+    ::chmod(sim.path("/usr/bin/zip").c_str(), 0755);
+    writeFile(sim.path("/Volumes/USB/zipme/a.txt"), "a");
+    choose(1, volume("USB"));
+    choose(2, volume("Backup"));
+    screen->viewDragAction(screen->selectFromVC()->eumeArr({sim.path("/Volumes/USB/zipme")}));
+    ASSERT_TRUE(kit::runUntil([&] { return screen->selectFilesSize() >= 0; }, 20));
+    click(screen->makeZipBut());
+    ASSERT_TRUE(startRun());
+    kit::runUntil([] { return false; }, 0.8);
+    ASSERT_TRUE(screen->isRunning());
+    click(screen->cancelButton());
+    EXPECT_TRUE(stopShown());
+    kit::runUntil([] { return false; }, 4.0);
+    EXPECT_TRUE(stopShown());
+    EXPECT_TRUE(filesEndingIn(sim.path("/Volumes/Backup"), ".zip").empty());
+    EXPECT_TRUE(main->isTabChangeAllowed());
+}
