@@ -108,6 +108,16 @@ TEST_F(CloneScreenTest, AnUnreadableUsedSizeIsMeasuredAgainAtTheTargetsPick) {
     EXPECT_EQ(second->usedSize(), screen->usedSize());
     EXPECT_EQ(second->selectFromVC()->sizeLabel()->stringValue(), screen->selectFromVC()->sizeLabel()->stringValue());
     EXPECT_FALSE(second->cloneButton()->isUsable());
+    second.reset();
+
+    // More free than in all reads as no size, never as a wrapped enormous one.
+    sim.update([](sim::Machine& m) {
+        for (auto& d : m.disks)
+            if (d.apfsContainer) d.containerFree = d.size * 4;
+    });
+    auto third = std::make_shared<SelectDrivceViewController>("SelectDrivceViewController");
+    ASSERT_NE(third->view(), nullptr);
+    EXPECT_EQ(third->usedSize(), 0);
 }
 
 TEST_F(CloneScreenTest, ScreenRules) {
