@@ -38,6 +38,8 @@ public:
     SelectDrivceViewController* bootableVC() const { return bootableVC_.get(); }
     // The "Disk Image Create" screen, once its host view holds it.
     DmgViewController* dmgVC() const { return dmgVC_.get(); }
+    // The "Disk Manager" page, once its host view holds it.
+    RepairDiskViewController* repairDiskVC() const { return repairDiskVC_.get(); }
 
     void TopCloneButtonAction(kit::Object* sender);
     void BootableButtonAction(kit::Object* sender);

@@ -114,7 +114,8 @@ void RepairDiskViewController::awakeFromNib() {
     // A list being refilled is never shown half-way: the end of its scan shows it.
     if (!provider.isScanningVolumes()) {
         kit::dispatch::async(kit::dispatch::mainQueue(), [self] {
-            if (RepairDiskViewController* p = self.get(); p && !p->shown_) p->showView();
+            RepairDiskViewController* p = self.get();
+            if (p && !p->shown_ && !GetVolumes::Instance().isScanningVolumes()) p->showView();
         });
     }
 }
@@ -209,6 +210,7 @@ std::shared_ptr<VolumeObj> RepairDiskViewController::currentRecordOf(const std::
 }
 
 std::shared_ptr<VolumeObj> RepairDiskViewController::selectedVolumeForAction() {
+    if (!selectVolume_) return nullptr;   // an empty table: no row, no action
     std::shared_ptr<VolumeObj> current = currentRecordOf(selectVolume_);
     if (!current) {
         showMessage(kVolumeGoneText);

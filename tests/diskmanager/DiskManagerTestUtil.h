@@ -111,17 +111,18 @@ protected:
         ASSERT_TRUE(kit::runUntil([&] { return !gv.isScanningVolumes(); }, 60));
     }
 
-    // The main window on its "Disk Manager" tab, its page found through the
-    // tab's host view.
+    // The main window on its "Disk Manager" tab, with its page in the tab's host view.
     void openTab() {
         main = std::make_shared<MainWindowController>();
         ASSERT_NE(main->window(), nullptr);
         main->window()->makeKeyAndOrderFront();
         main->TopDiskToolButtonAction(nullptr);
         ASSERT_NE(main->diskTool(), nullptr);
-        ASSERT_FALSE(main->diskTool()->subviews().empty());
-        page = dynamic_cast<RepairDiskViewController*>(main->diskTool()->subviews().front()->viewController());
+        page = main->repairDiskVC();
         ASSERT_NE(page, nullptr);
+        ASSERT_FALSE(main->diskTool()->subviews().empty());
+        EXPECT_EQ(main->diskTool()->subviews().front().get(), page->view());
+        EXPECT_FALSE(main->diskTool()->isHidden());
     }
     // The tab once the page shows the list of the demo machine's latest scan.
     void openTabOnTheDemoMachine() {

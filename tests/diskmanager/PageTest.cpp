@@ -125,6 +125,7 @@ TEST_F(DiskManagerTest, AnEmptyListAtStartGivesAnEmptyTable) {
     page->renameButtonAction(nullptr);
     EXPECT_EQ(confirmation(), nullptr);
     EXPECT_FALSE(page->isRenameEdit());
+    EXPECT_TRUE(statusWindows().empty());
 }
 
 TEST_F(DiskManagerTest, TableFollowsScansAndKeepsTheSelectedVolume) {
