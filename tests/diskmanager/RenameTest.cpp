@@ -103,24 +103,6 @@ TEST_F(DiskManagerTest, NamesThatChangeNothingSendNothing) {
     EXPECT_EQ(text(row, "name"), "Photos");
 }
 
-TEST_F(DiskManagerTest, RenameOfAFat32VolumeIsUpperCaseAndShort) {
-    ASSERT_TRUE(sim().update([](sim::Machine& m) {
-        for (auto& d : m.disks)
-            for (auto& v : d.volumes)
-                if (v.name == "Photos") v.filesystem = "MS-DOS FAT32";
-    }));
-    openTabOnTheDemoMachine();
-    const long row = rowOf("Photos");
-    ASSERT_EQ(text(row, "type"), "MS-DOS FAT32");
-    clickRow(row);
-    click(button(row, "rename"));
-    typeInto(*renameField(row), "holiday pictures");
-    sim().clearJournal();
-    click(button(row, "save"));
-    ASSERT_TRUE(kit::runUntil([&] { return !diskutilArgs("rename").empty(); }, 30));
-    EXPECT_EQ(diskutilArgs("rename")[0].at(2), "HOLIDAY PIC");
-}
-
 TEST_F(DiskManagerTest, TypingSurvivesAReloadAndAnotherRowEndsTheRename) {
     openTabOnTheDemoMachine();
     const long row = rowOf("USB");
