@@ -28,7 +28,8 @@ namespace {
 
 // A tiny HTTP server on 127.0.0.1 in a thread of its own, so a fetch that
 // blocks the test's main thread still gets answered.
-//   /ok -> 200 "hello", /missing -> 404, /broken -> 500, /slow -> never answers.
+//   /ok -> 200 "hello", /missing -> 404, /broken -> 500, /slow -> never answers,
+//   /redirect -> 302 to /ok, /host -> 200 with the request's Host header.
 class TestServer {
 public:
     TestServer() {
@@ -47,6 +48,14 @@ public:
                         if (req.startsWith("GET /ok ")) reply = "HTTP/1.1 200 OK\r\nContent-Length: 5\r\nConnection: close\r\n\r\nhello";
                         else if (req.startsWith("GET /missing ")) reply = "HTTP/1.1 404 Not Found\r\nContent-Length: 4\r\nConnection: close\r\n\r\nnope";
                         else if (req.startsWith("GET /broken ")) reply = "HTTP/1.1 500 Oops\r\nContent-Length: 0\r\nConnection: close\r\n\r\n";
+                        else if (req.startsWith("GET /redirect ")) reply = "HTTP/1.1 302 Found\r\nLocation: /ok\r\nContent-Length: 0\r\nConnection: close\r\n\r\n";
+                        else if (req.startsWith("GET /host ")) {
+                            // Echoes the Host header the request named.
+                            const int at = req.indexOf("\r\nHost: ");
+                            const QByteArray host = at < 0 ? QByteArray("-") : req.mid(at + 8, req.indexOf("\r\n", at + 2) - at - 8);
+                            reply = "HTTP/1.1 200 OK\r\nContent-Length: " + QByteArray::number(host.size()) +
+                                    "\r\nConnection: close\r\n\r\n" + host;
+                        }
                         else return;  // /slow: keep the client waiting
                         sock->write(reply);
                         sock->disconnectFromHost();
@@ -99,6 +108,19 @@ TEST(Net, ErrorStatusesAndRefusedConnectionsGiveNothing) {
     EXPECT_FALSE(kit::fetchUrlSync("not a url at all", 5));
 }
 
+TEST(Net, NamesAreLookedUpAndRedirectsFollowed) {
+    kit::ensureMainThreadApp();
+    TestServer server;
+    // "localhost" may come first as an address the server doesn't listen on:
+    // the next one is tried.
+    const std::string byName = "http://localhost:" + server.url("/").substr(std::string("http://127.0.0.1:").size());
+    EXPECT_EQ(kit::fetchUrlSync(byName + "ok", 5), "hello");
+    EXPECT_EQ(kit::fetchUrlSync(byName + "host", 5), "localhost:" + byName.substr(byName.rfind(':') + 1, byName.size() - byName.rfind(':') - 2));
+    EXPECT_EQ(kit::fetchUrlSync(server.url("/redirect"), 5), "hello");
+    EXPECT_EQ(kit::fetchUrlSync(byName + "redirect", 5), "hello");
+    EXPECT_FALSE(kit::fetchUrlSync("http://no-such-host.invalid/", 5));
+}
+
 TEST(Net, ASilentServerTimesOutUnscaled) {
     kit::ensureMainThreadApp();
     TestServer server;
@@ -137,9 +159,12 @@ TEST(Net, QuittingWhileAFetchIsUnderWayEndsCleanly) {
         int port = 0;
         silentListener(&port);  // left open until the process ends
         std::atomic<bool> started{false};
-        kit::dispatch::async(kit::dispatch::globalQueue(), [port, &started] {
+        // By name too, so a name lookup may be under way as well.
+        const char* host = std::getenv("PELORIN_TEST_QUIT_HOST");
+        const std::string url = "https://" + std::string(host ? host : "127.0.0.1") + ":" + std::to_string(port) + "/";
+        kit::dispatch::async(kit::dispatch::globalQueue(), [url, &started] {
             started = true;
-            kit::fetchUrlSync("https://127.0.0.1:" + std::to_string(port) + "/", 60);
+            kit::fetchUrlSync(url, 60);
         });
         ASSERT_TRUE(kit::runUntil([&] { return started.load(); }, 10));
         // The request is somewhere on its way (the delay varies the moment).
@@ -151,14 +176,16 @@ TEST(Net, QuittingWhileAFetchIsUnderWayEndsCleanly) {
     ASSERT_GT(n, 0);
     self[n] = 0;
     // The moment of the quit varies: loading the TLS library, connecting, waiting.
-    for (int delayMs : {0, 2, 5, 10, 20, 40}) {
+    for (int delayMs : {0, 2, 5, 10, 20, 40, 1, 3, 8, 15})
+    for (const char* host : {"127.0.0.1", "localhost"}) {
         const auto t0 = steady_clock::now();
-        const std::string line = "PELORIN_TEST_QUIT_DURING_FETCH=" + std::to_string(delayMs) + " " + kit::shellQuote(self) +
+        const std::string line = "PELORIN_TEST_QUIT_DURING_FETCH=" + std::to_string(delayMs) +
+                                 " PELORIN_TEST_QUIT_HOST=" + host + " " + kit::shellQuote(self) +
                                  " --gtest_filter=Net.QuittingWhileAFetchIsUnderWayEndsCleanly > /dev/null 2>&1";
         kit::ShellRunLimits limits;
         limits.timeoutSeconds = 30;
         auto r = kit::runShellLimited(line, limits);
-        EXPECT_TRUE(r.succeeded()) << "quit " << delayMs << " ms into the fetch: status " << r.status
+        EXPECT_TRUE(r.succeeded()) << "quit " << delayMs << " ms into a fetch from " << host << ": status " << r.status
                                    << (r.timedOut ? " (timed out)" : "");
         EXPECT_LT(duration<double>(steady_clock::now() - t0).count(), 10.0) << "the quit waited for the fetch";
     }
