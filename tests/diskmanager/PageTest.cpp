@@ -1,8 +1,12 @@
 // The "Disk Manager" page on the demo machine: its rows and buttons, the
 // selection, the wait for the first scan without a frozen window, the reloads
-// after scans, an eject, and actions on a volume that has gone.
+// after scans, an eject, actions on a volume that has gone, and the help link.
+#include <fstream>
+
 #include "DiskManagerTestUtil.h"
+#include "OVLinkUrl.h"
 #include "kit/SysPath.h"
+#include "kit/app/Launch.h"
 
 using namespace diskmanager;
 
@@ -216,4 +220,19 @@ TEST_F(DiskManagerTest, AVolumeWithoutADiskUuid) {
     ASSERT_TRUE(c);
     EXPECT_EQ(c->nameLabel()->stringValue(), "Format 'Odd'?");
     click(c->noButton());
+}
+
+TEST_F(DiskManagerTest, HelpOpensTheSupportPage) {
+    openTabOnTheDemoMachine();
+    kit::Button* help = nullptr;
+    for (const auto& s : page->view()->subviews())
+        if (auto* b = dynamic_cast<kit::Button*>(s.get()); b && b->action() == "helpButtonAction:") help = b;
+    ASSERT_NE(help, nullptr);
+    click(help);
+    const auto url = OVLinkUrl::GetUrl("SupportTeam");
+    ASSERT_TRUE(url);
+    std::ifstream opened(kit::openedURLsPath());
+    std::string line;
+    ASSERT_TRUE(std::getline(opened, line));
+    EXPECT_EQ(line, *url);
 }
