@@ -1,12 +1,28 @@
-// Times the kit's item copy against `cp -a` on generated trees in the same
-// folder (same file system, same cache state), checks both copies are equal and
-// prints the ratio engine / cp and files per second.
+// Times the copy engine the way the copy screen drives it (DoCopyFiles on a
+// worker, its reports delivered on a running main loop) against `cp -a`, on
+// generated trees in one folder (same file system).
 //
-//   copy_bench [-r rounds] [work folder] [tree ...]   trees: small, large, mix (default all)
+//   copy_bench [-r rounds] [--settle seconds] [work folder] [case ...]
+//
+// Cases (default all):
+//   small  20,000 small files in a tree, the whole volume selected
+//   large  3 x 200 MB
+//   mix    small and middle-sized files, one large file, links, a sparse file
+//   every  one folder of 20,000 files: copied as a whole folder, and with every
+//          file checked on its own (what a large hand-picked selection gives)
+//
+// Fairness: every round runs each side once, in an order that rotates from
+// round to round; before each timed run the disk is synced and the whole source
+// read again, so each side starts from the same warm cache; each run writes a
+// fresh destination, and the outputs of a round are verified, then deleted
+// outside the timed windows, followed by a sync and a pause (--settle, default
+// 2 s) so no run follows a large deletion. Prints min / median / max per side
+// and the ratio of the medians; for the engine also the longest stall of the
+// main loop during the run, and for the every-file case the memory the run
+// added per checked item.
 //
 // The work folder defaults to $TMPDIR, else bench-tmp beside the build's bench
-// folder. Each copy runs `rounds` times (default 2), the two alternating which
-// goes first, and the best time counts.
+// folder. Use a folder on a real disk.
 #include <dirent.h>
 #include <fcntl.h>
 #include <spawn.h>
@@ -20,22 +36,30 @@
 #include <cstdlib>
 #include <cstring>
 #include <functional>
+#include <memory>
 #include <random>
 #include <string>
+#include <thread>
+#include <utility>
 #include <vector>
 
-#include "kit/FileCopy.h"
+#include "Disk/FileNode.h"
+#include "FileCopy/DoCopyFiles.h"
+#include "kit/RunLoop.h"
 
 extern char** environ;
 
 namespace {
 
+using Clock = std::chrono::steady_clock;
 std::mt19937_64 rng(20240601);
 
 void die(const std::string& what) {
     std::fprintf(stderr, "copy_bench: %s: %s\n", what.c_str(), std::strerror(errno));
     std::exit(2);
 }
+
+double since(Clock::time_point t0) { return std::chrono::duration<double>(Clock::now() - t0).count(); }
 
 int run(const std::vector<std::string>& args) {
     std::vector<char*> argv;
@@ -72,15 +96,22 @@ void mkdirs(const std::string& path) {
     if (mkdir(path.c_str(), 0755) != 0 && errno != EEXIST) die("mkdir " + path);
 }
 
-struct TreeSpec {
-    const char* name;
-    std::function<void(const std::string&)> make;
-};
+std::vector<std::string> names(const std::string& dir) {
+    std::vector<std::string> out;
+    if (DIR* d = opendir(dir.c_str())) {
+        while (dirent* e = readdir(d))
+            if (std::strcmp(e->d_name, ".") && std::strcmp(e->d_name, "..")) out.push_back(e->d_name);
+        closedir(d);
+    }
+    std::sort(out.begin(), out.end());
+    return out;
+}
+
+// ---- trees ----
 
 // 20,000 small files, 0 to 16 KiB, 100 to a folder, folders three deep.
 void makeSmall(const std::string& root) {
     mkdirs(root);
-    int made = 0;
     for (int a = 0; a < 10; ++a) {
         std::string pa = root + "/dir " + std::to_string(a);
         mkdirs(pa);
@@ -90,12 +121,11 @@ void makeSmall(const std::string& root) {
             for (int c = 0; c < 5; ++c) {
                 std::string pc = pb + "/leaf." + std::to_string(c);
                 mkdirs(pc);
-                for (int f = 0; f < 100; ++f, ++made)
+                for (int f = 0; f < 100; ++f)
                     writeFile(pc + "/file " + std::to_string(f) + ".dat", rng() % 16385, f % 7 ? 0644 : 0600);
             }
         }
     }
-    if (made != 20000) die("tree size");
 }
 
 void makeLarge(const std::string& root) {
@@ -119,7 +149,16 @@ void makeMix(const std::string& root) {
     close(fd);
 }
 
-// Equal trees: same kinds, permission bits, modification times, bytes and link targets.
+// One folder of 20,000 small files.
+void makeFlat(const std::string& root) {
+    mkdirs(root);
+    mkdirs(root + "/flat");
+    for (int f = 0; f < 20000; ++f)
+        writeFile(root + "/flat/file " + std::to_string(f) + ".dat", rng() % 16385, f % 7 ? 0644 : 0600);
+}
+
+// ---- checks ----
+
 bool sameFileBytes(const std::string& a, const std::string& b) {
     int fa = open(a.c_str(), O_RDONLY), fb = open(b.c_str(), O_RDONLY);
     bool same = fa >= 0 && fb >= 0;
@@ -136,17 +175,9 @@ bool sameFileBytes(const std::string& a, const std::string& b) {
     return same;
 }
 
-std::vector<std::string> names(const std::string& dir) {
-    std::vector<std::string> out;
-    if (DIR* d = opendir(dir.c_str())) {
-        while (dirent* e = readdir(d))
-            if (std::strcmp(e->d_name, ".") && std::strcmp(e->d_name, "..")) out.push_back(e->d_name);
-        closedir(d);
-    }
-    std::sort(out.begin(), out.end());
-    return out;
-}
+bool sameContents(const std::string& a, const std::string& b, std::string& why);
 
+// Same kinds, permission bits, modification times, bytes and link targets.
 bool sameTree(const std::string& a, const std::string& b, std::string& why) {
     struct stat sa, sb;
     if (lstat(a.c_str(), &sa) != 0 || lstat(b.c_str(), &sb) != 0) return why = "missing " + b, false;
@@ -163,20 +194,144 @@ bool sameTree(const std::string& a, const std::string& b, std::string& why) {
         ssize_t na = readlink(a.c_str(), la, sizeof la), nb = readlink(b.c_str(), lb, sizeof lb);
         if (na != nb || std::memcmp(la, lb, std::size_t(na)) != 0) return why = "target of " + b, false;
     } else if (S_ISDIR(sa.st_mode)) {
-        auto na = names(a), nb = names(b);
-        if (na != nb) return why = "entries of " + b, false;
-        for (const auto& n : na)
-            if (!sameTree(a + "/" + n, b + "/" + n, why)) return false;
+        return sameContents(a, b, why);
     }
     return true;
 }
 
-double timed(const std::function<void()>& fn) {
-    sync();  // both copies start from the same clean page cache
-    auto t0 = std::chrono::steady_clock::now();
-    fn();
-    return std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
+// The entries of two folders, and everything below them (the folders' own
+// attributes are not compared: the destination folder is made by the bench).
+bool sameContents(const std::string& a, const std::string& b, std::string& why) {
+    auto na = names(a), nb = names(b);
+    if (na != nb) return why = "entries of " + b, false;
+    for (const auto& n : na)
+        if (!sameTree(a + "/" + n, b + "/" + n, why)) return false;
+    return true;
 }
+
+// Reads every file below path to its end: the source is in the cache, for
+// every side alike.
+void readAll(const std::string& path) {
+    struct stat st;
+    if (lstat(path.c_str(), &st) != 0) return;
+    if (S_ISDIR(st.st_mode)) {
+        for (const auto& n : names(path)) readAll(path + "/" + n);
+    } else if (S_ISREG(st.st_mode)) {
+        static std::vector<char> buf(1 << 20);
+        int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+        if (fd < 0) return;
+        while (read(fd, buf.data(), buf.size()) > 0) {
+        }
+        close(fd);
+    }
+}
+
+// The resident set now, in KiB.
+long rssKiB() {
+    long pages = 0, resident = 0;
+    if (FILE* f = std::fopen("/proc/self/statm", "r")) {
+        if (std::fscanf(f, "%ld %ld", &pages, &resident) != 2) resident = 0;
+        std::fclose(f);
+    }
+    return resident * (sysconf(_SC_PAGESIZE) / 1024);
+}
+
+// ---- the engine as the screen drives it ----
+
+struct Screen : DoCopyFilesDelegate {
+    bool finished = false;
+    int failed = 0;
+    std::uint64_t reports = 0;
+    void topCopyProgress(float) override { ++reports; }
+    void topCopyFilePath(const std::string&) override { ++reports; }
+    void copyFileError() override { ++reports; }
+    void topCopyFinished(int failedCount) override {
+        finished = true;
+        failed = failedCount;
+    }
+};
+
+struct EngineRun {
+    double seconds = 0;
+    double longestStall = 0;  // the longest time the main loop did not come round
+    std::uint64_t reports = 0;
+};
+
+EngineRun runEngine(const DoCopyFiles::Nodes& nodes, const std::string& dest) {
+    Screen screen;
+    DoCopyFiles engine;
+    engine.setDelegate(&screen);
+    EngineRun r;
+    auto last = Clock::now();
+    const auto t0 = Clock::now();
+    engine.doCopyFilesWithArr(nodes, dest);
+    const bool ended = kit::runUntil(
+        [&] {
+            const auto now = Clock::now();
+            r.longestStall = std::max(r.longestStall, std::chrono::duration<double>(now - last).count());
+            last = now;
+            return screen.finished;
+        },
+        3600);
+    r.seconds = since(t0);
+    if (!ended) die("the engine did not finish");
+    if (screen.failed) die("the engine reported " + std::to_string(screen.failed) + " failed items");
+    r.reports = screen.reports;
+    engine.setDelegate(nullptr);
+    return r;
+}
+
+FileNode::Ptr nodeFor(const std::string& path, const std::string& name, int64_t state) {
+    struct stat st;
+    lstat(path.c_str(), &st);
+    auto n = FileNode::initWithPath(path, name, S_ISDIR(st.st_mode), nullptr);
+    n->setState(state);
+    return n;
+}
+
+// The whole volume: every top-level entry checked.
+DoCopyFiles::Nodes wholeVolume(const std::string& src) {
+    DoCopyFiles::Nodes nodes;
+    for (const auto& n : names(src)) nodes.push_back(nodeFor(src + "/" + n, n, FileNodeSelectStateOn));
+    return nodes;
+}
+
+// The one folder partly checked, each of its files checked on its own.
+DoCopyFiles::Nodes everyFileChecked(const std::string& src) {
+    auto folder = nodeFor(src + "/flat", "flat", FileNodeSelectStateMixed);
+    for (const auto& n : names(src + "/flat")) {
+        auto child = nodeFor(src + "/flat/" + n, n, FileNodeSelectStateOn);
+        child->setFather(folder);
+        folder->children().push_back(child);
+    }
+    return {folder};
+}
+
+// ---- rounds and figures ----
+
+struct Stats {
+    std::vector<double> values;
+    double min() const { return *std::min_element(values.begin(), values.end()); }
+    double max() const { return *std::max_element(values.begin(), values.end()); }
+    double median() const {
+        std::vector<double> v = values;
+        std::sort(v.begin(), v.end());
+        const std::size_t n = v.size();
+        return n % 2 ? v[n / 2] : (v[n / 2 - 1] + v[n / 2]) / 2;
+    }
+};
+
+struct Side {
+    Side(std::string l, std::function<double(const std::string&)> r, std::string e)
+        : label(std::move(l)), run(std::move(r)), expected(std::move(e)) {}
+    std::string label;
+    // Runs once into the fresh destination and returns its time.
+    std::function<double(const std::string& dest)> run;
+    // What the destination must hold: the contents of this folder.
+    std::string expected;
+    Stats times;
+    double longestStall = 0;
+};
 
 std::string defaultWorkFolder() {
     if (const char* t = std::getenv("TMPDIR"); t && *t) return std::string(t) + "/pelorin-copy-bench";
@@ -189,69 +344,131 @@ std::string defaultWorkFolder() {
     return p + "/bench-tmp";
 }
 
+void settle(double seconds) {
+    sync();
+    std::this_thread::sleep_for(std::chrono::duration<double>(seconds));
+}
+
+// Runs every side once per round, in a rotating order; verifies and removes
+// each round's outputs outside the timed windows.
+bool runRounds(const std::string& caseName, const std::string& work, const std::string& src, std::vector<Side>& sides,
+               int rounds, double settleSeconds) {
+    bool allEqual = true;
+    for (int round = 0; round < rounds; ++round) {
+        std::vector<std::string> outputs;
+        for (std::size_t k = 0; k < sides.size(); ++k) {
+            Side& side = sides[(k + std::size_t(round)) % sides.size()];
+            const std::string dest = work + "/out-" + caseName + "-" + std::to_string(round) + "-" +
+                                     std::to_string((k + std::size_t(round)) % sides.size());
+            mkdirs(dest);
+            outputs.push_back(dest);
+            sync();
+            readAll(src);
+            const double s = side.run(dest);
+            side.times.values.push_back(s);
+            std::string why;
+            if (!sameContents(side.expected, dest, why)) {
+                std::printf("  %s, %s, round %d: DIFFERENT: %s\n", caseName.c_str(), side.label.c_str(), round,
+                            why.c_str());
+                allEqual = false;
+            }
+        }
+        for (const auto& o : outputs) removeTree(o);
+        settle(settleSeconds);
+    }
+    return allEqual;
+}
+
+void printSide(const Side& side, const Side& reference) {
+    std::printf("  %-22s min %8.3f  median %8.3f  max %8.3f s   ratio %6.3f", side.label.c_str(), side.times.min(),
+                side.times.median(), side.times.max(), side.times.median() / reference.times.median());
+    if (side.longestStall > 0) std::printf("   main loop stall max %5.1f ms", side.longestStall * 1000);
+    std::printf("\n");
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
-    int rounds = 2;
+    int rounds = 3;
+    double settleSeconds = 2;
     int arg = 1;
-    if (arg + 1 < argc && std::strcmp(argv[arg], "-r") == 0) {
-        rounds = std::max(1, std::atoi(argv[arg + 1]));
+    while (arg + 1 < argc && argv[arg][0] == '-') {
+        if (std::strcmp(argv[arg], "-r") == 0) rounds = std::max(1, std::atoi(argv[arg + 1]));
+        else if (std::strcmp(argv[arg], "--settle") == 0) settleSeconds = std::max(0.0, std::atof(argv[arg + 1]));
+        else break;
         arg += 2;
     }
     std::string work = arg < argc ? argv[arg++] : defaultWorkFolder();
     std::vector<std::string> wanted;
     for (; arg < argc; ++arg) wanted.push_back(argv[arg]);
     mkdirs(work);
+    kit::ensureMainThreadApp();
 
-    const std::vector<TreeSpec> trees = {{"small", makeSmall}, {"large", makeLarge}, {"mix", makeMix}};
+    struct Case {
+        const char* name;
+        const char* what;
+        std::function<void(const std::string&)> make;
+    };
+    const std::vector<Case> cases = {{"small", "20,000 small files, whole volume", makeSmall},
+                                     {"large", "3 x 200 MB", makeLarge},
+                                     {"mix", "mixed tree", makeMix},
+                                     {"every", "folder of 20,000 files", makeFlat}};
     bool allEqual = true;
-    std::printf("%-6s %8s %10s %10s %7s %12s %12s\n", "tree", "files", "engine s", "cp -a s", "ratio",
-                "engine f/s", "cp f/s");
-    for (const auto& spec : trees) {
-        if (!wanted.empty() && std::find(wanted.begin(), wanted.end(), spec.name) == wanted.end()) continue;
-        const std::string src = work + "/src-" + spec.name;
-        const std::string byEngine = work + "/engine-" + spec.name;
-        const std::string byCp = work + "/cp-" + spec.name;
+    std::printf("%d rounds; ratio = median / median of cp -a; ratios under 1 mean the engine is faster\n", rounds);
+    for (const auto& c : cases) {
+        if (!wanted.empty() && std::find(wanted.begin(), wanted.end(), c.name) == wanted.end()) continue;
+        const std::string src = work + "/src-" + c.name;
         removeTree(src);
-        spec.make(src);
-        double bestEngine = 1e30, bestCp = 1e30;
-        std::uint64_t files = 0;
-        auto runEngine = [&] {
-            removeTree(byEngine);
-            kit::FileCopyResult r;
-            double s = timed([&] { r = kit::copyItem(src, byEngine); });
-            if (!r.ok()) {
-                for (const auto& f : r.failures) std::fprintf(stderr, "  %s\n", f.describe().c_str());
-                die("engine copy failed");
-            }
-            files = r.files;
-            bestEngine = std::min(bestEngine, s);
-        };
-        auto runCp = [&] {
-            removeTree(byCp);
-            double s = timed([&] {
-                if (run({"cp", "-a", "--", src, byCp}) != 0) die("cp -a failed");
-            });
-            bestCp = std::min(bestCp, s);
-        };
-        for (int round = 0; round < rounds; ++round) {
-            if (round % 2 == 0) {
-                runEngine();
-                runCp();
-            } else {
-                runCp();
-                runEngine();
-            }
+        c.make(src);
+        settle(settleSeconds);
+
+        std::vector<Side> sides;
+        sides.emplace_back("cp -a", [&](const std::string& dest) {
+            const auto t0 = Clock::now();
+            if (run({"cp", "-a", "--", src + "/.", dest}) != 0) die("cp -a failed");
+            return since(t0);
+        }, src);
+        // Resident memory around the first every-file run: before its nodes are
+        // made, once they are, and after the run (the nodes still held).
+        long rssBase = 0, rssNodes = 0, rssAfter = 0;
+        std::size_t checked = 0;
+        if (std::string(c.name) == "every") {
+            sides.emplace_back("engine, whole folder", nullptr, src);
+            sides.emplace_back("engine, every file", nullptr, src + "/flat");
+        } else {
+            sides.emplace_back("engine", nullptr, src);
         }
-        std::string why;
-        const bool equal = sameTree(byCp, byEngine, why) && sameTree(src, byEngine, why);
-        allEqual = allEqual && equal;
-        std::printf("%-6s %8llu %10.3f %10.3f %7.3f %12.0f %12.0f%s\n", spec.name, (unsigned long long)files,
-                    bestEngine, bestCp, bestEngine / bestCp, double(files) / bestEngine, double(files) / bestCp,
-                    equal ? "" : ("   DIFFERENT: " + why).c_str());
+        for (auto& side : sides) {
+            if (side.label == "cp -a") continue;
+            const bool every = side.label == "engine, every file";
+            Side* self = &side;
+            side.run = [&, self, every](const std::string& dest) {
+                const bool measure = every && checked == 0;
+                if (measure) rssBase = rssKiB();
+                DoCopyFiles::Nodes nodes = every ? everyFileChecked(src) : wholeVolume(src);
+                if (measure) {
+                    checked = nodes[0]->children().size();
+                    rssNodes = rssKiB();
+                }
+                EngineRun r = runEngine(nodes, dest);
+                if (measure) rssAfter = rssKiB();
+                self->longestStall = std::max(self->longestStall, r.longestStall);
+                return r.seconds;
+            };
+        }
+        allEqual = runRounds(c.name, work, src, sides, rounds, settleSeconds) && allEqual;
+
+        std::printf("%s (%s)\n", c.name, c.what);
+        for (const auto& side : sides) printSide(side, sides[0]);
+        if (std::string(c.name) == "every") {
+            const Side& whole = sides[1];
+            const Side& every = sides[2];
+            std::printf("  every file / whole folder: %.3f (median)\n", every.times.median() / whole.times.median());
+            if (checked)
+                std::printf("  memory per checked item: %.3f KiB for its node, %.3f KiB added by the run\n",
+                            double(rssNodes - rssBase) / double(checked), double(rssAfter - rssNodes) / double(checked));
+        }
         std::fflush(stdout);
-        removeTree(byEngine);
-        removeTree(byCp);
         removeTree(src);
     }
     return allEqual ? 0 : 1;
