@@ -15,13 +15,32 @@
 
 namespace kit {
 
+namespace {
+// The application object counts event deliveries, so that a view destroyed
+// from inside any of them (its own, a child's, a signal a child emits while
+// handling one) leaves its widget to be deleted once the delivery ended.
+class KitApplication : public QApplication {
+public:
+    using QApplication::QApplication;
+    bool notify(QObject* receiver, QEvent* e) override {
+        struct Depth {
+            Depth() { ++ViewWidget::qtEventDepth; }
+            ~Depth() { --ViewWidget::qtEventDepth; }
+        } depth;
+        return QApplication::notify(receiver, e);
+    }
+};
+}  // namespace
+
+bool detail::countsEvents() { return dynamic_cast<KitApplication*>(QCoreApplication::instance()) != nullptr; }
+
 void ensureUiApp() {
     static bool hooked = false;
     if (!QCoreApplication::instance()) {
         static int argc = 1;
         static char name[] = "Pelorin";
         static char* argv[] = {name, nullptr};
-        new QApplication(argc, argv);
+        new KitApplication(argc, argv);
     } else if (!qobject_cast<QApplication*>(QCoreApplication::instance())) {
         std::fprintf(stderr, "kit: a non-interface application object exists; call kit::ensureUiApp() first\n");
         std::abort();

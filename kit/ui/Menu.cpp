@@ -197,6 +197,7 @@ void attachMainMenu(Window& window, double x, double height) {
     delete gBar.data();
     gBarActions.clear();
     auto* bar = new QMenuBar(window.topWidget());
+    detail::registerNativeInputWidget(bar);
     bar->setNativeMenuBar(false);
     bar->setStyleSheet(QStringLiteral(
         "QMenuBar { background: transparent; color: rgb(79,79,98); font-size: 12px; }"

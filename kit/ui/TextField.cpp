@@ -65,6 +65,7 @@ void TextField::setEditable(bool e) {
     if (e && !editor_ && widget()) {
         // Editing is Qt's line editor laid over the field's text area.
         editor_ = new QLineEdit(widget());
+        detail::registerNativeInputWidget(editor_);
         editor_->setFrame(false);
         editor_->setText(QString::fromStdString(textCell()->stringValue()));
         editor_->setPlaceholderText(QString::fromStdString(textCell()->placeholderString()));

@@ -38,9 +38,10 @@ View::~View() {
     subs.clear();
     if (!widget_) return;
     widget_->detachView();
-    if (ViewWidget::dispatchDepth > 0) {
-        // A handler of this widget (or of one inside the same window) is
-        // still on the stack: let Qt delete it once that handler returned.
+    if (ViewWidget::insideEventDispatch()) {
+        // A handler of this widget (or of a child of it, or a signal one of
+        // them emits) may still be on the stack: let Qt delete it once that
+        // delivery has ended.
         widget_->hide();
         widget_->deleteLater();
     } else {
@@ -73,6 +74,7 @@ void View::setFrame(const Rect& frame) {
     if (frame == frame_) return;
     Rect old = frame_;
     frame_ = frame;
+    if (window_) window_->invalidateTrackingCache();
     applyQtGeometry();
     if (old.size != frame.size) {
         resizeSubviewsWithOldSize(old.size);
@@ -87,6 +89,7 @@ void View::setFrame(const Rect& frame) {
 
 void View::setBoundsOrigin(Point p) {
     boundsOrigin_ = p;
+    if (window_) window_->invalidateTrackingCache();
     for (auto& s : subviews_) s->applyQtGeometry();
     setNeedsDisplay(true);
 }
@@ -196,6 +199,7 @@ void View::addSubview(std::shared_ptr<View> v, WindowOrderingMode place, const V
     } else if (place == WindowOrderingMode::Below) {
         pos = subviews_.begin();
     }
+    const size_t index = size_t(pos - subviews_.begin());
     subviews_.insert(pos, v);
     v->superview_ = this;
     if (Responder* vc = v->viewController_.get()) {
@@ -205,11 +209,19 @@ void View::addSubview(std::shared_ptr<View> v, WindowOrderingMode place, const V
         v->setNextResponder(this);
     }
     if (v->widget_) {
-        if (v->widget_->parentWidget() != widget_) v->widget_->setParent(widget_);
+        // A widget given a new parent lies on top of its siblings, which is
+        // where a view added at the end belongs; only a view placed among
+        // the others needs moving in the stack (one move, not a restack of
+        // every sibling).
+        const bool newParent = v->widget_->parentWidget() != widget_;
+        if (newParent) v->widget_->setParent(widget_);
+        View* above = index + 1 < subviews_.size() ? subviews_[index + 1].get() : nullptr;
+        if (above && above->widget_) v->widget_->stackUnder(above->widget_);
+        else if (!newParent) v->widget_->raise();
         v->applyQtGeometry();
         v->widget_->setVisible(!v->hidden_);
     }
-    restackSubviews();
+    if (window_) window_->invalidateTrackingCache();
     if (v->window_ != window_) v->setWindowForTree(window_);
     v->viewDidMoveToSuperview();
 }
@@ -235,7 +247,10 @@ void View::removeFromSuperview() {
         widget_->hide();
         widget_->setParent(nullptr);
     }
-    if (window_) setWindowForTree(nullptr);
+    if (window_) {
+        window_->invalidateTrackingCache();
+        setWindowForTree(nullptr);
+    }
     viewDidMoveToSuperview();
 }
 
@@ -252,7 +267,9 @@ void View::setWindowForTree(Window* w) {
     if (!self) return;
     // The first responder leaves a window with its view.
     if (window_ && window_->firstResponder() == this) window_->makeFirstResponder(nullptr);
+    if (window_) window_->invalidateTrackingCache();
     window_ = w;
+    if (w) w->invalidateTrackingCache();
     for (auto& s : std::vector<std::shared_ptr<View>>(subviews_)) s->setWindowForTree(w);
     viewDidMoveToWindow();
     if (self) updateTrackingAreas();
@@ -286,6 +303,7 @@ View* View::viewWithTag(long t) {
 void View::setHidden(bool hidden) {
     if (hidden_ == hidden) return;
     hidden_ = hidden;
+    if (window_) window_->invalidateTrackingCache();
     // A top view stays as it is: its window shows and hides it.
     if (widget_ && superview_) widget_->setVisible(!hidden);
     if (hidden && window_) {
@@ -365,11 +383,14 @@ void View::setToolTip(const std::string& s) {
 // ---- tracking ----
 
 void View::addTrackingArea(std::shared_ptr<TrackingArea> area) {
-    if (area && std::find(trackingAreas_.begin(), trackingAreas_.end(), area) == trackingAreas_.end())
+    if (area && std::find(trackingAreas_.begin(), trackingAreas_.end(), area) == trackingAreas_.end()) {
         trackingAreas_.push_back(std::move(area));
+        if (window_) window_->invalidateTrackingCache();
+    }
 }
 
 void View::removeTrackingArea(const TrackingArea* area) {
+    if (window_) window_->invalidateTrackingCache();
     trackingAreas_.erase(std::remove_if(trackingAreas_.begin(), trackingAreas_.end(),
                                         [&](auto& a) { return a.get() == area; }),
                          trackingAreas_.end());

@@ -1,7 +1,15 @@
 #include "kit/ui/ViewWidget.h"
 
+#include <QApplication>
 #include <QGuiApplication>
 #include <QKeyEvent>
+#include <QPointer>
+#include <QStyleHints>
+#include <QThread>
+#include <QTimer>
+#include <QToolTip>
+#include <QWindow>
+#include <algorithm>
 #include <QMouseEvent>
 #include <QPaintEvent>
 #include <QPainter>
@@ -15,6 +23,14 @@
 namespace kit {
 
 int ViewWidget::dispatchDepth = 0;
+int ViewWidget::qtEventDepth = 0;
+
+bool ViewWidget::insideEventDispatch() {
+    if (dispatchDepth > 0 || qtEventDepth > 0) return true;
+    // Under an application object that does not count (not the kit's own),
+    // any running loop may hold a handler.
+    return !detail::countsEvents() && QCoreApplication::instance() && QThread::currentThread()->loopLevel() > 0;
+}
 bool ViewWidget::spontaneousMouseInDispatch = false;
 
 ViewWidget::ViewWidget(View* view) : view_(view) {
@@ -81,23 +97,30 @@ uint16_t keyCodeFor(int key) {
 }
 }  // namespace
 
+namespace {
+// Hands a pointer event at a point of the window's top widget to the kit.
+void sendMouse(Window& w, EventType type, QPointF inTop, const QSinglePointEvent& e, int clickCount) {
+    Event ev;
+    ev.type = type;
+    ev.locationInWindow = Point{inTop.x(), w.frame().height() - inTop.y()};
+    ev.screenLocation = screenPoint(e.globalPosition());
+    ev.clickCount = clickCount;
+    ev.modifierFlags = modifiersFrom(e.modifiers());
+    ev.timestamp = e.timestamp() / 1000.0;
+    ev.window = &w;
+    const bool outer = ViewWidget::spontaneousMouseInDispatch;
+    ViewWidget::spontaneousMouseInDispatch = e.spontaneous();
+    Application::shared().sendEvent(ev);
+    ViewWidget::spontaneousMouseInDispatch = outer;
+}
+}  // namespace
+
 void ViewWidget::dispatchMouse(int type, QMouseEvent* e, int clickCount) {
     Window* w = windowForEvents();
     if (!w) return;
     QWidget* top = window();
     QPointF inTop = mapTo(top, e->position().toPoint()) + (e->position() - e->position().toPoint());
-    Event ev;
-    ev.type = EventType(type);
-    ev.locationInWindow = Point{inTop.x(), w->frame().height() - inTop.y()};
-    ev.screenLocation = screenPoint(e->globalPosition());
-    ev.clickCount = clickCount;
-    ev.modifierFlags = modifiersFrom(e->modifiers());
-    ev.timestamp = e->timestamp() / 1000.0;
-    ev.window = w;
-    const bool outer = spontaneousMouseInDispatch;
-    spontaneousMouseInDispatch = e->spontaneous();
-    Application::shared().sendEvent(ev);
-    spontaneousMouseInDispatch = outer;
+    sendMouse(*w, EventType(type), inTop, *e, clickCount);
 }
 
 void ViewWidget::mousePressEvent(QMouseEvent* e) {
@@ -203,6 +226,190 @@ void ViewWidget::changeEvent(QEvent* e) {
     // to activate it). Following Qt's activation back would let two windows
     // hand the activation to each other for ever.
     QWidget::changeEvent(e);
+}
+
+}  // namespace kit
+
+// ---- pointer events at the window ----
+
+namespace kit {
+
+namespace {
+
+std::vector<QPointer<QWidget>>& nativeInputWidgets() {
+    static std::vector<QPointer<QWidget>> list;
+    return list;
+}
+
+// The native Qt widget of `top` under `p` (top's coordinates), if any.
+QWidget* nativeInputAt(QWidget* top, QPoint p) {
+    auto& list = nativeInputWidgets();
+    list.erase(std::remove_if(list.begin(), list.end(), [](const QPointer<QWidget>& w) { return w.isNull(); }),
+               list.end());
+    for (auto& n : list) {
+        if (n->window() != top || !n->isVisible()) continue;
+        if (QRect(n->mapTo(top, QPoint(0, 0)), n->size()).contains(p)) return n.data();
+    }
+    return nullptr;
+}
+
+ViewWidget* kitTopWidget(QObject* obj) {
+    auto* qwin = qobject_cast<QWindow*>(obj);
+    if (!qwin || !qwin->handle()) return nullptr;
+    auto* top = dynamic_cast<ViewWidget*>(QWidget::find(qwin->winId()));
+    return top && top->kitWindow ? top : nullptr;
+}
+
+}  // namespace
+
+class PointerFilter : public QObject {
+public:
+    using QObject::QObject;
+
+protected:
+    bool eventFilter(QObject* obj, QEvent* e) override {
+        switch (e->type()) {
+        case QEvent::MouseMove:
+        case QEvent::MouseButtonPress:
+        case QEvent::MouseButtonRelease:
+        case QEvent::MouseButtonDblClick:
+        case QEvent::Wheel:
+        case QEvent::Leave:
+            break;
+        default:
+            return false;
+        }
+        ViewWidget* top = kitTopWidget(obj);
+        if (!top) return false;
+        if (e->type() == QEvent::Leave) {
+            top->lastPointer_ = QPointF(-1, -1);
+            if (top->toolTipTimer_) top->toolTipTimer_->stop();
+            Event ev;
+            ev.type = EventType::MouseExited;
+            ev.window = top->kitWindow;
+            Application::shared().sendEvent(ev);
+            return false;   // Qt's own leave bookkeeping goes on
+        }
+        if (e->type() == QEvent::Wheel) {
+            auto* we = static_cast<QWheelEvent*>(e);
+            if (nativeInputAt(top, we->position().toPoint())) return false;
+            Window* w = top->kitWindow;
+            Event ev;
+            ev.type = EventType::ScrollWheel;
+            ev.locationInWindow = Point{we->position().x(), w->frame().height() - we->position().y()};
+            ev.screenLocation = screenPoint(we->globalPosition());
+            ev.deltaX = we->angleDelta().x() / 8.0;
+            ev.deltaY = we->angleDelta().y() / 8.0;
+            ev.modifierFlags = modifiersFrom(we->modifiers());
+            ev.window = w;
+            Application::shared().sendEvent(ev);
+            return true;
+        }
+        return mouse(top, static_cast<QMouseEvent*>(e));
+    }
+
+private:
+    bool mouse(ViewWidget* top, QMouseEvent* e) {
+        const QEvent::Type t = e->type();
+        const QPointF p = e->position();
+        // A press that a native widget took keeps going there until the
+        // buttons are up, as Qt's own grab would have it.
+        if (top->nativeGrab_) {
+            if (t == QEvent::MouseButtonRelease && e->buttons() == Qt::NoButton) top->nativeGrab_ = false;
+            return false;
+        }
+        if (nativeInputAt(top, p.toPoint())) {
+            if (t == QEvent::MouseButtonPress || t == QEvent::MouseButtonDblClick) top->nativeGrab_ = true;
+            top->overNative_ = true;
+            return false;
+        }
+        if (top->overNative_) {
+            // Leaving a native widget: this one move goes through Qt, which
+            // tells the widget it lost the pointer (and hands the move on to
+            // the view beneath through its widget).
+            top->overNative_ = false;
+            if (t == QEvent::MouseMove) return false;
+        }
+        Window* w = top->kitWindow;
+        if (!w) return false;
+        QToolTip::hideText();
+        switch (t) {
+        case QEvent::MouseButtonPress: {
+            if (top->toolTipTimer_) top->toolTipTimer_->stop();
+            // The click count, as the platform counts it: presses of the
+            // same button close in time and place.
+            const QStyleHints* hints = QGuiApplication::styleHints();
+            const bool again = e->button() == top->lastPressButton_ &&
+                               e->timestamp() - top->lastPressTime_ <= ulong(hints->mouseDoubleClickInterval()) &&
+                               (p - top->lastPress_).manhattanLength() <= hints->mouseDoubleClickDistance();
+            top->lastClickCount_ = again ? top->lastClickCount_ + 1 : 1;
+            top->lastPress_ = p;
+            top->lastPressTime_ = e->timestamp();
+            top->lastPressButton_ = e->button();
+            // A click in the window takes Qt's keyboard focus from a native
+            // editor, as a click on a kit view did through Qt.
+            if (QWidget* f = QApplication::focusWidget(); f && f->window() == top && f != top)
+                top->setFocus(Qt::MouseFocusReason);
+            if (e->button() == Qt::LeftButton) sendMouse(*w, EventType::LeftMouseDown, p, *e, top->lastClickCount_);
+            else if (e->button() == Qt::RightButton) sendMouse(*w, EventType::RightMouseDown, p, *e, top->lastClickCount_);
+            return true;
+        }
+        case QEvent::MouseButtonDblClick:
+            return true;   // counted with its press
+        case QEvent::MouseButtonRelease:
+            if (e->button() == Qt::LeftButton) sendMouse(*w, EventType::LeftMouseUp, p, *e, top->lastClickCount_);
+            else if (e->button() == Qt::RightButton) sendMouse(*w, EventType::RightMouseUp, p, *e, top->lastClickCount_);
+            return true;
+        case QEvent::MouseMove: {
+            Weak<Window> alive(w);
+            if (e->buttons() & Qt::LeftButton) sendMouse(*w, EventType::LeftMouseDragged, p, *e, top->lastClickCount_);
+            if (!alive) return true;
+            sendMouse(*w, EventType::MouseMoved, p, *e, 0);
+            if (!alive || e->buttons() != Qt::NoButton) return true;
+            armToolTip(top, p);
+            return true;
+        }
+        default:
+            return false;
+        }
+    }
+
+    // Tool tips: Qt finds them on the widget under a resting pointer, which
+    // no longer sees the moves; the kit looks for the view's own tip once
+    // the pointer rests.
+    void armToolTip(ViewWidget* top, QPointF p) {
+        top->lastPointer_ = p;
+        if (!top->toolTipTimer_) {
+            top->toolTipTimer_ = new QTimer(top);
+            top->toolTipTimer_->setSingleShot(true);
+            QPointer<ViewWidget> guard(top);
+            QObject::connect(top->toolTipTimer_, &QTimer::timeout, top, [guard] {
+                ViewWidget* t = guard.data();
+                if (!t || !t->kitWindow || t->lastPointer_.x() < 0) return;
+                Window* w = t->kitWindow;
+                View* v = w->hitTest(Point{t->lastPointer_.x(), w->frame().height() - t->lastPointer_.y()});
+                for (; v; v = v->superview())
+                    if (!v->toolTip().empty()) {
+                        QToolTip::showText(t->mapToGlobal(t->lastPointer_.toPoint()),
+                                           QString::fromStdString(v->toolTip()), t);
+                        return;
+                    }
+            });
+        }
+        top->toolTipTimer_->start(700);
+    }
+};
+
+void detail::installPointerFilter() {
+    static bool installed = false;
+    if (installed) return;
+    installed = true;
+    ensureUiApp();
+    QCoreApplication::instance()->installEventFilter(new PointerFilter(QCoreApplication::instance()));
+}
+
+void detail::registerNativeInputWidget(QWidget* w) {
+    if (w) nativeInputWidgets().emplace_back(w);
 }
 
 }  // namespace kit

@@ -20,6 +20,12 @@ public:
     // Depth of Qt event dispatch into kit widgets; while above 0, a destroyed
     // view's widget is deleted later instead of at once.
     static int dispatchDepth;
+    // Depth of every Qt event delivery (the application object counts them),
+    // a child's signal included: a text field's editor, a menu action.
+    static int qtEventDepth;
+    // True while some event is being delivered: a widget must not be deleted
+    // now, as its own handler (or its child's) may still be on the stack.
+    static bool insideEventDispatch();
     // True while a mouse event that came from the window system (not one a
     // test or the kit made up) is being handed to the kit.
     static bool spontaneousMouseInDispatch;
@@ -41,10 +47,33 @@ protected:
     void changeEvent(QEvent* e) override;
 
 private:
+    friend class PointerFilter;
     Window* windowForEvents() const;
     void dispatchMouse(int type, QMouseEvent* e, int clickCount);
     View* view_;
     int lastClickCount_ = 1;
+    // A window's top widget: where the pointer events of its Qt window go
+    // (see PointerFilter).
+    bool nativeGrab_ = false;     // a press went to a native Qt widget
+    bool overNative_ = false;     // the pointer is over one
+    QPointF lastPress_;
+    ulong lastPressTime_ = 0;
+    Qt::MouseButton lastPressButton_ = Qt::NoButton;
+    class QTimer* toolTipTimer_ = nullptr;
+    QPointF lastPointer_;
 };
+
+namespace detail {
+// The kit's views take the pointer from their window, not from Qt's widget
+// tree: one filter takes every pointer event of a kit window's Qt window,
+// hit-tests and tracks in the kit, and leaves Qt to deliver only to the
+// native Qt widgets that take input themselves (registered here: a text
+// field's editor, the menu bar).
+void installPointerFilter();
+void registerNativeInputWidget(QWidget* w);
+// True when the application object is the kit's own, which counts every
+// event delivery in ViewWidget::qtEventDepth.
+bool countsEvents();
+}  // namespace detail
 
 }  // namespace kit

@@ -146,6 +146,7 @@ Rect Window::contentRectForFrameRect(const Rect& f, unsigned mask) {
 
 Window::Window(const Rect& contentRect, unsigned styleMask) : styleMask_(styleMask) {
     ensureUiApp();
+    detail::installPointerFilter();
     frame_ = frameRectForContentRect(contentRect, styleMask);
     unzoomedFrame_ = frame_;
     frameView_ = std::make_shared<FrameView>(Rect(0, 0, frame_.width(), frame_.height()), this);
@@ -654,18 +655,23 @@ void Window::keyDown(Event& e) {
     if (e.keyCode == KeyCodeEscape) tryToPerform("cancelOperation:", this);
 }
 
-void Window::collectTrackingViews(View* v, std::vector<View*>& out) const {
-    if (!v || v->isHidden()) return;
-    if (!v->trackingAreas().empty()) out.push_back(v);
-    for (auto& s : v->subviews()) collectTrackingViews(s.get(), out);
+const std::vector<Window::TrackedArea>& Window::trackedAreas() {
+    if (trackingCacheValid_) return trackingCache_;
+    trackingCache_.clear();
+    std::function<void(View*)> collect = [&](View* v) {
+        if (!v || v->isHidden()) return;
+        for (auto& a : v->trackingAreas()) {
+            Rect r = (a->options() & TrackingInVisibleRect) ? v->bounds() : a->rect();
+            trackingCache_.push_back(TrackedArea{Weak<View>(v), a, v->convertRectToView(r, nullptr)});
+        }
+        for (auto& s : v->subviews()) collect(s.get());
+    };
+    collect(frameView_.get());
+    trackingCacheValid_ = true;
+    return trackingCache_;
 }
 
 void Window::updateTrackingAreas(Point p, bool windowInside) {
-    std::vector<View*> views;
-    collectTrackingViews(frameView_.get(), views);
-    std::vector<std::pair<Weak<View>, std::shared_ptr<TrackingArea>>> areas;
-    for (View* v : views)
-        for (auto& a : v->trackingAreas()) areas.emplace_back(Weak<View>(v), a);
     Weak<Window> self(this);
     const bool key = isKeyWindow();
     const bool appActive = Application::shared().isActive();
@@ -679,16 +685,27 @@ void Window::updateTrackingAreas(Point p, bool windowInside) {
         EventType type;
     };
     std::vector<Change> exits, enters, moves;
-    for (auto& [wv, area] : areas) {
-        View* v = wv.get();
-        if (!v) continue;
+    for (const TrackedArea& t : trackedAreas()) {
+        const auto& area = t.area;
         unsigned o = area->options();
         bool active = (o & TrackingActiveAlways) || ((o & TrackingActiveInKeyWindow) && key) ||
                       ((o & TrackingActiveInActiveApp) && appActive);
-        if (!active || !area->owner()) continue;
-        Rect r = (o & TrackingInVisibleRect) ? v->bounds() : area->rect();
-        Point lp = v->convertPointFromView(p, nullptr);
-        bool inside = windowInside && !v->isHiddenOrHasHiddenAncestor() && pointInRect(lp, r);
+        if (!active) continue;
+        // Far from the rectangle nothing changes for an area that is out;
+        // near it, the view's own coordinates decide (edges included as
+        // the view sees them).
+        const Rect& w = t.inWindow;
+        const bool near = windowInside && p.x >= w.minX() - 1 && p.x <= w.maxX() + 1 && p.y >= w.minY() - 1 &&
+                          p.y <= w.maxY() + 1;
+        if (!near && !area->inside_) continue;
+        View* v = t.view.get();
+        if (!v || !area->owner()) continue;
+        bool inside = false;
+        if (near) {
+            Rect r = (o & TrackingInVisibleRect) ? v->bounds() : area->rect();
+            inside = pointInRect(v->convertPointFromView(p, nullptr), r);
+        }
+        const Weak<View>& wv = t.view;
         if (inside != area->inside_) {
             area->inside_ = inside;
             if (o & TrackingMouseEnteredAndExited)

@@ -278,6 +278,19 @@ private:
     // pointer (the view hides or leaves the window): their owners get their
     // exit now rather than never.
     void endHover(View* root);
+    // The tracking areas of the window's visible views with their rectangles
+    // in window coordinates, so that a pointer move looks at rectangles
+    // instead of walking the view tree. Rebuilt after the tree or a frame
+    // changed.
+    struct TrackedArea {
+        Weak<View> view;
+        std::shared_ptr<TrackingArea> area;
+        Rect inWindow;
+    };
+    void invalidateTrackingCache() { trackingCacheValid_ = false; }
+    const std::vector<TrackedArea>& trackedAreas();
+    std::vector<TrackedArea> trackingCache_;
+    bool trackingCacheValid_ = false;
     void applyQtFrame();
     // The window system's side of modality and of child windows.
     void setQtModal(bool modal);
@@ -285,7 +298,6 @@ private:
     void scheduleShapeUpdate();
     bool shapeUpdatePending_ = false;
     void postNotification(const char* name);
-    void collectTrackingViews(View* v, std::vector<View*>& out) const;
 
     unsigned styleMask_;
     std::string title_;
