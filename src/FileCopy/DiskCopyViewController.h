@@ -15,6 +15,7 @@
 #include <string>
 
 #include "Comm/CancelTextImageButton.h"
+#include "Comm/CopyModeMenu.h"
 #include "Comm/ITProgressBar.h"
 #include "Comm/LComboBox.h"
 #include "Comm/Lib/YLPopoverController.h"
@@ -25,7 +26,6 @@
 #include "Comm/SelectValueView.h"
 #include "Comm/SetpViewController.h"
 #include "Comm/TextImageButton.h"
-#include "Comm/TimedMenuClose.h"
 #include "DiskList/Controller.h"
 #include "DiskList/ControllerDelegate.h"
 #include "DiskList/DiskListWC.h"
@@ -133,9 +133,9 @@ public:
     DoCopyFiles* doCopy() const { return doCopy_.get(); }
     DiskListWC* diskListWC() const { return diskListWC_.get(); }
     Controller* controller() const { return controller_.get(); }
-    bool isPopSortWin() const { return isPopSortWin_; }
-    SelectAllFilePopVC* selectAllFileVC() const { return selectAllFileVC_.get(); }
-    RMAAttachedWindow* sortAttachedWindow() const { return sortAttachedWindow_.get(); }
+    bool isPopSortWin() const { return modeMenu_.isOpen(); }
+    SelectAllFilePopVC* selectAllFileVC() const { return modeMenu_.menu(); }
+    RMAAttachedWindow* sortAttachedWindow() const { return modeMenu_.window(); }
     kit::View* setpView() const { return setpView_.get(); }
     SetpViewController* setpVC() const { return setpVC_.get(); }
     ITProgressBar* rogressView() const { return rogressView_.get(); }
@@ -178,8 +178,6 @@ private:
     // Evaluates the space check; `withMessage` says the refusal aloud.
     void applySpaceCheck(bool withMessage);
     void listingEnded();
-    // Takes one menu and its window off the screen (main queue, later).
-    void closeMenuWindow(std::shared_ptr<SelectAllFilePopVC> menu, std::shared_ptr<RMAAttachedWindow> window);
     void finishRun();
 
     // Layout outlets.
@@ -215,9 +213,6 @@ private:
     int64_t selectFilesSize_ = -1;
     bool isDragValue_ = false;
     FileNodeArray copyArr_;
-    bool isPopSortWin_ = false;
-    std::shared_ptr<SelectAllFilePopVC> selectAllFileVC_;
-    std::shared_ptr<RMAAttachedWindow> sortAttachedWindow_;
     std::shared_ptr<SetpViewController> setpVC_, setpVC_2_;
     std::string openUrl_;
     DiskCopyVCDelegate* delegate_ = nullptr;
@@ -226,6 +221,6 @@ private:
     screen::RunGuard runGuard_;
     screen::Ticket dropCount_;      // the count of dropped items
     FileNodeArray pendingList_;     // the whole-volume listing "Copy Now" waits for
-    TimedMenuClose menuClose_;
+    screen::CopyModeMenu modeMenu_;
     bool quietModeReset_ = false;
 };

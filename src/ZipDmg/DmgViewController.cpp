@@ -3,6 +3,7 @@
 #include <ctime>
 
 #include "Comm/CopyFolder.h"
+#include "Comm/CopyModeMenu.h"
 #include "Comm/ErrorWindowController.h"
 #include "Comm/PopWindow/RMAAttachedWindow.h"
 #include "Comm/PopWindow/StatusPanel.h"
@@ -93,15 +94,11 @@ DmgViewController::~DmgViewController() {
     dropCount_.cancel();
     if (sizeCounter_) sizeCounter_->setDelegate(nullptr);
     runGuard_.end();
-    if (sortAttachedWindow_) {
-        if (kit::Window* parent = sortAttachedWindow_->parentWindow()) parent->removeChildWindow(sortAttachedWindow_.get());
-        sortAttachedWindow_->orderOut();
-    }
+    modeMenu_.detach();
     if (diskListWC_) diskListWC_->setDelegate(nullptr);
     if (selectFromVC_) selectFromVC_->setDelegate(nullptr);
     if (selectToVC_) selectToVC_->setDelegate(nullptr);
     if (lComboBox_) lComboBox_->setLconboBoxDelegate(nullptr);
-    if (selectAllFileVC_) selectAllFileVC_->setDelegate(nullptr);
     if (selectDiskVC_) selectDiskVC_->setSelectDiskVCDelegate(nullptr);
 }
 
@@ -486,38 +483,13 @@ void DmgViewController::doMakeZip() {
 }
 
 void DmgViewController::showErrorWindowWithErrorStr(const std::string& message) {
-    kit::Window* main = mainWindow();
-    if (!main) return;
-    auto panel = std::make_shared<ErrorWindowController>("ErrorWindowController");
-    if (!showStatusPanel(panel, *main)) return;
-    panel->changeErrorLabelStr(message);
-    errorWC_ = panel;
+    if (auto panel = screen::showMessagePanel(mainWindow(), message)) errorWC_ = panel;
 }
 
 // ---------------------------------------------------------------------------
 // Copy mode
 
-void DmgViewController::showSelectAllVC() {
-    kit::Window* main = mainWindow();
-    if (!main) return;
-    kit::Weak<DmgViewController> self(this);
-    // A menu the pointer has not entered yet stays the only one.
-    if (!menuClose_.open([self] {
-            if (self) self->closeMenuWindow(self->selectAllFileVC_, self->sortAttachedWindow_);
-        }))
-        return;
-    isPopSortWin_ = true;
-    if (selectAllFileVC_) selectAllFileVC_->setDelegate(nullptr);
-    selectAllFileVC_ = std::make_shared<SelectAllFilePopVC>("SelectAllFilePopVC");
-    selectAllFileVC_->setDelegate(this);
-    sortAttachedWindow_ = RMAAttachedWindow::initWithView(selectAllFileVC_->viewPtr(), kit::Point{346.0, 46.0}, main,
-                                                          3, 0.0f, 0.8f);
-    if (!sortAttachedWindow_) {
-        menuClose_.close();
-        return;
-    }
-    main->addChildWindow(sortAttachedWindow_, kit::WindowOrderingMode::Above);
-}
+void DmgViewController::showSelectAllVC() { modeMenu_.show(mainWindow(), this); }
 
 void DmgViewController::selectFormatbyType(int32_t type) {
     if (type == CopyModeAllFiles) {
@@ -540,47 +512,16 @@ void DmgViewController::selectFormatbyType(int32_t type) {
     mouseEixtView(true);
 }
 
-void DmgViewController::mouseEixtView(bool left) {
-    if (left) menuClose_.pointerLeft();
-    else menuClose_.pointerEntered();
-}
+void DmgViewController::mouseEixtView(bool left) { modeMenu_.pointerMoved(left); }
 
-void DmgViewController::closeMattachedWindow() { menuClose_.close(); }
-
-void DmgViewController::closeMenuWindow(std::shared_ptr<SelectAllFilePopVC> menu,
-                                             std::shared_ptr<RMAAttachedWindow> window) {
-    // This very menu: a newer one opened meanwhile stays.
-    if (menu == selectAllFileVC_) {
-        isPopSortWin_ = false;
-        if (selectAllFileVC_) selectAllFileVC_->setDelegate(nullptr);
-        selectAllFileVC_.reset();
-        sortAttachedWindow_.reset();
-    }
-    // Off the screen on the next turn: the menu's own event may be on the stack.
-    kit::dispatch::async(kit::dispatch::mainQueue(), [menu, window] {
-        if (!window) return;
-        if (kit::Window* parent = window->parentWindow()) parent->removeChildWindow(window.get());
-        window->orderOut();
-    });
-}
+void DmgViewController::closeMattachedWindow() { modeMenu_.close(); }
 
 // ---------------------------------------------------------------------------
 // File choice
 
 void DmgViewController::doShowSearchView() {
     if (!fromeVolume_ && !isDragValue_) return;
-    if (diskListWC_) diskListWC_->setDelegate(nullptr);
-    diskListWC_ = std::make_shared<DiskListWC>("DiskListWC");
-    diskListWC_->setDelegate(this);
-    kit::Window* w = diskListWC_->window();
-    if (!w) return;
-    w->center();
-    if (filesArr_) {
-        diskListWC_->listFileVC()->setArrForListWithArr(filesArr_, fromeVolume_ ? fromeVolume_->volumeMountPoint() : "");
-    } else {
-        diskListWC_->showDetailWithPath(fromeVolume_->volumeMountPoint());
-    }
-    kit::Application::shared().runModalForWindow(*w);
+    screen::openFileChoice(diskListWC_, this, filesArr_, fromeVolume_);
 }
 
 void DmgViewController::closeWindowWithSelect(const FileNodeArray& arr, int64_t withSelectSize) {

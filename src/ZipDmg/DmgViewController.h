@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "Comm/CancelTextImageButton.h"
+#include "Comm/CopyModeMenu.h"
 #include "Comm/ITProgressBar.h"
 #include "Comm/LComboBox.h"
 #include "Comm/Lib/YLPopoverController.h"
@@ -27,7 +28,6 @@
 #include "Comm/SelectValueView.h"
 #include "Comm/SetpViewController.h"
 #include "Comm/TextImageButton.h"
-#include "Comm/TimedMenuClose.h"
 #include "DiskList/Controller.h"
 #include "DiskList/ControllerDelegate.h"
 #include "DiskList/DiskListWC.h"
@@ -162,9 +162,9 @@ public:
     DiskListWC* diskListWC() const { return diskListWC_.get(); }
     MakeDmg* makeDmg() const { return makeDmg_.get(); }
     Controller* controller() const { return controller_.get(); }
-    bool isPopSortWin() const { return isPopSortWin_; }
-    SelectAllFilePopVC* selectAllFileVC() const { return selectAllFileVC_.get(); }
-    RMAAttachedWindow* sortAttachedWindow() const { return sortAttachedWindow_.get(); }
+    bool isPopSortWin() const { return modeMenu_.isOpen(); }
+    SelectAllFilePopVC* selectAllFileVC() const { return modeMenu_.menu(); }
+    RMAAttachedWindow* sortAttachedWindow() const { return modeMenu_.window(); }
     kit::View* setpView() const { return setpView_.get(); }
     SetpViewController* setpVC() const { return setpVC_.get(); }
     ITProgressBar* rogressView() const { return rogressView_.get(); }
@@ -206,7 +206,6 @@ private:
     void startDropCount();
     void applySpaceCheck(bool withMessage);
     void listingEnded();
-    void closeMenuWindow(std::shared_ptr<SelectAllFilePopVC> menu, std::shared_ptr<RMAAttachedWindow> window);
     void startImage(int64_t size);
     void finishRun();
     std::string destinationMountPoint() const;
@@ -248,9 +247,6 @@ private:
     bool isDragValue_ = false;
     std::weak_ptr<ErrorWindowController> errorWC_;
     std::weak_ptr<DMGMakeSureWC> makeSureWC_;
-    bool isPopSortWin_ = false;
-    std::shared_ptr<SelectAllFilePopVC> selectAllFileVC_;
-    std::shared_ptr<RMAAttachedWindow> sortAttachedWindow_;
     std::shared_ptr<SetpViewController> setpVC_, setpVC_2_;
     std::string openUrl_;
     DmgVCDelegate* delegate_ = nullptr;
@@ -260,7 +256,7 @@ private:
     screen::Ticket dropCount_;  // the count of dropped items
     std::shared_ptr<GetFilesSize> sizeCounter_;  // the image size count of a run
     FileNodeArray pendingList_;  // the whole-volume listing "Create Now" waits for
-    TimedMenuClose menuClose_;
+    screen::CopyModeMenu modeMenu_;
     bool quietModeReset_ = false;
     // Lives as long as the screen: timers and late blocks hold it weakly.
     std::shared_ptr<int> life_ = std::make_shared<int>(0);
