@@ -44,9 +44,11 @@ public:
     void setTimingFunction(TimingFunction t) { timing_ = t; }
 
     struct Group;
-    std::shared_ptr<Group> group_;   // kit internal
 
 private:
+    friend void animateValue(Object& owner, const std::string& key, double from, double to,
+                             std::function<void(double)> apply);
+    std::shared_ptr<Group> group_;
     double duration_ = kDefaultDuration;
     TimingFunction timing_ = TimingFunction::EaseInEaseOut;
 };

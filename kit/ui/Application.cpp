@@ -9,6 +9,7 @@
 
 #include "kit/Notification.h"
 #include "kit/RunLoop.h"
+#include "kit/ui/MainThreadCheck.h"
 #include "kit/ui/Menu.h"
 #include "kit/ui/ViewWidget.h"
 #include "kit/ui/Window.h"
@@ -31,6 +32,12 @@ public:
     }
 };
 }  // namespace
+
+void detail::calledOffMainThread(const char* function) {
+    std::fprintf(stderr, "kit: %s called off the main thread; views and windows belong to the main thread\n", function);
+    std::fflush(stderr);
+    std::abort();
+}
 
 bool detail::countsEvents() { return dynamic_cast<KitApplication*>(QCoreApplication::instance()) != nullptr; }
 

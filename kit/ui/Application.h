@@ -93,7 +93,9 @@ public:
     // application's. True when some responder performed it.
     bool sendAction(const std::string& action, Responder* target, Object* sender);
 
-    // kit internal
+private:
+    // The windows tell the application what happens to them.
+    friend class Window;
     void windowCreated(Window* w);
     void windowDestroyed(Window* w);
     void setKeyWindow(Window* w);
@@ -103,7 +105,6 @@ public:
     // passes `fits`, or nullptr.
     Window* recentWindow(const Window* leaving, const std::function<bool(Window&)>& fits) const;
 
-private:
     ApplicationDelegate* delegate_ = nullptr;
     bool active_ = false;
     bool running_ = false;

@@ -13,6 +13,7 @@
 #include <QWindow>
 
 #include "kit/ui/Application.h"
+#include "kit/ui/QtBridge.h"
 #include "kit/ui/View.h"
 #include "kit/ui/ViewWidget.h"
 #include "kit/ui/Window.h"
@@ -216,7 +217,7 @@ protected:
         if (!qwin) return false;
         Window* w = nullptr;
         for (Window* x : Application::shared().windows())
-            if (x->topWidget() && x->topWidget()->windowHandle() == qwin) w = x;
+            if (widgetOf(*x) && widgetOf(*x)->windowHandle() == qwin) w = x;
         if (!w) return false;
         // A handler may destroy its own view: widgets are then deleted later.
         ++ViewWidget::dispatchDepth;

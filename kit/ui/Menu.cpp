@@ -12,6 +12,7 @@
 #include <mutex>
 
 #include "kit/ui/Application.h"
+#include "kit/ui/QtBridge.h"
 #include "kit/ui/ViewWidget.h"
 #include "kit/ui/View.h"
 #include "kit/ui/Window.h"
@@ -193,10 +194,10 @@ void detail::refreshMenuEnabling() {
 }
 
 void attachMainMenu(Window& window, double x, double height) {
-    if (!gMainMenu || !window.topWidget()) return;
+    if (!gMainMenu || !widgetOf(window)) return;
     delete gBar.data();
     gBarActions.clear();
-    auto* bar = new QMenuBar(window.topWidget());
+    auto* bar = new QMenuBar(widgetOf(window));
     detail::registerNativeInputWidget(bar);
     bar->setNativeMenuBar(false);
     bar->setStyleSheet(QStringLiteral(

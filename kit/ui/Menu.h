@@ -16,8 +16,6 @@
 
 #include "kit/ui/Responder.h"
 
-class QMenuBar;
-
 namespace kit {
 
 class Menu;
@@ -119,9 +117,6 @@ void setMainMenu(std::shared_ptr<Menu> menu);
 // Shows the main menu as a menu bar in the window's title bar, at x (points
 // from the left edge), height `height`. Replaces a bar shown before.
 void attachMainMenu(Window& window, double x, double height);
-// The bar shown (kit internal, for tests).
-QMenuBar* mainMenuBar();
-
 namespace detail {
 // Brings the shown bar's items up to date with their enabled state (kit
 // internal: called when a modal run starts or ends).

@@ -4,16 +4,17 @@
 #include <cmath>
 
 #include "kit/ui/Graphics.h"
+#include "kit/ui/QtBridge.h"
 #include "kit/ui/ViewWidget.h"
 
 namespace kit {
 
 ProgressIndicator::ProgressIndicator(const Rect& frame) : View(frame) {
     // The timer belongs to the view's widget, so it cannot outlive the view.
-    timer_ = new QTimer(widget());
+    timer_ = new QTimer(widgetOf(*this));
     timer_->setInterval(80);
     Weak<ProgressIndicator> self(this);
-    QObject::connect(timer_, &QTimer::timeout, widget(), [self] {
+    QObject::connect(timer_, &QTimer::timeout, widgetOf(*this), [self] {
         if (auto* p = self.get()) {
             p->phase_ = (p->phase_ + 1) % 12;
             p->setNeedsDisplay(true);

@@ -3,6 +3,7 @@
 // the Qt objects behind views and windows (for the kit itself and its tests;
 // the system's code never includes this).
 #include <QColor>
+#include <QMenuBar>
 #include <QFont>
 #include <QRect>
 #include <QWidget>
@@ -27,5 +28,16 @@ QWidget* widgetOf(const View& v);
 QWidget* widgetOf(const Window& w);
 // A view's geometry in its parent widget, in Qt's pixels (y down).
 inline QRect qtGeometry(const View& v) { return widgetOf(v)->geometry(); }
+// The main menu's bar as shown (see attachMainMenu), or nullptr.
+QMenuBar* mainMenuBar();
+
+namespace detail {
+// What the kit's own view classes do to other views' Qt side.
+struct ViewAccess {
+    // Places the view's widget again (after its superview's flippedness
+    // changed, for instance).
+    static void applyQtGeometry(View& v);
+};
+}  // namespace detail
 
 }  // namespace kit

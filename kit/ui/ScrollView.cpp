@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "kit/ui/Graphics.h"
+#include "kit/ui/QtBridge.h"
 
 namespace kit {
 
@@ -39,7 +40,7 @@ void ClipView::setDocumentView(std::shared_ptr<View> doc) {
             });
     }
     // The flippedness may have changed with the document: place it again.
-    for (auto& s : subviews()) s->applyQtGeometry();
+    for (auto& s : subviews()) detail::ViewAccess::applyQtGeometry(*s);
     Point top = topPoint();
     if (top != bounds().origin) setBoundsOrigin(top);
     notifyScrolled();

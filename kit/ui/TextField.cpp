@@ -62,9 +62,9 @@ void TextField::setEnabled(bool e) {
 
 void TextField::setEditable(bool e) {
     textCell()->setEditable(e);
-    if (e && !editor_ && widget()) {
+    if (e && !editor_ && widgetOf(*this)) {
         // Editing is Qt's line editor laid over the field's text area.
-        editor_ = new QLineEdit(widget());
+        editor_ = new QLineEdit(widgetOf(*this));
         detail::registerNativeInputWidget(editor_);
         editor_->setFrame(false);
         editor_->setText(QString::fromStdString(textCell()->stringValue()));

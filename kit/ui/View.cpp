@@ -8,6 +8,7 @@
 #include "kit/ui/Animation.h"
 #include "kit/ui/Application.h"
 #include "kit/ui/Graphics.h"
+#include "kit/ui/MainThreadCheck.h"
 #include "kit/ui/QtBridge.h"
 #include "kit/ui/ViewWidget.h"
 #include "kit/ui/Window.h"
@@ -15,8 +16,10 @@
 namespace kit {
 
 QWidget* widgetOf(const View& v) { return v.widget(); }
+void detail::ViewAccess::applyQtGeometry(View& v) { v.applyQtGeometry(); }
 
 View::View(const Rect& frame) : frame_(frame) {
+    KIT_ASSERT_MAIN_THREAD();
     ensureUiApp();
     widget_ = new ViewWidget(this);
     widget_->hide();
@@ -71,6 +74,7 @@ void View::applyQtGeometry() {
 }
 
 void View::setFrame(const Rect& frame) {
+    KIT_ASSERT_MAIN_THREAD();
     if (frame == frame_) return;
     Rect old = frame_;
     frame_ = frame;
@@ -88,6 +92,7 @@ void View::setFrame(const Rect& frame) {
 }
 
 void View::setBoundsOrigin(Point p) {
+    KIT_ASSERT_MAIN_THREAD();
     boundsOrigin_ = p;
     if (window_) window_->invalidateTrackingCache();
     for (auto& s : subviews_) s->applyQtGeometry();
@@ -184,6 +189,7 @@ Rect View::convertRectFromView(const Rect& r, const View* from) const {
 void View::addSubview(std::shared_ptr<View> v) { addSubview(std::move(v), WindowOrderingMode::Above, nullptr); }
 
 void View::addSubview(std::shared_ptr<View> v, WindowOrderingMode place, const View* relativeTo) {
+    KIT_ASSERT_MAIN_THREAD();
     if (!v || v.get() == this) return;
     std::shared_ptr<View> keep = v;
     if (v->superview_ == this) {
@@ -226,12 +232,8 @@ void View::addSubview(std::shared_ptr<View> v, WindowOrderingMode place, const V
     v->viewDidMoveToSuperview();
 }
 
-void View::restackSubviews() {
-    for (auto& s : subviews_)
-        if (s->widget_) s->widget_->raise();
-}
-
 void View::removeFromSuperview() {
+    KIT_ASSERT_MAIN_THREAD();
     View* s = superview_;
     if (!s) return;
     std::shared_ptr<View> keep = shared_from_this();
@@ -301,6 +303,7 @@ View* View::viewWithTag(long t) {
 // ---- appearance ----
 
 void View::setHidden(bool hidden) {
+    KIT_ASSERT_MAIN_THREAD();
     if (hidden_ == hidden) return;
     hidden_ = hidden;
     if (window_) window_->invalidateTrackingCache();
@@ -321,6 +324,7 @@ bool View::isHiddenOrHasHiddenAncestor() const {
 }
 
 void View::setAlphaValue(double a) {
+    KIT_ASSERT_MAIN_THREAD();
     a = std::clamp(a, 0.0, 1.0);
     if (a == alpha_) return;
     alpha_ = a;
@@ -338,11 +342,13 @@ void View::setAlphaValue(double a) {
 }
 
 void View::setNeedsDisplay(bool flag) {
+    KIT_ASSERT_MAIN_THREAD();
     needsDisplay_ = flag;
     if (flag && widget_) widget_->update();
 }
 
 void View::setNeedsDisplayInRect(const Rect& r) {
+    KIT_ASSERT_MAIN_THREAD();
     needsDisplay_ = true;
     if (!widget_) return;
     Rect b = bounds();
@@ -351,6 +357,7 @@ void View::setNeedsDisplayInRect(const Rect& r) {
 }
 
 void View::display() {
+    KIT_ASSERT_MAIN_THREAD();
     needsDisplay_ = true;
     if (widget_) widget_->repaint();
 }
@@ -376,6 +383,7 @@ void View::paint(QPainter& p, const Rect& dirty) {
 }
 
 void View::setToolTip(const std::string& s) {
+    KIT_ASSERT_MAIN_THREAD();
     toolTip_ = s;
     if (widget_) widget_->setToolTip(QString::fromStdString(s));
 }
@@ -383,6 +391,7 @@ void View::setToolTip(const std::string& s) {
 // ---- tracking ----
 
 void View::addTrackingArea(std::shared_ptr<TrackingArea> area) {
+    KIT_ASSERT_MAIN_THREAD();
     if (area && std::find(trackingAreas_.begin(), trackingAreas_.end(), area) == trackingAreas_.end()) {
         trackingAreas_.push_back(std::move(area));
         if (window_) window_->invalidateTrackingCache();
@@ -390,6 +399,7 @@ void View::addTrackingArea(std::shared_ptr<TrackingArea> area) {
 }
 
 void View::removeTrackingArea(const TrackingArea* area) {
+    KIT_ASSERT_MAIN_THREAD();
     if (window_) window_->invalidateTrackingCache();
     trackingAreas_.erase(std::remove_if(trackingAreas_.begin(), trackingAreas_.end(),
                                         [&](auto& a) { return a.get() == area; }),

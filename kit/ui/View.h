@@ -24,8 +24,13 @@
 #include "kit/ui/Responder.h"
 
 class QPainter;
+class QWidget;
 
 namespace kit {
+
+namespace detail {
+struct ViewAccess;
+}
 
 class View;
 class Window;
@@ -71,9 +76,9 @@ public:
     Responder* owner() const { return owner_.get(); }
     void* userData() const { return userData_; }
 
-    // kit internal
-    bool inside_;
 private:
+    friend class Window;
+    bool inside_;   // the pointer is in the area (the window keeps this)
     Rect rect_;
     unsigned options_;
     Weak<Responder> owner_;
@@ -184,22 +189,25 @@ public:
     // The animator proxy: frame and alpha changes made through it glide.
     ViewAnimator animator();
 
-    // kit internal
-    ViewWidget* widget() const { return widget_; }
-    void setWindowForTree(Window* w);
-    void attachAsFrameView(Window* w, ViewWidget* topWidget);
-    void applyQtGeometry();
-    void restackSubviews();
-    void paint(QPainter& p, const Rect& dirtyInBounds);
-    // Window-level frame views map their own frame; ordinary views ask this.
-    Rect qtRectInSuperview() const;
-
 protected:
     // Called after the frame changed (size or origin); default does nothing.
     virtual void frameDidChange(const Rect& oldFrame) {}
 
 private:
+    // The Qt side, for the kit alone (the widget is reached through
+    // widgetOf() in kit/ui/QtBridge.h).
     friend class Window;
+    friend class ViewWidget;
+    friend struct detail::ViewAccess;
+    friend QWidget* widgetOf(const View& v);
+    ViewWidget* widget() const { return widget_; }
+    void setWindowForTree(Window* w);
+    void attachAsFrameView(Window* w, ViewWidget* topWidget);
+    void applyQtGeometry();
+    void paint(QPainter& p, const Rect& dirtyInBounds);
+    // Window-level frame views map their own frame; ordinary views ask this.
+    Rect qtRectInSuperview() const;
+
     Rect frame_;
     Point boundsOrigin_;
     View* superview_ = nullptr;

@@ -12,6 +12,7 @@
 #include "kit/ui/Application.h"
 #include "kit/ui/Control.h"
 #include "kit/ui/Graphics.h"
+#include "kit/ui/MainThreadCheck.h"
 #include "kit/ui/QtBridge.h"
 #include "kit/ui/View.h"
 #include "kit/ui/ViewWidget.h"
@@ -145,6 +146,7 @@ Rect Window::contentRectForFrameRect(const Rect& f, unsigned mask) {
 }
 
 Window::Window(const Rect& contentRect, unsigned styleMask) : styleMask_(styleMask) {
+    KIT_ASSERT_MAIN_THREAD();
     ensureUiApp();
     detail::installPointerFilter();
     frame_ = frameRectForContentRect(contentRect, styleMask);
@@ -221,6 +223,7 @@ Button* Window::standardWindowButton(WindowButtonKind kind) const {
 void Window::postNotification(const char* name) { NotificationCenter::defaultCenter().post(name, this); }
 
 void Window::setTitle(const std::string& t) {
+    KIT_ASSERT_MAIN_THREAD();
     title_ = t;
     if (topWidget_) topWidget_->setWindowTitle(QString::fromStdString(t));
     frameView_->setNeedsDisplay(true);
@@ -241,6 +244,7 @@ void Window::applyQtFrame() {
 }
 
 void Window::setFrame(const Rect& frame, bool display, bool animate) {
+    KIT_ASSERT_MAIN_THREAD();
     if (animate) {
         animator().setFrame(frame);
         return;
@@ -305,6 +309,7 @@ Rect Window::convertRectFromScreen(const Rect& r) const { return Rect(convertPoi
 // ---- views ----
 
 void Window::setContentView(std::shared_ptr<View> v) {
+    KIT_ASSERT_MAIN_THREAD();
     if (!v || v == contentView_) return;
     std::shared_ptr<View> old = contentView_;
     contentView_ = v;
@@ -322,6 +327,7 @@ void Window::setContentView(std::shared_ptr<View> v) {
 // ---- look ----
 
 void Window::setOpaque(bool o) {
+    KIT_ASSERT_MAIN_THREAD();
     opaque_ = o;
     if (topWidget_) topWidget_->setAttribute(Qt::WA_TranslucentBackground, !o);
     frameView_->setNeedsDisplay(true);
@@ -374,16 +380,19 @@ void Window::scheduleShapeUpdate() {
 }
 
 void Window::setBackgroundColor(const Color& c) {
+    KIT_ASSERT_MAIN_THREAD();
     backgroundColor_ = c;
     frameView_->setNeedsDisplay(true);
 }
 
 void Window::setAlphaValue(double a) {
+    KIT_ASSERT_MAIN_THREAD();
     alpha_ = std::clamp(a, 0.0, 1.0);
     if (topWidget_) topWidget_->setWindowOpacity(alpha_);
 }
 
 void Window::setLevel(int level) {
+    KIT_ASSERT_MAIN_THREAD();
     if (level == level_) return;
     level_ = level;
     if (!topWidget_) return;
@@ -428,6 +437,7 @@ void Window::drawFrame(const Rect& dirty) {
 // ---- ordering ----
 
 void Window::orderFront() {
+    KIT_ASSERT_MAIN_THREAD();
     if (!topWidget_) return;
     if (miniaturized_) deminiaturize();
     applyTransientParent();
@@ -440,6 +450,7 @@ void Window::orderFront() {
 }
 
 void Window::orderBack() {
+    KIT_ASSERT_MAIN_THREAD();
     if (!topWidget_) return;
     visible_ = true;
     scheduleShapeUpdate();
@@ -448,6 +459,7 @@ void Window::orderBack() {
 }
 
 void Window::orderOut() {
+    KIT_ASSERT_MAIN_THREAD();
     if (!topWidget_) return;
     const bool wasKey = isKeyWindow();
     Weak<Window> self(this);
@@ -497,12 +509,14 @@ bool Window::isKeyWindow() const { return Application::shared().keyWindow() == t
 bool Window::isMainWindow() const { return Application::shared().mainWindow() == this; }
 
 void Window::makeKeyWindow() {
+    KIT_ASSERT_MAIN_THREAD();
     if (!canBecomeKeyWindow()) return;
     Application::shared().setKeyWindow(this);
     if (topWidget_ && topWidget_->isVisible()) topWidget_->activateWindow();
 }
 
 void Window::makeMainWindow() {
+    KIT_ASSERT_MAIN_THREAD();
     if (!canBecomeMainWindow()) return;
     Application::shared().setMainWindow(this);
 }
@@ -776,6 +790,7 @@ void Window::performClose(Object*) {
 }
 
 void Window::close() {
+    KIT_ASSERT_MAIN_THREAD();
     Weak<Window> self(this);
     if (delegate_) delegate_->windowWillClose(*this);
     if (!self) return;
@@ -799,6 +814,7 @@ void Window::close() {
 }
 
 void Window::retainUntilClosed(std::shared_ptr<void> object, std::function<void()> onClose) {
+    KIT_ASSERT_MAIN_THREAD();
     if (!object && !onClose) return;
     retained_.push_back(Retained{std::move(object), std::move(onClose)});
 }
@@ -856,6 +872,7 @@ void Window::toggleFullScreen(Object*) {
 // ---- children and sheets ----
 
 void Window::addChildWindow(std::shared_ptr<Window> child, WindowOrderingMode place) {
+    KIT_ASSERT_MAIN_THREAD();
     if (!child || child.get() == this) return;
     if (auto* old = child->parent_.get()) old->removeChildWindow(child.get());
     children_.push_back(child);
@@ -868,6 +885,7 @@ void Window::addChildWindow(std::shared_ptr<Window> child, WindowOrderingMode pl
 }
 
 void Window::removeChildWindow(Window* child) {
+    KIT_ASSERT_MAIN_THREAD();
     auto it = std::find_if(children_.begin(), children_.end(), [&](auto& c) { return c.get() == child; });
     if (it == children_.end()) return;
     std::shared_ptr<Window> keep = *it;
@@ -908,6 +926,7 @@ void Window::setQtModal(bool modal) {
 }
 
 void Window::beginSheet(std::shared_ptr<Window> sheet, std::function<void(long)> completion) {
+    KIT_ASSERT_MAIN_THREAD();
     if (!sheet || sheet_) return;
     sheet_ = sheet;
     sheetCompletion_ = std::move(completion);
@@ -924,6 +943,7 @@ void Window::beginSheet(std::shared_ptr<Window> sheet, std::function<void(long)>
 }
 
 void Window::endSheet(Window* sheet, long code) {
+    KIT_ASSERT_MAIN_THREAD();
     if (!sheet || sheet_.get() != sheet) return;
     std::shared_ptr<Window> keep = std::move(sheet_);
     auto completion = std::move(sheetCompletion_);

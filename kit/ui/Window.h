@@ -22,6 +22,8 @@
 #include "kit/ui/Responder.h"
 #include "kit/ui/View.h"
 
+class QWidget;
+
 namespace kit {
 
 class View;
@@ -259,12 +261,6 @@ public:
     Window* sheetParent() const { return sheetParent_.get(); }
     bool isSheet() const { return sheetParent_.get() != nullptr; }
 
-    // kit internal
-    ViewWidget* topWidget() const { return topWidget_; }
-    void qtGeometryChanged(const Rect& newFrame);   // the window system moved us
-    void pointerLeftWindow();
-    void updateTrackingAreas(Point inWindow, bool inside);
-
 protected:
     // The title band and background of the frame view; titled windows get the
     // standard look, borderless ones only their background colour.
@@ -274,6 +270,14 @@ private:
     friend class FrameView;
     friend class Application;
     friend class View;
+    friend class ViewWidget;
+    friend QWidget* widgetOf(const Window& w);
+    // The Qt side, for the kit alone (the top widget is reached through
+    // widgetOf() in kit/ui/QtBridge.h).
+    ViewWidget* topWidget() const { return topWidget_; }
+    void qtGeometryChanged(const Rect& newFrame);   // the window system moved us
+    void pointerLeftWindow();
+    void updateTrackingAreas(Point inWindow, bool inside);
     // Ends the hover of every tracking area of `root`'s subtree that has the
     // pointer (the view hides or leaves the window): their owners get their
     // exit now rather than never.

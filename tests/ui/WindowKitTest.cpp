@@ -3,6 +3,7 @@
 // they close, child windows tied to their parent in the window system, and
 // renders that show the child windows over their parent.
 #include <QAction>
+#include <QPainter>
 #include <QApplication>
 #include <QMenu>
 #include <QMenuBar>
@@ -363,6 +364,54 @@ TEST_F(UiTest, ClosingTheWindowInFrontGivesKeyAndMainBackToTheOneBefore) {
     main->orderOut();
     EXPECT_EQ(app.keyWindow(), nullptr);
     EXPECT_EQ(app.mainWindow(), nullptr);
+}
+
+}  // namespace
+
+#include <thread>
+
+namespace {
+
+TEST_F(UiTest, ViewAndWindowMutatorsRefuseOtherThreads) {
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    auto w = std::make_shared<kit::Window>(Rect(0, 0, 100, 100), kit::TitledWindowMask);
+    auto v = std::make_shared<kit::View>(Rect(0, 0, 10, 10));
+    auto offMain = [](auto&& fn) { std::thread(fn).join(); };
+    EXPECT_DEATH(offMain([&] { v->setFrame(Rect(1, 1, 5, 5)); }), "View::setFrame.*off the main thread");
+    EXPECT_DEATH(offMain([&] { w->contentView()->addSubview(v); }), "View::addSubview.*off the main thread");
+    EXPECT_DEATH(offMain([&] { v->setNeedsDisplay(true); }), "off the main thread");
+    EXPECT_DEATH(offMain([&] { w->orderFront(); }), "Window::orderFront.*off the main thread");
+    EXPECT_DEATH(offMain([&] { w->close(); }), "Window::close.*off the main thread");
+    // On the main thread all is well.
+    w->contentView()->addSubview(v);
+    v->setFrame(Rect(1, 1, 5, 5));
+    EXPECT_EQ(v->frame(), Rect(1, 1, 5, 5));
+}
+
+}  // namespace
+
+namespace {
+
+// The Qt side of views and windows, the hover state and the animation groups
+// are the kit's own: the system's code cannot reach them (the kit and its
+// tests reach the widgets through kit/ui/QtBridge.h).
+template <class T> concept ReachesWidget = requires(T& v) { v.widget(); };
+template <class T> concept ReachesPainting = requires(T& v, QPainter& p) { v.paint(p, kit::Rect()); };
+template <class T> concept ReachesTopWidget = requires(T& w) { w.topWidget(); };
+template <class T> concept ReachesTracking = requires(T& w) { w.updateTrackingAreas(kit::Point(), true); };
+template <class T> concept ReachesHoverState = requires(T& a) { a.inside_; };
+template <class T> concept ReachesGroup = requires(T& c) { c.group_; };
+template <class T> concept ReachesWindowList = requires(T& a, kit::Window* w) { a.windowCreated(w); };
+static_assert(!ReachesWidget<kit::View> && !ReachesPainting<kit::View>);
+static_assert(!ReachesTopWidget<kit::Window> && !ReachesTracking<kit::Window>);
+static_assert(!ReachesHoverState<kit::TrackingArea>);
+static_assert(!ReachesGroup<kit::AnimationContext>);
+static_assert(!ReachesWindowList<kit::Application>);
+
+TEST_F(UiTest, TheQtSideIsReachedThroughTheBridgeOnly) {
+    auto w = std::make_shared<kit::Window>(Rect(0, 0, 100, 100), kit::TitledWindowMask);
+    EXPECT_NE(kit::widgetOf(*w), nullptr);
+    EXPECT_EQ(kit::widgetOf(*w->contentView())->window(), kit::widgetOf(*w));
 }
 
 }  // namespace
