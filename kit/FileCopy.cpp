@@ -51,6 +51,8 @@ struct Ctx {
     bool haveDest = false;  // the top folder of the copy, once made
     dev_t destDev = 0;
     ino_t destIno = 0;
+    // Our identity, asked for only when a set-ID bit makes it matter.
+    bool haveIds = false;
     uid_t euid = 0;
     gid_t egid = 0;
     bool rangeCopy = true;  // copy_file_range works between these two file systems
@@ -70,8 +72,14 @@ struct Ctx {
     // Permission bits to give the copy. The copy belongs to whoever runs it, so
     // set-user-ID and set-group-ID bits are kept only where that owner is the
     // source's: a copied set-user-ID program must not gain our identity.
-    mode_t modeFor(const struct stat& st) const {
+    mode_t modeFor(const struct stat& st) {
         mode_t m = st.st_mode & 07777;
+        if (!(m & (S_ISUID | S_ISGID))) return m;
+        if (!haveIds) {
+            euid = ::geteuid();
+            egid = ::getegid();
+            haveIds = true;
+        }
         if (st.st_uid != euid) m &= ~mode_t(S_ISUID);
         if (st.st_gid != egid) m &= ~mode_t(S_ISGID);
         return m;
@@ -421,28 +429,38 @@ void copyEntry(Ctx& c, int srcDir, const char* sname, int dstDir, const char* dn
 
 }  // namespace
 
-FileCopyResult copyItem(const std::string& from, const std::string& to, const std::atomic<bool>* cancel) {
+FileCopyResult copyItemAt(int fromFolder, const std::string& fromName, int toFolder, const std::string& toName,
+                          const std::string& fromPath, const std::atomic<bool>* cancel) {
     FileCopyResult r;
     Ctx c;
     c.cancel = cancel;
     c.r = &r;
-    c.euid = ::geteuid();
-    c.egid = ::getegid();
-    PathRef top{nullptr, from.c_str()};
+    PathRef top{nullptr, fromPath.c_str()};
     if (c.stopped()) return r;
     struct stat st;
-    if (::fstatat(AT_FDCWD, from.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) {
+    if (::fstatat(fromFolder, fromName.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) {
         c.fail(top, errno, "read attributes");
         return r;
     }
     c.rootDev = st.st_dev;
-    copyEntry(c, AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), st, top, -1);
+    copyEntry(c, fromFolder, fromName.c_str(), toFolder, toName.c_str(), st, top, -1);
     // Every creation is exclusive, so a taken name shows as EEXIST on the item
     // itself, before anything was made.
     if (r.files + r.folders + r.links + r.specials == 0 && r.failures.size() == 1 && r.failures[0].error == EEXIST &&
-        r.failures[0].path == from)
+        r.failures[0].path == fromPath)
         r.destinationExists = true;
     return r;
+}
+
+FileCopyResult copyItem(const std::string& from, const std::string& to, const std::atomic<bool>* cancel) {
+    return copyItemAt(AT_FDCWD, from, AT_FDCWD, to, from, cancel);
+}
+
+OpenFolder::OpenFolder(const std::string& path)
+    : fd_(::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC)), path_(path) {}
+
+OpenFolder::~OpenFolder() {
+    if (fd_ >= 0) ::close(fd_);
 }
 
 }  // namespace kit

@@ -54,4 +54,26 @@ struct FileCopyResult {
 FileCopyResult copyItem(const std::string& from, const std::string& to,
                         const std::atomic<bool>* cancel = nullptr);
 
+// The same for the entry `fromName` of the open folder `fromFolder`, copied to
+// the new entry `toName` of the open folder `toFolder` (single names, so no path
+// is walked again for each of many items of one folder); `fromPath` names the
+// source in the result.
+FileCopyResult copyItemAt(int fromFolder, const std::string& fromName, int toFolder, const std::string& toName,
+                          const std::string& fromPath, const std::atomic<bool>* cancel = nullptr);
+
+// A folder held open for copyItemAt. fd() is -1 when it could not be opened.
+class OpenFolder {
+public:
+    explicit OpenFolder(const std::string& path);
+    ~OpenFolder();
+    OpenFolder(const OpenFolder&) = delete;
+    OpenFolder& operator=(const OpenFolder&) = delete;
+    int fd() const { return fd_; }
+    const std::string& path() const { return path_; }
+
+private:
+    int fd_;
+    std::string path_;
+};
+
 }  // namespace kit

@@ -2,9 +2,11 @@
 
 #include <atomic>
 #include <cerrno>
+#include <chrono>
 #include <cstdint>
 #include <cstring>
 #include <filesystem>
+#include <memory>
 #include <mutex>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -47,47 +49,85 @@ struct DoCopyFiles::Core : std::enable_shared_from_this<DoCopyFiles::Core> {
     int32_t iBegin = 0;
     int failed = 0;
 
-    // The latest path of an item inside a partly checked top-level folder, and
-    // whether a delivery of it is already queued.
+    // The latest path of an item inside a partly checked top-level folder not
+    // yet shown, the deliveries of it queued (one at once, one a little later)
+    // and when the last was shown.
     std::mutex pathMutex;
     std::string latestPath;
-    bool pathQueued = false;
+    bool pathWaiting = false;
+    bool pathPosted = false;
+    bool pathDelayed = false;
+    std::chrono::steady_clock::time_point lastPathShown{};
+    static constexpr std::chrono::milliseconds kPathInterval{40};
 
     // Delivers a report on the main queue and waits for it. The stop flag is
     // read there, on the thread that sets it, so nothing reaches a screen that
-    // has already shown the stop.
+    // has already shown the stop. A nested path not yet shown goes first.
     template <class Fn>
     void report(Fn&& fn) {
+        postNestedPath(true);
         kit::dispatch::sync(kit::dispatch::mainQueue(), [&] {
             if (isCancel.load()) return;
             if (DoCopyFilesDelegate* d = delegate.load()) fn(*d);
         });
     }
 
-    // The path of a nested item: posted without waiting. While one delivery is
-    // queued, later paths only replace what it will show. The main queue keeps
-    // order, so a waited-for report after this one still comes after it.
+    // The path of a nested item: posted without waiting, and shown at most once
+    // every few hundredths of a second (a label can't show more); a later path
+    // replaces one still waiting, and the last one waits no longer than that.
+    // The main queue keeps order, and a waited-for report first posts the path
+    // waiting, so a path never comes after the report that followed it.
     void reportNestedPath(const std::string& path) {
         {
             std::lock_guard<std::mutex> lock(pathMutex);
             latestPath = path;
-            if (pathQueued) return;
-            pathQueued = true;
+            pathWaiting = true;
+        }
+        postNestedPath(false);
+    }
+
+    void postNestedPath(bool now) {
+        bool postNow = false;
+        double later = 0;
+        {
+            std::lock_guard<std::mutex> lock(pathMutex);
+            if (!pathWaiting || pathPosted) return;
+            const auto since = std::chrono::steady_clock::now() - lastPathShown;
+            if (now || since >= kPathInterval) {
+                pathPosted = postNow = true;
+            } else if (!pathDelayed) {
+                pathDelayed = true;
+                later = std::chrono::duration<double>(kPathInterval - since).count();
+            } else {
+                return;
+            }
         }
         auto self = shared_from_this();
-        kit::dispatch::async(kit::dispatch::mainQueue(), [self] {
-            std::string path;
-            {
-                std::lock_guard<std::mutex> lock(self->pathMutex);
-                path.swap(self->latestPath);
-                self->pathQueued = false;
-            }
-            if (self->isCancel.load()) return;
-            if (DoCopyFilesDelegate* d = self->delegate.load()) d->topCopyFilePath(path);
-        });
+        if (postNow) kit::dispatch::async(kit::dispatch::mainQueue(), [self] { self->showNestedPath(true); });
+        else kit::dispatch::after(later, kit::dispatch::mainQueue(), [self] { self->showNestedPath(false); });
+    }
+
+    // Main queue.
+    void showNestedPath(bool posted) {
+        std::string path;
+        {
+            std::lock_guard<std::mutex> lock(pathMutex);
+            (posted ? pathPosted : pathDelayed) = false;
+            if (!pathWaiting) return;
+            path.swap(latestPath);
+            pathWaiting = false;
+            lastPathShown = std::chrono::steady_clock::now();
+        }
+        if (isCancel.load()) return;
+        if (DoCopyFilesDelegate* d = delegate.load()) d->topCopyFilePath(path);
     }
 
     void run(const Nodes& arr, const std::string& dest) {
+        runItems(arr, dest);
+        closeFolders();
+    }
+
+    void runItems(const Nodes& arr, const std::string& dest) {
         const std::uint64_t n = arr.size();
         if (n == 0) return;
         failed = 0;
@@ -207,6 +247,39 @@ struct DoCopyFiles::Core : std::enable_shared_from_this<DoCopyFiles::Core> {
 
     static std::uint64_t made(const kit::FileCopyResult& r) { return r.files + r.folders + r.links + r.specials; }
 
+    // The source folder and the destination folder of the last item, held open:
+    // the items of one folder are copied by their single names, without walking
+    // both paths again for each of them. Worker-side only.
+    std::unique_ptr<kit::OpenFolder> fromFolder;
+    std::unique_ptr<kit::OpenFolder> toFolder;
+
+    void closeFolders() {
+        fromFolder.reset();
+        toFolder.reset();
+    }
+
+    kit::FileCopyResult copyOne(const std::string& source, const std::string& folder, const std::string& name) {
+        const std::string::size_type slash = source.rfind('/');
+        if (slash == std::string::npos || slash + 1 == source.size())
+            return kit::copyItem(source, kit::format("%@/%@", folder, name), &isCancel);
+        const std::string parent = slash == 0 ? std::string("/") : source.substr(0, slash);
+        const std::string entry = source.substr(slash + 1);
+        for (int attempt = 0;; ++attempt) {
+            if (attempt || !fromFolder || fromFolder->path() != parent)
+                fromFolder = std::make_unique<kit::OpenFolder>(parent);
+            if (attempt || !toFolder || toFolder->path() != folder) toFolder = std::make_unique<kit::OpenFolder>(folder);
+            // A folder that can't be opened: the copy by path says what is wrong.
+            if (fromFolder->fd() < 0 || toFolder->fd() < 0)
+                return kit::copyItem(source, kit::format("%@/%@", folder, name), &isCancel);
+            kit::FileCopyResult r =
+                kit::copyItemAt(fromFolder->fd(), entry, toFolder->fd(), name, source, &isCancel);
+            // Nothing there: one of the folders may have been replaced since it
+            // was opened. The paths are opened afresh once.
+            if (attempt == 0 && made(r) == 0 && r.failures.size() == 1 && r.failures[0].error == ENOENT) continue;
+            return r;
+        }
+    }
+
     void copyNode(const std::shared_ptr<FileNode>& node, const std::string& folder, bool topLevel) {
         if (isCancel.load()) return;
         const std::string source = node->path();
@@ -225,7 +298,7 @@ struct DoCopyFiles::Core : std::enable_shared_from_this<DoCopyFiles::Core> {
         kit::FileCopyResult r;
         for (int taken = 0;; ++taken) {
             target = kit::format("%@/%@", folder, name);
-            r = kit::copyItem(source, target, &isCancel);
+            r = copyOne(source, folder, name);
             if (!r.destinationExists || taken >= kMaxTakenRetries) break;
             name = freeName(folder, ownName, nextCandidate(ownName));
         }
@@ -298,14 +371,17 @@ bool DoCopyFiles::isRunning() const { return core_->running.load(); }
 
 void DoCopyFiles::doCopyFilesWithChiNode(const Nodes& arr, const std::string& withCopyPath) {
     core_->walkA(arr, withCopyPath);
+    core_->closeFolders();
 }
 
 void DoCopyFiles::doCopyFilesChiWithArr(const Nodes& arr, const std::string& withCopyPath) {
     core_->walkB(arr, withCopyPath);
+    core_->closeFolders();
 }
 
 void DoCopyFiles::toCopyFileWithNode(const std::shared_ptr<FileNode>& node, const std::string& withCopyPath) {
     if (node) core_->copyNode(node, withCopyPath, true);
+    core_->closeFolders();
 }
 
 std::string DoCopyFiles::createFileWithPath(const std::string& path, const std::string& withFileNormalName,

@@ -401,7 +401,7 @@ TEST_F(ImageRoute, AFailedEjectIsAFailureAndTheCompleteImageIsKept) {
 }
 
 TEST_F(ImageRoute, AHungEjectEndsAtItsTimeOutAndHoldsBackNoOtherJobsEject) {
-    EnvGuard scale("PELORIN_TIME_SCALE", "0.15");  // the disk tool's minute becomes 9 s
+    EnvGuard scale("PELORIN_TIME_SCALE", "0.3");  // the disk tool's minute becomes 18 s
     writeFile(src + "/a.txt", "a");
     writeFile(src + "/b.txt", "b");
     items = {src + "/a.txt"};
@@ -425,7 +425,7 @@ TEST_F(ImageRoute, AHungEjectEndsAtItsTimeOutAndHoldsBackNoOtherJobsEject) {
     ASSERT_TRUE(waitFor([&] { return otherRecorder.ended(); }, 30));
     EXPECT_TRUE(otherRecorder.done());
     EXPECT_FALSE(recorder.ended()) << "the hung eject was not waited for at all";
-    EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(8));
+    EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(16));
 
     // The hung eject ends at its time-out, as a failure.
     ASSERT_TRUE(waitFor([&] { return recorder.ended(); }, 30));
