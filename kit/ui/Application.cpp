@@ -1,5 +1,7 @@
 #include "kit/ui/Application.h"
 
+#include <unistd.h>
+
 #include <QApplication>
 #include <QCursor>
 #include <QEventLoop>
@@ -110,8 +112,17 @@ void Application::stop(int code) {
 void Application::terminate(Object*) {
     if (delegate_) delegate_->applicationWillTerminate();
     NotificationCenter::defaultCenter().post(ApplicationWillTerminateNotification, nullptr);
+    if (running_) {
+        // run() returns 0, and its caller leaves with what it still holds
+        // (the display-sleep assertion) released.
+        stop(0);
+        return;
+    }
+    // No loop of ours to return from. The process leaves without running
+    // static destructors: windows and animations that statics hold would be
+    // torn down after the toolkit's own globals.
     std::fflush(nullptr);
-    std::exit(0);
+    _exit(0);
 }
 
 void Application::activateIgnoringOtherApps(bool) {

@@ -55,7 +55,9 @@ public:
     void stop(int code = 0);
     bool isRunning() const { return running_; }
     // Tells the delegate, posts the will-terminate notification and ends the
-    // process with status 0.
+    // program with status 0: inside run() by ending it (run() returns 0),
+    // elsewhere by ending the process at once. Either way no static object
+    // is torn down after the toolkit's globals.
     void terminate(Object* sender = nullptr);
 
     bool isActive() const { return active_; }

@@ -9,6 +9,7 @@
 #include "AppDelegate.h"
 #include "MainWindowController.h"
 #include "kit/Dispatch.h"
+#include "kit/Notification.h"
 #include "kit/RunLoop.h"
 #include "kit/ui/Application.h"
 #include "kit/ui/Control.h"
@@ -143,4 +144,34 @@ TEST(WindowShape, TheAboutAndUpdateWindowsHaveNoCornersToShowBlack) {
     ASSERT_NE(update->window(), nullptr);
     update->window()->setAlphaValue(1);
     expectRoundedShape(*update->window());
+}
+
+namespace {
+
+class TerminateWatch : public kit::ApplicationDelegate {
+public:
+    void applicationWillTerminate() override { ++told; }
+    int told = 0;
+};
+
+}  // namespace
+
+TEST(ApplicationTerminate, InsideTheLoopEndsTheLoopAfterTellingTheDelegate) {
+    kit::ensureUiApp();
+    auto& app = kit::Application::shared();
+    TerminateWatch watch;
+    int posted = 0;
+    auto token = kit::NotificationCenter::defaultCenter().addObserver(
+        kit::ApplicationWillTerminateNotification, nullptr, [&](const kit::Notification&) { ++posted; });
+    // The Quit item: the process is not ended from inside the loop (its
+    // statics would be torn down after the toolkit's); the loop ends and the
+    // entry function leaves.
+    EXPECT_EQ(runApplication([&] {
+                  app.setDelegate(&watch);
+                  app.terminate(nullptr);
+              }),
+              std::optional<int>(0));
+    kit::NotificationCenter::defaultCenter().removeObserver(token);
+    EXPECT_EQ(watch.told, 1);
+    EXPECT_EQ(posted, 1);
 }
