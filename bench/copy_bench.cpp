@@ -392,10 +392,15 @@ int main(int argc, char** argv) {
     int rounds = 3;
     double settleSeconds = 2;
     int arg = 1;
-    while (arg + 1 < argc && argv[arg][0] == '-') {
-        if (std::strcmp(argv[arg], "-r") == 0) rounds = std::max(1, std::atoi(argv[arg + 1]));
-        else if (std::strcmp(argv[arg], "--settle") == 0) settleSeconds = std::max(0.0, std::atof(argv[arg + 1]));
-        else break;
+    while (arg < argc && argv[arg][0] == '-') {
+        const bool known = std::strcmp(argv[arg], "-r") == 0 || std::strcmp(argv[arg], "--settle") == 0;
+        if (!known || arg + 1 >= argc) {
+            std::fprintf(stderr, "usage: %s [-r rounds] [--settle seconds] [work-folder [small|large|mix|every]...]\n",
+                         argv[0]);
+            return 2;
+        }
+        if (argv[arg][1] == 'r') rounds = std::max(1, std::atoi(argv[arg + 1]));
+        else settleSeconds = std::max(0.0, std::atof(argv[arg + 1]));
         arg += 2;
     }
     std::string work = arg < argc ? argv[arg++] : defaultWorkFolder();

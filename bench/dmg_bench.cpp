@@ -106,7 +106,10 @@ Output shell(const std::string& line) {
 
 std::string quoteAll(const std::vector<std::string>& items) {
     std::string out;
-    for (const auto& i : items) out += " " + kit::shellQuote(i);
+    for (const auto& i : items) {
+        out += ' ';
+        out += kit::shellQuote(i);
+    }
     return out;
 }
 
@@ -393,7 +396,11 @@ int main(int argc, char** argv) {
         if (a == "--tools" && i + 1 < argc) tools = argv[++i];
         else if (a == "-r" && i + 1 < argc) rounds = std::max(1, std::atoi(argv[++i]));
         else if (a == "--settle" && i + 1 < argc) settleSeconds = std::max(0.0, std::atof(argv[++i]));
-        else base = a;
+        else if (a[0] != '-' && base.empty()) base = a;
+        else {
+            std::fprintf(stderr, "usage: %s [-r rounds] [--settle seconds] [--tools folder] [work-folder]\n", argv[0]);
+            return 2;
+        }
     }
     if (base.empty()) base = std::getenv("TMPDIR") ? std::getenv("TMPDIR") : "/tmp";
     std::string work = base + "/pelorin-dmg-bench-" + std::to_string(::getpid());

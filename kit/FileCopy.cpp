@@ -293,6 +293,25 @@ void copySpecial(Ctx& c, int dstDir, const char* dname, const struct stat& st, c
 }
 
 // Opens a folder of the source without following a link put in its place.
+// Opens an entry that its folder's listing calls a regular file and describes
+// the open file: one call less than describing the name and then opening it.
+// O_NONBLOCK keeps a FIFO swapped in meanwhile from blocking the open. Returns
+// the descriptor; -1 with err 0 when the entry is not a regular file after all
+// (describe it by name instead), -1 with err set when it can't be opened.
+int openListedFile(int dir, const char* name, struct stat& st, int& err) {
+    err = 0;
+    int fd = ::openat(dir, name, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0) {
+        if (errno != ELOOP && errno != ENXIO) err = errno;
+        return -1;
+    }
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        ::close(fd);
+        return -1;
+    }
+    return fd;
+}
+
 int openFolder(int dir, const char* name) {
     return ::openat(dir, name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
 }
@@ -352,17 +371,10 @@ void copyFolder(Ctx& c, int srcDir, const char* sname, int dstDir, const char* d
                 struct stat cst;
                 int fd = -1;
                 if (e->d_type == DT_REG) {
-                    // Open first and describe the open file: one call less than
-                    // describing the name and then opening it. O_NONBLOCK keeps a
-                    // FIFO swapped in meanwhile from blocking the open.
-                    fd = ::openat(in, n, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
-                    if (fd >= 0) {
-                        if (::fstat(fd, &cst) != 0 || !S_ISREG(cst.st_mode)) {
-                            ::close(fd);
-                            fd = -1;
-                        }
-                    } else if (errno != ELOOP && errno != ENXIO) {
-                        c.fail(child, errno, "open");
+                    int err = 0;
+                    fd = openListedFile(in, n, cst, err);
+                    if (err != 0) {
+                        c.fail(child, err, "open");
                         continue;
                     }
                 }
@@ -430,7 +442,7 @@ void copyEntry(Ctx& c, int srcDir, const char* sname, int dstDir, const char* dn
 }  // namespace
 
 FileCopyResult copyItemAt(int fromFolder, const std::string& fromName, int toFolder, const std::string& toName,
-                          const std::string& fromPath, const std::atomic<bool>* cancel) {
+                          const std::string& fromPath, const std::atomic<bool>* cancel, bool listedAsFile) {
     FileCopyResult r;
     Ctx c;
     c.cancel = cancel;
@@ -438,12 +450,21 @@ FileCopyResult copyItemAt(int fromFolder, const std::string& fromName, int toFol
     PathRef top{nullptr, fromPath.c_str()};
     if (c.stopped()) return r;
     struct stat st;
-    if (::fstatat(fromFolder, fromName.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) {
+    int fd = -1;
+    if (listedAsFile) {
+        int err = 0;
+        fd = openListedFile(fromFolder, fromName.c_str(), st, err);
+        if (err != 0) {
+            c.fail(top, err, "open");
+            return r;
+        }
+    }
+    if (fd < 0 && ::fstatat(fromFolder, fromName.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) {
         c.fail(top, errno, "read attributes");
         return r;
     }
     c.rootDev = st.st_dev;
-    copyEntry(c, fromFolder, fromName.c_str(), toFolder, toName.c_str(), st, top, -1);
+    copyEntry(c, fromFolder, fromName.c_str(), toFolder, toName.c_str(), st, top, fd);
     // Every creation is exclusive, so a taken name shows as EEXIST on the item
     // itself, before anything was made.
     if (r.files + r.folders + r.links + r.specials == 0 && r.failures.size() == 1 && r.failures[0].error == EEXIST &&
@@ -462,5 +483,23 @@ OpenFolder::OpenFolder(const std::string& path)
 OpenFolder::~OpenFolder() {
     if (fd_ >= 0) ::close(fd_);
 }
+
+void OpenFolder::readListing() {
+    if (listed_ || fd_ < 0) return;
+    listed_ = true;
+    // A descriptor of its own: the listing must not move fd_'s position.
+    int dup = ::openat(fd_, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dup < 0) return;
+    DIR* d = ::fdopendir(dup);
+    if (!d) {
+        ::close(dup);
+        return;
+    }
+    while (struct dirent* e = ::readdir(d))
+        if (e->d_type == DT_REG) files_.insert(e->d_name);
+    ::closedir(d);
+}
+
+bool OpenFolder::listedAsFile(const std::string& name) const { return files_.count(name) != 0; }
 
 }  // namespace kit

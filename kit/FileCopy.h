@@ -23,6 +23,7 @@
 #include <atomic>
 #include <cstdint>
 #include <string>
+#include <unordered_set>
 #include <vector>
 
 namespace kit {
@@ -57,9 +58,12 @@ FileCopyResult copyItem(const std::string& from, const std::string& to,
 // The same for the entry `fromName` of the open folder `fromFolder`, copied to
 // the new entry `toName` of the open folder `toFolder` (single names, so no path
 // is walked again for each of many items of one folder); `fromPath` names the
-// source in the result.
+// source in the result. `listedAsFile`: the folder's listing calls the entry a
+// regular file, so it is opened first and described once open (a listing gone
+// stale is noticed and the entry described by name).
 FileCopyResult copyItemAt(int fromFolder, const std::string& fromName, int toFolder, const std::string& toName,
-                          const std::string& fromPath, const std::atomic<bool>* cancel = nullptr);
+                          const std::string& fromPath, const std::atomic<bool>* cancel = nullptr,
+                          bool listedAsFile = false);
 
 // A folder held open for copyItemAt. fd() is -1 when it could not be opened.
 class OpenFolder {
@@ -70,10 +74,16 @@ public:
     OpenFolder& operator=(const OpenFolder&) = delete;
     int fd() const { return fd_; }
     const std::string& path() const { return path_; }
+    // Reads the folder's listing once, for listedAsFile: worth it when many of
+    // its entries are to be copied one by one.
+    void readListing();
+    bool listedAsFile(const std::string& name) const;
 
 private:
     int fd_;
     std::string path_;
+    bool listed_ = false;
+    std::unordered_set<std::string> files_;
 };
 
 }  // namespace kit

@@ -26,6 +26,11 @@ constexpr int kMaxTakenRetries = 10000;
 // otherwise flood it.
 constexpr std::size_t kMaxLoggedFailures = 50;
 
+// Reading a folder's listing costs a small part of describing each entry by
+// name, so it pays once enough of the folder is checked item by item.
+constexpr std::size_t kListingMinItems = 64;
+constexpr std::size_t kListingShare = 8;  // at least one entry in this many
+
 // The extension is what follows the last dot of the name, unless that dot
 // starts the name (".profile" has none).
 void splitExtension(const std::string& name, std::string& base, std::string& ext) {
@@ -175,8 +180,18 @@ struct DoCopyFiles::Core : std::enable_shared_from_this<DoCopyFiles::Core> {
         return false;
     }
 
+    // Whether the checked files among `nodes` (the entries of one folder) are
+    // many enough to read the folder's listing for them.
+    static bool worthListing(const Nodes& nodes) {
+        std::size_t files = 0;
+        for (const auto& c : nodes)
+            if (c && c->state() == FileNodeSelectStateOn && !c->isDirectory()) ++files;
+        return files >= kListingMinItems && files * kListingShare >= nodes.size();
+    }
+
     // Makes a folder for each partly checked folder and fills it through walkB.
     void walkA(const Nodes& nodes, const std::string& folder) {
+        const bool listing = worthListing(nodes);
         for (const auto& c : nodes) {
             if (isCancel.load()) return;
             if (!c) continue;
@@ -199,7 +214,7 @@ struct DoCopyFiles::Core : std::enable_shared_from_this<DoCopyFiles::Core> {
             }
             case FileNodeSelectStateOn:
                 if (isCancel.load()) return;
-                copyNode(c, folder, false);
+                copyNode(c, folder, false, listing);
                 break;
             default:
                 break;
@@ -209,6 +224,7 @@ struct DoCopyFiles::Core : std::enable_shared_from_this<DoCopyFiles::Core> {
 
     // Puts the content of partly checked folders straight into `folder`.
     void walkB(const Nodes& nodes, const std::string& folder) {
+        const bool listing = worthListing(nodes);
         for (const auto& c : nodes) {
             if (isCancel.load()) return;
             if (!c) continue;
@@ -217,7 +233,7 @@ struct DoCopyFiles::Core : std::enable_shared_from_this<DoCopyFiles::Core> {
                 walkA(c->children(), folder);
                 break;
             case FileNodeSelectStateOn:
-                copyNode(c, folder, false);
+                copyNode(c, folder, false, listing);
                 break;
             default:
                 break;
@@ -258,7 +274,8 @@ struct DoCopyFiles::Core : std::enable_shared_from_this<DoCopyFiles::Core> {
         toFolder.reset();
     }
 
-    kit::FileCopyResult copyOne(const std::string& source, const std::string& folder, const std::string& name) {
+    kit::FileCopyResult copyOne(const std::string& source, const std::string& folder, const std::string& name,
+                                bool listing) {
         const std::string::size_type slash = source.rfind('/');
         if (slash == std::string::npos || slash + 1 == source.size())
             return kit::copyItem(source, kit::format("%@/%@", folder, name), &isCancel);
@@ -271,8 +288,9 @@ struct DoCopyFiles::Core : std::enable_shared_from_this<DoCopyFiles::Core> {
             // A folder that can't be opened: the copy by path says what is wrong.
             if (fromFolder->fd() < 0 || toFolder->fd() < 0)
                 return kit::copyItem(source, kit::format("%@/%@", folder, name), &isCancel);
-            kit::FileCopyResult r =
-                kit::copyItemAt(fromFolder->fd(), entry, toFolder->fd(), name, source, &isCancel);
+            if (listing) fromFolder->readListing();
+            kit::FileCopyResult r = kit::copyItemAt(fromFolder->fd(), entry, toFolder->fd(), name, source, &isCancel,
+                                                    listing && fromFolder->listedAsFile(entry));
             // Nothing there: one of the folders may have been replaced since it
             // was opened. The paths are opened afresh once.
             if (attempt == 0 && made(r) == 0 && r.failures.size() == 1 && r.failures[0].error == ENOENT) continue;
@@ -280,7 +298,9 @@ struct DoCopyFiles::Core : std::enable_shared_from_this<DoCopyFiles::Core> {
         }
     }
 
-    void copyNode(const std::shared_ptr<FileNode>& node, const std::string& folder, bool topLevel) {
+    // listing: the source folder's listing is worth reading (worthListing).
+    void copyNode(const std::shared_ptr<FileNode>& node, const std::string& folder, bool topLevel,
+                  bool listing = false) {
         if (isCancel.load()) return;
         const std::string source = node->path();
         // A top-level item is reported and waited for, as its progress is; the
@@ -294,11 +314,9 @@ struct DoCopyFiles::Core : std::enable_shared_from_this<DoCopyFiles::Core> {
         // simply tried: a name that is taken fails at once, nothing is
         // overwritten, and only then are the numbered candidates looked at.
         std::string name = ownName;
-        std::string target;
         kit::FileCopyResult r;
         for (int taken = 0;; ++taken) {
-            target = kit::format("%@/%@", folder, name);
-            r = copyOne(source, folder, name);
+            r = copyOne(source, folder, name, listing);
             if (!r.destinationExists || taken >= kMaxTakenRetries) break;
             name = freeName(folder, ownName, nextCandidate(ownName));
         }
@@ -308,7 +326,7 @@ struct DoCopyFiles::Core : std::enable_shared_from_this<DoCopyFiles::Core> {
             // exclusively by this copy.)
             if (made(r) > 0) {
                 std::error_code ec;
-                std::filesystem::remove_all(target, ec);
+                std::filesystem::remove_all(kit::format("%@/%@", folder, name), ec);
             }
             return;
         }

@@ -563,6 +563,34 @@ TEST_F(CopyEngine, ThePathsOfItemsInsideAPartlyCheckedFolderCostTheRunNoWait) {
     EXPECT_EQ(events[events.size() - 3], "path f399");
 }
 
+// Enough checked entries in one folder that its listing is read once for
+// them: every kind of entry still lands as what it is.
+TEST_F(CopyEngine, AFolderCheckedEntryByEntryIsCopiedWholeWhateverItsEntriesAre) {
+    TempDir t;
+    makeDirs(t / "vol/many");
+    std::set<std::string> checked;
+    for (int i = 0; i < 150; ++i) {
+        std::string name = kit::format("f%03d", i);
+        writeFile(t / "vol/many/" + name, name, i % 3 ? 0644 : 0600);
+        checked.insert("many/" + name);
+    }
+    makeFiles(t / "vol/many/sub", {"inner"});
+    ASSERT_EQ(::symlink("f001", (t / "vol/many/link").c_str()), 0);
+    ASSERT_EQ(::mkfifo((t / "vol/many/fifo").c_str(), 0600), 0);
+    for (const char* n : {"sub", "link", "fifo"}) checked.insert(std::string("many/") + n);
+    writeFile(t / "vol/many/left out", "not checked");
+    makeDirs(t / "D");
+
+    Nodes sel = buildSelection(t / "vol", checked);
+    Model model;
+    model.tree = snapshot(t / "D");
+    model.loose.insert("");
+    for (const auto& n : sel) model.place(n, 1, "");
+    Events events = record(sel, t / "D");
+    EXPECT_EQ(model.check(t / "D"), "");
+    EXPECT_EQ(events.back(), "finished 0");
+}
+
 // A device node the copy can't make is missing from the copy: counted as a
 // failure. Run in a child without the right to make device nodes.
 TEST_F(CopyEngine, ADeviceNodeThatCannotBeMadeIsAFailure) {

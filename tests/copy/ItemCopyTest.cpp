@@ -343,3 +343,38 @@ TEST(ItemCopy, AFileThatChangesSizeWhileCopiedIsAFailureAndLeavesNoCopy) {
     EXPECT_TRUE(r.ok());
     EXPECT_EQ(readFile(t / "copy"), readFile(src));
 }
+
+// A listing read before the copy may be stale: whatever the entry is by then
+// is copied as what it is, never read as a file when it is not one.
+TEST(ItemCopy, AnEntryListedAsAFileIsCopiedAsWhatItIsNow) {
+    TempDir t;
+    makeDirs(t / "src/folder");
+    writeFile(t / "src/folder/inner", "inner");
+    writeFile(t / "src/file", "file");
+    ASSERT_EQ(::symlink("file", (t / "src/link").c_str()), 0);
+    ASSERT_EQ(::mkfifo((t / "src/fifo").c_str(), 0640), 0);
+    makeDirs(t / "dst");
+    kit::OpenFolder from(t / "src"), to(t / "dst");
+    ASSERT_GE(from.fd(), 0);
+    ASSERT_GE(to.fd(), 0);
+    from.readListing();
+    EXPECT_TRUE(from.listedAsFile("file"));
+    EXPECT_FALSE(from.listedAsFile("folder"));
+    EXPECT_FALSE(from.listedAsFile("link"));
+    for (const char* name : {"file", "folder", "link", "fifo"}) {
+        SCOPED_TRACE(name);
+        kit::FileCopyResult r = kit::copyItemAt(from.fd(), name, to.fd(), name, t / "src" + "/" + name, nullptr, true);
+        EXPECT_TRUE(r.ok());
+    }
+    // The two folders themselves differ in times: only their content counts.
+    Tree want = snapshot(t / "src"), got = snapshot(t / "dst");
+    want.erase("");
+    got.erase("");
+    EXPECT_EQ(compareTrees(want, got), "");
+
+    // Gone since it was listed: a failure that names the open.
+    kit::FileCopyResult gone = kit::copyItemAt(from.fd(), "missing", to.fd(), "missing", t / "src/missing", nullptr, true);
+    ASSERT_EQ(gone.failures.size(), 1u);
+    EXPECT_EQ(gone.failures[0].error, ENOENT);
+    EXPECT_FALSE(exists(t / "dst/missing"));
+}
