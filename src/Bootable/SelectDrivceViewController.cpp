@@ -74,7 +74,7 @@ SelectDrivceViewController::~SelectDrivceViewController() {
     if (engine().delegateObj() == this) engine().OVSetDelegate(nullptr);
     if (selectFromVC_) selectFromVC_->setDelegate(nullptr);
     if (selectToVC_) selectToVC_->setDelegate(nullptr);
-    if (selectDiskVC_) selectDiskVC_->setSelectDiskVCDelegate(nullptr);
+    picker_.detach();
     if (auto panel = makeSureWC_.lock()) panel->setDelegate(nullptr);
     if (auto panel = makeSureCancelWC_.lock()) panel->setDelegate(nullptr);
 }
@@ -117,13 +117,9 @@ void SelectDrivceViewController::awakeFromNib() {
     selectToVC_ = std::make_shared<SelectValueView>();
     selectToVC_->setDiskFrom(kTarget);
     selectToVC_->setDelegate(this);
-    selectToVC_->setIsHaveD(false);
     if (selectToView_) selectToView_->addSubview(selectToVC_->viewPtr());
     if (selectToVC_->dragVie()) selectToVC_->dragVie()->removeFromSuperview();
-    selectToVC_->nameLabel()->setStringValue("");
-    selectToVC_->sizeLabel()->setStringValue("");
-    selectToVC_->nodeSelectLabel()->setStringValue(kPickDestination);
-    if (selectToVC_->closeDisk()) selectToVC_->closeDisk()->setHidden(true);
+    screen::resetSlot(selectToVC_.get(), kPickDestination);
 
     setupStepVC_ = std::make_shared<SetpFViewController>("SetpFViewController");
     if (stepView_) stepView_->addSubview(setupStepVC_->viewPtr());
@@ -134,21 +130,11 @@ void SelectDrivceViewController::awakeFromNib() {
 
     if (iProgreeBar_) iProgreeBar_->animator().setFloatValue(0);
 
-    if (cancelButton_) {
-        cancelButton_->setButtonEnabled(true);
-        cancelButton_->setImageFromFileNormalName("btn_sec", "btn_sec_press", "btn_sec_hover", "btn_sec_disable");
-        cancelButton_->setTextWithName("Cancel");
-    }
-    for (auto* button : {failCancelButton_.get(), succCancelButton_.get()}) {
-        if (!button) continue;
-        button->setButtonEnabled(true);
-        button->setImageFromFileNormalName("btn_sec", "btn_sec_press", "btn_sec_hover", "btn_sec_disable");
-        button->setTextWithName("Done");
-    }
+    screen::styleTextButton(cancelButton_.get(), "sec", "Cancel");
+    screen::styleTextButton(failCancelButton_.get(), "sec", "Done");
+    screen::styleTextButton(succCancelButton_.get(), "sec", "Done");
+    screen::styleTextButton(checkFullButton_.get(), "pri", "Check");
     if (checkFullButton_) {
-        checkFullButton_->setButtonEnabled(true);
-        checkFullButton_->setImageFromFileNormalName("btn_pri", "btn_pri_press", "btn_pri_hover", "btn_pri_disable");
-        checkFullButton_->setTextWithName("Check");
         checkFullButton_->setTarget(this);
         checkFullButton_->setAction("toCheckFullDiskAccess");
     }
@@ -187,44 +173,23 @@ void SelectDrivceViewController::setCloneButtonEnabled(bool enabled) {
 }
 
 void SelectDrivceViewController::setTargetPicture(const std::string& imageName) {
-    if (selectToVC_ && selectToVC_->selectDiskBut()) selectToVC_->selectDiskBut()->setImage(kit::Image::named(imageName));
+    screen::setSlotPicture(selectToVC_.get(), imageName);
 }
 
 void SelectDrivceViewController::selectDiskButton(int slotId, kit::View* sender) {
-    if (popoverController_ && popoverController_->popoverIsVisible()) {
-        popoverController_->closePopover(nullptr);
-        return;
-    }
-    if (!sender) return;
-    openPopType_ = uint64_t(slotId);
-    if (selectDiskVC_) selectDiskVC_->setSelectDiskVCDelegate(nullptr);
-    selectDiskVC_ = std::make_shared<SelectDiskViewController>();
-    selectDiskVC_->setSelectDiskVCDelegate(this);
-    selectDiskVC_->setIsOnlyShowEx(true);
-    popoverController_ = std::make_shared<YLPopoverController>(selectDiskVC_);
     const kit::Color frameColor = getColor(66, 66, 88, 1);
-    popoverController_->setColor(frameColor);
-    popoverController_->setBorderColor(frameColor);
-    popoverController_->setBorderWidth(2.0);
-    popoverController_->setAnimates(true);
-    popoverController_->presentPopoverFromRect(sender->bounds(), sender,
-                                               slotId == kTarget ? PopoverArrowRight : PopoverArrowLeft, true);
+    if (picker_.toggle(sender, slotId == kTarget, this, {frameColor, frameColor, 2.0, true}))
+        openPopType_ = uint64_t(slotId);
 }
 
 void SelectDrivceViewController::doSelectDiskWithVolume(const std::shared_ptr<VolumeObj>& volume) {
-    if (popoverController_ && popoverController_->popoverIsVisible()) popoverController_->closePopover(nullptr);
+    picker_.closeIfVisible();
     if (openPopType_ == uint64_t(kSource) || !volume || runGuard_.isRunning()) return;
     toVolume_ = volume;
-    SelectValueView* slot = selectToVC_.get();
-    slot->nameLabel()->setStringValue(volume->volumeName());
     // The whole disk is erased: its total size is what the clone may fill.
-    slot->sizeLabel()->setStringValue(kit::format("%@ free", volume->volumeTotalSize()));
-    slot->nodeSelectLabel()->setStringValue("");
-    if (slot->closeDisk()) slot->closeDisk()->setHidden(false);
-    slot->setIsHaveD(true);
-    setTargetPicture("ic_usb_main");
+    screen::showDriveInSlot(selectToVC_.get(), volume->volumeName(), kit::format("%@ free", volume->volumeTotalSize()),
+                            "ic_usb_main");
     freeSize_ = volume->volumeTotalSizeNum();
-    slot->changeBgImageViewWithError(false);
     // A used size that could not be read at set-up would let any disk pass.
     if (usedSizeUnreadable_) {
         measureUsedSize();
@@ -259,14 +224,7 @@ void SelectDrivceViewController::changeCloneButtonActon() { applySpaceCheck(fals
 void SelectDrivceViewController::closeDiskValue(int) {
     toVolume_.reset();
     freeSize_ = -1;
-    SelectValueView* slot = selectToVC_.get();
-    slot->setIsHaveD(false);
-    setTargetPicture("add");
-    slot->nameLabel()->setStringValue("");
-    slot->changeBgImageViewWithError(false);
-    slot->sizeLabel()->setStringValue("");
-    slot->nodeSelectLabel()->setStringValue(kPickDestination);
-    if (slot->closeDisk()) slot->closeDisk()->setHidden(true);
+    screen::resetSlot(selectToVC_.get(), kPickDestination);
     setCloneButtonEnabled(false);
 }
 

@@ -22,6 +22,7 @@
 #include "Bootable/SystemClonebyTimeMacineDelegate.h"
 #include "Bootable/boot/OVBootableDelegate.h"
 #include "Comm/CancelTextImageButton.h"
+#include "Comm/DriveSlot.h"
 #include "Comm/ITProgressBar.h"
 #include "Comm/Lib/YLPopoverController.h"
 #include "Comm/RunGuard.h"
@@ -106,8 +107,8 @@ public:
     int64_t freeSize() const { return freeSize_; }
     const std::shared_ptr<VolumeObj>& toVolume() const { return toVolume_; }
     uint64_t openPopType() const { return openPopType_; }
-    SelectDiskViewController* selectDiskVC() const { return selectDiskVC_.get(); }
-    YLPopoverController* popoverController() const { return popoverController_.get(); }
+    SelectDiskViewController* selectDiskVC() const { return picker_.controller(); }
+    YLPopoverController* popoverController() const { return picker_.popover(); }
     TextImageButton* cloneButton() const { return cloneButton_.get(); }
     kit::View* stepView() const { return stepView_.get(); }
     kit::View* setp_2() const { return setp_2_.get(); }
@@ -170,8 +171,7 @@ private:
     // the chosen record must outlive that.
     std::shared_ptr<VolumeObj> toVolume_;
     uint64_t openPopType_ = 0;
-    std::shared_ptr<SelectDiskViewController> selectDiskVC_;
-    std::shared_ptr<YLPopoverController> popoverController_;
+    screen::DrivePicker picker_;
     std::weak_ptr<ErrorWindowController> errorWC_;
     std::weak_ptr<MakeSureToCloneSystemVC> makeSureWC_;
     std::weak_ptr<MakeSureCancelCloneSystemVC> makeSureCancelWC_;
