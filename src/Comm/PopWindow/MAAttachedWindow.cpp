@@ -2,37 +2,6 @@
 
 #include "kit/ui/Application.h"
 
-std::shared_ptr<MAAttachedWindow> MAAttachedWindow::initWithView(std::shared_ptr<kit::View> view, kit::Point point,
-                                                                 kit::Window* inWindow, int32_t onSide,
-                                                                 float atDistance) {
-    if (!view) return nullptr;
-    return std::make_shared<MAAttachedWindow>(std::move(view), point, inWindow, onSide, atDistance);
-}
-std::shared_ptr<MAAttachedWindow> MAAttachedWindow::initWithView_attachedToPoint_inWindow_atDistance(
-    std::shared_ptr<kit::View> view, kit::Point point, kit::Window* inWindow, float atDistance) {
-    return initWithView(std::move(view), point, inWindow, AttachedWindowSideAutomatic, atDistance);
-}
-std::shared_ptr<MAAttachedWindow> MAAttachedWindow::initWithView_attachedToPoint_onSide_atDistance(
-    std::shared_ptr<kit::View> view, kit::Point point, int32_t onSide, float atDistance) {
-    return initWithView(std::move(view), point, nullptr, onSide, atDistance);
-}
-std::shared_ptr<MAAttachedWindow> MAAttachedWindow::initWithView_attachedToPoint_atDistance(
-    std::shared_ptr<kit::View> view, kit::Point point, float atDistance) {
-    return initWithView(std::move(view), point, nullptr, AttachedWindowSideAutomatic, atDistance);
-}
-std::shared_ptr<MAAttachedWindow> MAAttachedWindow::initWithView_attachedToPoint_inWindow(
-    std::shared_ptr<kit::View> view, kit::Point point, kit::Window* inWindow) {
-    return initWithView(std::move(view), point, inWindow, AttachedWindowSideAutomatic, 0);
-}
-std::shared_ptr<MAAttachedWindow> MAAttachedWindow::initWithView_attachedToPoint_onSide(
-    std::shared_ptr<kit::View> view, kit::Point point, int32_t onSide) {
-    return initWithView(std::move(view), point, nullptr, onSide, 0);
-}
-std::shared_ptr<MAAttachedWindow> MAAttachedWindow::initWithView(std::shared_ptr<kit::View> view,
-                                                                 kit::Point point) {
-    return initWithView(std::move(view), point, nullptr, AttachedWindowSideAutomatic, 0);
-}
-
 MAAttachedWindow::MAAttachedWindow(std::shared_ptr<kit::View> view, kit::Point point, kit::Window* parent,
                                    int32_t side, float distance)
     : kit::Window(kit::Rect(0, 0, view ? view->frame().width() : 0, view ? view->frame().height() : 0),

@@ -6,25 +6,12 @@
 #include <memory>
 
 #include "Comm/PopWindow/AttachedWindowBubble.h"
+#include "Comm/PopWindow/AttachedWindowFactory.h"
 #include "kit/ui/Window.h"
 
-class MAAttachedWindow : public kit::Window, public AttachedWindowBubble {
+class MAAttachedWindow : public kit::Window, public AttachedWindowBubble,
+                         public AttachedWindowFactory<MAAttachedWindow> {
 public:
-    // nullptr for a null view.
-    static std::shared_ptr<MAAttachedWindow> initWithView(std::shared_ptr<kit::View> view, kit::Point point,
-                                                          kit::Window* inWindow, int32_t onSide, float atDistance);
-    static std::shared_ptr<MAAttachedWindow> initWithView_attachedToPoint_inWindow_atDistance(
-        std::shared_ptr<kit::View> view, kit::Point point, kit::Window* inWindow, float atDistance);
-    static std::shared_ptr<MAAttachedWindow> initWithView_attachedToPoint_onSide_atDistance(
-        std::shared_ptr<kit::View> view, kit::Point point, int32_t onSide, float atDistance);
-    static std::shared_ptr<MAAttachedWindow> initWithView_attachedToPoint_atDistance(
-        std::shared_ptr<kit::View> view, kit::Point point, float atDistance);
-    static std::shared_ptr<MAAttachedWindow> initWithView_attachedToPoint_inWindow(
-        std::shared_ptr<kit::View> view, kit::Point point, kit::Window* inWindow);
-    static std::shared_ptr<MAAttachedWindow> initWithView_attachedToPoint_onSide(
-        std::shared_ptr<kit::View> view, kit::Point point, int32_t onSide);
-    static std::shared_ptr<MAAttachedWindow> initWithView(std::shared_ptr<kit::View> view, kit::Point point);
-
     // Use initWithView (the view must not be null).
     MAAttachedWindow(std::shared_ptr<kit::View> view, kit::Point point, kit::Window* parent, int32_t side,
                      float distance);

@@ -12,6 +12,7 @@
 #include <memory>
 
 #include "Comm/PopWindow/AttachedWindowBubble.h"
+#include "Comm/PopWindow/AttachedWindowFactory.h"
 #include "Comm/PopWindow/PopBaseWindow.h"
 
 // Optional callbacks; the default bodies do nothing.
@@ -24,24 +25,9 @@ public:
     virtual void isHiddenWindow() {}
 };
 
-class StatusAttachedWindow : public PopBaseWindow, public AttachedWindowBubble {
+class StatusAttachedWindow : public PopBaseWindow, public AttachedWindowBubble,
+                             public AttachedWindowFactory<StatusAttachedWindow> {
 public:
-    // nullptr for a null view. `inWindow` null: the point is in screen
-    // coordinates; else in that window's base coordinates.
-    static std::shared_ptr<StatusAttachedWindow> initWithView(std::shared_ptr<kit::View> view, kit::Point point,
-                                                              kit::Window* inWindow, int32_t onSide, float atDistance);
-    static std::shared_ptr<StatusAttachedWindow> initWithView_attachedToPoint_inWindow_atDistance(
-        std::shared_ptr<kit::View> view, kit::Point point, kit::Window* inWindow, float atDistance);
-    static std::shared_ptr<StatusAttachedWindow> initWithView_attachedToPoint_onSide_atDistance(
-        std::shared_ptr<kit::View> view, kit::Point point, int32_t onSide, float atDistance);
-    static std::shared_ptr<StatusAttachedWindow> initWithView_attachedToPoint_atDistance(
-        std::shared_ptr<kit::View> view, kit::Point point, float atDistance);
-    static std::shared_ptr<StatusAttachedWindow> initWithView_attachedToPoint_inWindow(
-        std::shared_ptr<kit::View> view, kit::Point point, kit::Window* inWindow);
-    static std::shared_ptr<StatusAttachedWindow> initWithView_attachedToPoint_onSide(
-        std::shared_ptr<kit::View> view, kit::Point point, int32_t onSide);
-    static std::shared_ptr<StatusAttachedWindow> initWithView(std::shared_ptr<kit::View> view, kit::Point point);
-
     // Use initWithView (the view must not be null).
     StatusAttachedWindow(std::shared_ptr<kit::View> view, kit::Point point, kit::Window* parent, int32_t side,
                          float distance);
