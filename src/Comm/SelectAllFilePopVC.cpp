@@ -1,5 +1,6 @@
 #include "Comm/SelectAllFilePopVC.h"
 
+#include "Comm/MenuPointerArea.h"
 #include "Comm/getColor.h"
 
 SelectAllFilePopVC::SelectAllFilePopVC(const std::string& layoutName) : kit::ViewController(layoutName) {
@@ -12,14 +13,7 @@ SelectAllFilePopVC::SelectAllFilePopVC(const std::string& layoutName) : kit::Vie
 void SelectAllFilePopVC::awakeFromNib() {
     view_1_->setDelegate(this);
     view_2_->setDelegate(this);
-    kit::View* menu = view();
-    if (!menu || area_) return;
-    area_ = std::make_shared<kit::TrackingArea>(
-        kit::Rect(),
-        kit::TrackingMouseEnteredAndExited | kit::TrackingMouseMoved | kit::TrackingActiveAlways |
-            kit::TrackingInVisibleRect,
-        this);
-    menu->addTrackingArea(area_);
+    addMenuPointerArea(view(), this, area_);
 }
 
 void SelectAllFilePopVC::mouseEntered(kit::Event&) {

@@ -1,5 +1,6 @@
 #include "DiskTool/FormatTypeViewController.h"
 
+#include "Comm/MenuPointerArea.h"
 #include "Comm/getColor.h"
 
 namespace {
@@ -28,14 +29,7 @@ kit::TextField* FormatTypeViewController::label(int index) const {
 
 void FormatTypeViewController::awakeFromNib() {
     for (auto& v : views_) v->setDelegate(this);
-    kit::View* menu = view();
-    if (!menu || area_) return;
-    area_ = std::make_shared<kit::TrackingArea>(
-        kit::Rect(),
-        kit::TrackingMouseEnteredAndExited | kit::TrackingMouseMoved | kit::TrackingActiveAlways |
-            kit::TrackingInVisibleRect,
-        this);
-    menu->addTrackingArea(area_);
+    addMenuPointerArea(view(), this, area_);
 }
 
 void FormatTypeViewController::mouseEntered(kit::Event&) {
