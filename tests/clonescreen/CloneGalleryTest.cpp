@@ -4,24 +4,17 @@
 // Access window.
 #include "Bootable/FullDiskAccessViewController.h"
 #include "kit/Dispatch.h"
-#include "kit/ui/Render.h"
+#include "support/Gallery.h"
 #include "CloneScreenTestUtil.h"
 
 using namespace clonescreen;
 
 namespace {
 
-std::string galleryDir() {
-    const std::string dir = std::string(PELORIN_BUILD_DIR) + "/ui-render/clone-screen";
-    fs::create_directories(dir);
-    return dir;
-}
-
 // The main window with its child windows (the panels) drawn in.
 void shoot(MainWindowController& main, const std::string& name, bool settle = true) {
     if (settle) kit::runFor(0.6);
-    const std::string path = galleryDir() + "/" + name + ".png";
-    ASSERT_TRUE(kit::renderWindow(*main.window()).savePNG(path)) << path;
+    gallery::save(kit::renderWindow(*main.window()), "clone-screen", name);
 }
 
 }  // namespace
@@ -73,7 +66,7 @@ TEST_F(CloneScreenTest, Gallery) {
     kit::dispatch::after(0.3, kit::dispatch::mainQueue(), [&] {
         FullDiskAccessViewController* wc = screen->fullDiskAccessWC();
         ASSERT_NE(wc, nullptr);
-        shot = kit::renderWindow(*wc->window()).savePNG(galleryDir() + "/09-full-disk-access.png");
+        shot = kit::renderWindow(*wc->window()).savePNG(gallery::dir("clone-screen") + "/09-full-disk-access.png");
         wc->closeWindow();
     });
     screen->toCheckFullDiskAccess();

@@ -3,23 +3,15 @@
 // name being edited, the format confirmation with the type menu open, the
 // busy panel, and the end panels of a format that worked and of one that failed.
 #include "DiskManagerTestUtil.h"
-#include "kit/ui/Render.h"
+#include "support/Gallery.h"
 
 using namespace diskmanager;
 
 namespace {
 
-std::string galleryDir() {
-    const std::string dir = std::string(PELORIN_BUILD_DIR) + "/ui-render/disk-manager";
-    fs::create_directories(dir);
-    return dir;
-}
-
 void shoot(MainWindowController& main, const std::string& name) {
     kit::runFor(0.3);   // animations settle
-    kit::Bitmap bm = kit::renderWindow(*main.window());
-    const std::string path = galleryDir() + "/" + name + ".png";
-    ASSERT_TRUE(bm.savePNG(path)) << path;
+    gallery::save(kit::renderWindow(*main.window()), "disk-manager", name);
 }
 
 }  // namespace

@@ -4,57 +4,17 @@
 // and stop panes.
 #include "DmgScreenTestUtil.h"
 #include "Comm/PopWindow/RMAAttachedWindow.h"
-#include "kit/ui/Render.h"
-
-#include <cmath>
+#include "support/Gallery.h"
 
 using namespace dmgscreen;
 
 namespace {
 
-std::string galleryDir() {
-    const std::string dir = std::string(PELORIN_BUILD_DIR) + "/ui-render/dmg-screen";
-    fs::create_directories(dir);
-    return dir;
-}
-
 // The main window with what lies over it (its panels and menu, and the drive
-// picker's popover), each window's content painted where the window sits on
-// the screen. The overlays are all borderless, so content and frame coincide.
+// picker's popover).
 void shoot(MainWindowController& main, const std::string& name, bool settle = true) {
     if (settle) kit::runFor(0.6);   // animations settle
-    kit::Window& w = *main.window();
-    kit::Bitmap base = kit::renderWindow(w, false);
-    const kit::Rect frame = w.frame();
-    std::vector<kit::Window*> overlays;
-    for (const auto& child : w.childWindows()) overlays.push_back(child.get());
-    for (kit::Window* other : kit::Application::shared().windows())
-        if (other != &w && other->parentWindow() != &w) overlays.push_back(other);
-    for (kit::Window* other : overlays) {
-        if (!other->isVisible() || !other->contentView()) continue;
-        const kit::Rect f = other->frame();
-        if (!kit::rectsIntersect(f, frame)) continue;
-        kit::Bitmap over = kit::renderView(*other->contentView());
-        // Rows count from the top in bitmaps; frames are y-up on screen.
-        const int left = int(f.x() - frame.x());
-        const int top = int((frame.y() + frame.height()) - (f.y() + f.height()));
-        for (int r = 0; r < over.height(); ++r)
-            for (int c = 0; c < over.width(); ++c) {
-                const int x = left + c, y = top + r;
-                if (x < 0 || y < 0 || x >= base.width() || y >= base.height()) continue;
-                const uint32_t src = over.argb(c, r);
-                const uint32_t a = uint32_t(std::lround((src >> 24) * other->alphaValue()));
-                if (a == 0) continue;
-                uint32_t& dst = base.data()[size_t(y) * base.width() + x];
-                auto mix = [&](int shift) {
-                    const uint32_t s = (src >> shift) & 0xff, d = (dst >> shift) & 0xff;
-                    return ((s * a + d * (255 - a)) / 255) << shift;
-                };
-                dst = 0xff000000u | mix(16) | mix(8) | mix(0);
-            }
-    }
-    const std::string path = galleryDir() + "/" + name + ".png";
-    ASSERT_TRUE(base.savePNG(path)) << path;
+    gallery::save(gallery::renderWithOverlays(*main.window()), "dmg-screen", name);
 }
 
 }  // namespace
