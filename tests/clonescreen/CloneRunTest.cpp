@@ -80,27 +80,16 @@ TEST_F(CloneScreenTest, OnTenFifteenTheCloneEndsWithTheRestore) {
 // failure view with their own text, never on success.
 TEST_F(CloneScreenTest, ToolFailuresShowTheirTexts) {
     auto disk = externalDisk();
-    sim.setKnob("diskutil eraseDisk", "fail");
-    chooseTarget(disk);
-    ASSERT_TRUE(startClone());
-    ASSERT_TRUE(waitForEndView());
-    EXPECT_TRUE(failureShown());
-    EXPECT_EQ(failureText(),
-              "An error occurred when erasing data. Please make sure that the device is not being used or you have "
-              "enough permissions.");
-    EXPECT_TRUE(main->isTabChangeAllowed());
+    ASSERT_TRUE(cloneWithKnob(disk, "diskutil eraseDisk", "fail"));
+    expectFailureEnd(
+        "An error occurred when erasing data. Please make sure that the device is not being used or you have enough "
+        "permissions.");
     EXPECT_FALSE(journalHas("asr"));
     ASSERT_TRUE(engineIdle());
     click(screen->failCancelButton());
 
-    sim.clearKnobs();
-    sim.setKnob("asr restore", "exit-fail");
-    chooseTarget(disk);
-    ASSERT_TRUE(startClone());
-    ASSERT_TRUE(waitForEndView());
-    EXPECT_TRUE(failureShown());
-    EXPECT_EQ(failureText(), kCloneFailed);
-    EXPECT_TRUE(main->isTabChangeAllowed());
+    ASSERT_TRUE(cloneWithKnob(disk, "asr restore", "exit-fail"));
+    expectFailureEnd(kCloneFailed);
     ASSERT_TRUE(engineIdle());
     kit::runFor(0.3);
     EXPECT_TRUE(failureShown());
@@ -208,21 +197,11 @@ TEST_F(CloneScreenTest, ThePrebootRepairDecidesTheEnd) {
     click(screen->succCancelButton());
     EXPECT_FALSE(screen->cancelButton()->isHidden());
 
-    sim.clearKnobs();
-    sim.setKnob("diskutil mountDisk", "fail");
-    chooseTarget(disk);
-    ASSERT_TRUE(startClone());
-    ASSERT_TRUE(waitForEndView());
-    EXPECT_TRUE(failureShown());
-    EXPECT_EQ(failureText(), kCloneFailed);
-    EXPECT_TRUE(main->isTabChangeAllowed());
+    ASSERT_TRUE(cloneWithKnob(disk, "diskutil mountDisk", "fail"));
+    expectFailureEnd(kCloneFailed);
     ASSERT_TRUE(engineIdle());
     click(screen->failCancelButton());
 
-    sim.clearKnobs();
-    sim.setKnob("asr restore", "nopreboot");
-    chooseTarget(disk);
-    ASSERT_TRUE(startClone());
-    ASSERT_TRUE(waitForEndView());
+    ASSERT_TRUE(cloneWithKnob(disk, "asr restore", "nopreboot"));
     EXPECT_TRUE(successShown()) << failureText();
 }

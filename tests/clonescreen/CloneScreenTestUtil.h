@@ -6,7 +6,6 @@
 #include <gtest/gtest.h>
 #include <stdlib.h>
 
-#include <filesystem>
 #include <memory>
 #include <string>
 #include <vector>
@@ -15,19 +14,11 @@
 #include "Bootable/MakeSureToCloneSystemVC.h"
 #include "Bootable/SelectDrivceViewController.h"
 #include "Bootable/boot/OVBootable.h"
-#include "Comm/ErrorWindowController.h"
-#include "Comm/PopWindow/StatusAttachedWindow.h"
-#include "Disk/GetVolumes.h"
-#include "Disk/VolumeObj.h"
-#include "MainWindowController.h"
-#include "kit/RunLoop.h"
-#include "kit/ui/Application.h"
-#include "support/SimRoot.h"
-#include "ui/UiTest.h"
+#include "support/ScreenTestUtil.h"
 
 namespace clonescreen {
 
-namespace fs = std::filesystem;
+using namespace screentest;
 
 // The clone's 2 s + 2 s waits and the tools' pauses, shortened.
 inline void shortenTime(const char* scale = "0.05") { ::setenv("PELORIN_TIME_SCALE", scale, 1); }
@@ -51,8 +42,7 @@ protected:
     void TearDown() override {
         OVBootable::OVShareInstance().OVStop();
         kit::runUntil([] { return !OVBootable::OVShareInstance().isRunning(); }, 60);
-        for (kit::Window* w : kit::Application::shared().windows()) w->orderOut();
-        kit::runFor(0.05);
+        orderOutAllWindows();
         shortenTime();
     }
 
@@ -75,32 +65,17 @@ protected:
         kit::runFor(0.02);
     }
 
-    std::vector<kit::Window*> statusWindows() {
-        std::vector<kit::Window*> out;
-        for (const auto& w : main->window()->childWindows())
-            if (dynamic_cast<StatusAttachedWindow*>(w.get()) && w->isVisible()) out.push_back(w.get());
-        return out;
-    }
-    template <class Panel>
-    static std::shared_ptr<Panel> open(const std::shared_ptr<Panel>& p) {
-        return p && p->superDelegate() && p->superDelegate()->isVisible() ? p : nullptr;
-    }
-    std::shared_ptr<MakeSureToCloneSystemVC> confirmation() { return open(screen->makeSureWC()); }
-    std::shared_ptr<MakeSureCancelCloneSystemVC> stopConfirmation() { return open(screen->makeSureCancelWC()); }
+    std::vector<kit::Window*> statusWindows() { return screentest::statusWindows(*main); }
+    std::shared_ptr<MakeSureToCloneSystemVC> confirmation() { return ifOnScreen(screen->makeSureWC()); }
+    std::shared_ptr<MakeSureCancelCloneSystemVC> stopConfirmation() { return ifOnScreen(screen->makeSureCancelWC()); }
     // The latest message panel's text while it is open, else "".
     std::string message() {
-        auto e = open(screen->errorWC());
+        auto e = ifOnScreen(screen->errorWC());
         return e ? e->errorLabel()->stringValue() : "";
     }
     void closeMessages() {
-        if (auto e = open(screen->errorWC())) e->okButtonAction(nullptr);
+        if (auto e = ifOnScreen(screen->errorWC())) e->okButtonAction(nullptr);
         kit::runFor(0.05);
-    }
-
-    void click(kit::View* v) {
-        ASSERT_NE(v, nullptr);
-        uitest::clickView(*v);
-        kit::runFor(0.02);
     }
 
     // "Clone Now" on the page, then on its confirmation.
@@ -113,6 +88,13 @@ protected:
     bool waitForEndView(double seconds = 120) {
         return kit::runUntil([&] { return !screen->endView()->isHidden(); }, seconds);
     }
+    // A clone to the disk with this one knob of the stand-in tools set, up to its end view.
+    bool cloneWithKnob(const std::shared_ptr<VolumeObj>& disk, const std::string& knob, const std::string& value) {
+        sim.clearKnobs();
+        sim.setKnob(knob, value);
+        chooseTarget(disk);
+        return startClone() && waitForEndView();
+    }
     bool successShown() {
         return !screen->endView()->isHidden() && !screen->sussView()->isHidden() && screen->failView()->isHidden();
     }
@@ -120,6 +102,12 @@ protected:
         return !screen->endView()->isHidden() && !screen->failView()->isHidden() && screen->sussView()->isHidden();
     }
     std::string failureText() { return screen->errorLable()->stringValue(); }
+    // The failure view with this text, and the tabs free again.
+    void expectFailureEnd(const std::string& text) {
+        EXPECT_TRUE(failureShown());
+        EXPECT_EQ(failureText(), text);
+        EXPECT_TRUE(main->isTabChangeAllowed());
+    }
     bool engineIdle() {
         return kit::runUntil([] { return !OVBootable::OVShareInstance().isRunning(); }, 60);
     }

@@ -30,12 +30,11 @@
 #include "kit/ui/ImageView.h"
 #include "kit/ui/QtBridge.h"
 #include "sim/Scenario.h"
-#include "support/SimRoot.h"
-#include "ui/UiTest.h"
+#include "support/ScreenTestUtil.h"
 
 namespace diskmanager {
 
-namespace fs = std::filesystem;
+using namespace screentest;
 
 // Small delays: the busy panel 0.01 s after Continue, the end panel 0.1 s
 // after the format, a reformat 0.2 s.
@@ -180,12 +179,6 @@ protected:
         return holder && !holder->isHidden() ? firstOfClass<kit::TextField>(*holder) : nullptr;
     }
 
-    // A click as the user makes it.
-    void click(kit::View* v) {
-        ASSERT_NE(v, nullptr);
-        uitest::clickView(*v);
-        kit::runFor(0.02);
-    }
     void clickRow(long row) {
         kit::TableView* table = page->parTableView();
         const kit::Rect r = table->rectOfRow(row);
@@ -196,24 +189,9 @@ protected:
     }
 
     // ---- panels ----
-    std::vector<kit::Window*> statusWindows() {
-        std::vector<kit::Window*> out;
-        for (const auto& w : main->window()->childWindows())
-            if (dynamic_cast<StatusAttachedWindow*>(w.get()) && w->isVisible()) out.push_back(w.get());
-        return out;
-    }
-    template <class P>
-    static bool onScreen(const std::shared_ptr<P>& panel) {
-        return panel && panel->superDelegate() && panel->superDelegate()->isVisible();
-    }
-    std::shared_ptr<MakeSureFormatViewController> confirmation() {
-        auto c = page->makeSureFormatVC();
-        return onScreen(c) ? c : nullptr;
-    }
-    std::shared_ptr<FormatEndViewController> endPanel() {
-        auto c = page->formatEndVC();
-        return onScreen(c) ? c : nullptr;
-    }
+    std::vector<kit::Window*> statusWindows() { return screentest::statusWindows(*main); }
+    std::shared_ptr<MakeSureFormatViewController> confirmation() { return ifOnScreen(page->makeSureFormatVC()); }
+    std::shared_ptr<FormatEndViewController> endPanel() { return ifOnScreen(page->formatEndVC()); }
     bool busyPanelShown() { return onScreen(page->formatingVC()); }
     std::string message() {
         auto e = page->errorWC();
@@ -227,7 +205,9 @@ protected:
         EXPECT_TRUE(kit::runUntil([&] { return confirmation() != nullptr; }, 5));
         auto c = confirmation();
         // The name field opens for typing on a later turn.
-        if (c) EXPECT_TRUE(kit::runUntil([&] { return c->nameTextFiled()->isEditable(); }, 5));
+        if (c) {
+            EXPECT_TRUE(kit::runUntil([&] { return c->nameTextFiled()->isEditable(); }, 5));
+        }
         return c;
     }
 
