@@ -9,6 +9,7 @@
 #include "Disk/GetVolumes.h"
 #include "Disk/OVPublicUtilities.h"
 #include "UiTest.h"
+#include "VolumeRecord.h"
 #include "kit/RunLoop.h"
 #include "kit/SysPath.h"
 #include "kit/Workspace.h"
@@ -19,19 +20,7 @@ namespace {
 using kit::Rect;
 using uitest::UiTest;
 
-std::shared_ptr<VolumeObj> volume(const std::string& name, const std::string& mountPoint, int64_t total, int64_t free,
-                                  bool eject) {
-    auto v = std::make_shared<VolumeObj>();
-    v->setVolumeName(name);
-    v->setVolumePath(mountPoint);
-    v->setVolumeMountPoint(mountPoint);
-    v->setVolumeTotalSizeNum(total);
-    v->setVolumeFreeSizeNum(free);
-    v->setVolumeTotalSize(OVPublicUtilities::longlongConvertVolSpace(total));
-    v->setVolumeFreeSize(OVPublicUtilities::longlongConvertVolSpace(free));
-    v->setBCanEject(eject);
-    return v;
-}
+const auto volume = uitest::volumeRecord;
 
 class Screen : public kit::Object, public SelectDiskVCDelegate {
 public:

@@ -33,6 +33,7 @@
 #include "Comm/TopImageView.h"
 #include "Comm/WbgView.h"
 #include "Comm/getColor.h"
+#include "MainLikeWindow.h"
 #include "UiTest.h"
 #include "kit/RunLoop.h"
 #include "kit/ui/ImageView.h"
@@ -41,16 +42,10 @@
 namespace {
 
 using kit::Rect;
+using uitest::caption;
 using uitest::UiTest;
 
 enum class State { Normal, Hover, Pressed, Disabled };
-
-std::shared_ptr<kit::TextField> caption(const std::string& text, Rect frame) {
-    auto t = kit::TextField::label(text, frame);
-    t->setFont(kit::Font::systemFont(11));
-    t->setTextColor(kit::Color::rgb255(60, 66, 80));
-    return t;
-}
 
 // Puts a button into a state the way the user would, through events. The
 // pointer can hover over one button only, so the hover flag of the others is
@@ -208,37 +203,8 @@ Gallery makeGallery() {
 
 // A window like the main window: 25-point bar, buttons 16 from the left, 3 down.
 std::shared_ptr<TCImageWindow> makeMainLike() {
-    auto w = std::make_shared<TCImageWindow>(Rect(700, 20, 888, 536),
-                                             kit::TitledWindowMask | kit::ClosableWindowMask | kit::MiniaturizableWindowMask);
-    w->setTitleBarHeight(25);
-    w->setTrafficLightButtonsLeftMargin(16);
-    w->setTopButtonMoveUp(-3);
-    auto top = std::make_shared<kit::ImageView>(Rect(0, 0, 960, 25));
-    top->setImageNamed("top");
-    top->setImageScaling(kit::ImageScaling::AxesIndependently);
-    w->titleBarView()->addSubview(top);
-    kit::View* content = w->contentView();
-    auto bg = std::make_shared<BGWView>(Rect(0, 0, 888, content->frame().height()));
-    content->addSubview(bg);
-    auto column = std::make_shared<LeftBgView>(Rect(0, 0, 164, content->frame().height()));
-    content->addSubview(column);
-    auto highlight = std::make_shared<kit::ImageView>(Rect(0, 409, 164, 80));
-    highlight->setImageNamed("tab_on");
-    content->addSubview(highlight);
-    const char* icons[] = {"ic_disk_icon", "ic_os_main", "ic_dmg", "ic_tool"};
-    const char* names[] = {"Disk Copy", "OS Clone", "Disk Image Create", "Disk Manager"};
-    for (int i = 0; i < 4; ++i) {
-        auto t = std::make_shared<LeftButton>(Rect(0, 423 - 52 * i, 164, 52));
-        t->setBordered(false);
-        t->setImageFromFileNormalName(icons[i], icons[i]);
-        t->setTextWithName(names[i]);
-        t->setButtonAction(i == 0);
-        content->addSubview(t);
-    }
-    auto start = std::make_shared<TextImageButton>(Rect(444, 40, 180, 44));
-    start->setImageFromFileNormalName("btn_main", "btn_main_press", "btn_main_hover", "btn_main_disable");
-    start->setTextWithName("Copy Now");
-    content->addSubview(start);
+    auto w = uitest::mainLikeWindow(Rect(700, 20, 888, 536), 960, true);
+    w->contentView()->addSubview(uitest::startButton(Rect(444, 40, 180, 44)));
     return w;
 }
 

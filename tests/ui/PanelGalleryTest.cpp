@@ -23,6 +23,7 @@
 #include "Comm/TCImageWindow.h"
 #include "Comm/TextImageButton.h"
 #include "Comm/WipeDiskProView.h"
+#include "MainLikeWindow.h"
 #include "UiTest.h"
 #include "kit/Format.h"
 #include "kit/RunLoop.h"
@@ -34,14 +35,8 @@
 namespace {
 
 using kit::Rect;
+using uitest::caption;
 using uitest::UiTest;
-
-std::shared_ptr<kit::TextField> caption(const std::string& text, Rect frame, double size = 11) {
-    auto t = kit::TextField::label(text, frame);
-    t->setFont(kit::Font::systemFont(size));
-    t->setTextColor(kit::Color::rgb255(60, 66, 80));
-    return t;
-}
 
 std::shared_ptr<kit::Window> canvas(Rect frame, kit::Color background) {
     auto w = std::make_shared<kit::Window>(frame, kit::BorderlessWindowMask);
@@ -152,32 +147,8 @@ TEST_F(UiTest, GalleryBubblesOnEverySide) {
 
 // A window like the main window (its layout's 888 x 561), with its 25-point bar.
 std::shared_ptr<TCImageWindow> mainWindow() {
-    auto w = std::make_shared<TCImageWindow>(Rect(300, 200, 888, 561),
-                                             kit::TitledWindowMask | kit::ClosableWindowMask | kit::MiniaturizableWindowMask);
-    w->setTitleBarHeight(25);
-    w->setTrafficLightButtonsLeftMargin(16);
-    w->setTopButtonMoveUp(-3);
-    auto top = std::make_shared<kit::ImageView>(Rect(0, 0, 888, 25));
-    top->setImageNamed("top");
-    top->setImageScaling(kit::ImageScaling::AxesIndependently);
-    w->titleBarView()->addSubview(top);
-    kit::View* content = w->contentView();
-    content->addSubview(std::make_shared<BGWView>(Rect(0, 0, 888, content->frame().height())));
-    content->addSubview(std::make_shared<LeftBgView>(Rect(0, 0, 164, content->frame().height())));
-    const char* icons[] = {"ic_disk_icon", "ic_os_main", "ic_dmg", "ic_tool"};
-    const char* names[] = {"Disk Copy", "OS Clone", "Disk Image Create", "Disk Manager"};
-    for (int i = 0; i < 4; ++i) {
-        auto t = std::make_shared<LeftButton>(Rect(0, 423 - 52 * i, 164, 52));
-        t->setBordered(false);
-        t->setImageFromFileNormalName(icons[i], icons[i]);
-        t->setTextWithName(names[i]);
-        t->setButtonAction(i == 0);
-        content->addSubview(t);
-    }
-    auto start = std::make_shared<TextImageButton>(Rect(444, 40, 180, 44));
-    start->setImageFromFileNormalName("btn_main", "btn_main_press", "btn_main_hover", "btn_main_disable");
-    start->setTextWithName("Copy Now");
-    content->addSubview(start);
+    auto w = uitest::mainLikeWindow(Rect(300, 200, 888, 561), 888, false);
+    w->contentView()->addSubview(uitest::startButton(Rect(444, 40, 180, 44)));
     w->makeKeyAndOrderFront();
     return w;
 }

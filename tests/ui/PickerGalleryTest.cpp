@@ -17,7 +17,9 @@
 #include "Comm/getColor.h"
 #include "Disk/GetVolumes.h"
 #include "Disk/OVPublicUtilities.h"
+#include "MainLikeWindow.h"
 #include "UiTest.h"
+#include "VolumeRecord.h"
 #include "kit/RunLoop.h"
 #include "kit/SysPath.h"
 #include "kit/ui/ImageView.h"
@@ -30,17 +32,7 @@ using uitest::UiTest;
 
 std::shared_ptr<VolumeObj> volume(const std::string& name, const std::string& mountPoint, double totalGB,
                                   double freeGB, bool eject) {
-    auto v = std::make_shared<VolumeObj>();
-    const int64_t total = int64_t(totalGB * 1e9), free = int64_t(freeGB * 1e9);
-    v->setVolumeName(name);
-    v->setVolumePath(mountPoint);
-    v->setVolumeMountPoint(mountPoint);
-    v->setVolumeTotalSizeNum(total);
-    v->setVolumeFreeSizeNum(free);
-    v->setVolumeTotalSize(OVPublicUtilities::longlongConvertVolSpace(total));
-    v->setVolumeFreeSize(OVPublicUtilities::longlongConvertVolSpace(free));
-    v->setBCanEject(eject);
-    return v;
+    return uitest::volumeRecord(name, mountPoint, int64_t(totalGB * 1e9), int64_t(freeGB * 1e9), eject);
 }
 
 class Owner : public kit::Object, public SelectValueViewDelegate, public SelectDiskVCDelegate {
@@ -55,32 +47,8 @@ struct MockMain {
     Owner owner;
 
     MockMain() {
-        window = std::make_shared<TCImageWindow>(Rect(200, 120, 888, 536),
-                                                 kit::TitledWindowMask | kit::ClosableWindowMask | kit::MiniaturizableWindowMask);
-        window->setTitleBarHeight(25);
-        window->setTrafficLightButtonsLeftMargin(16);
-        window->setTopButtonMoveUp(-3);
-        auto top = std::make_shared<kit::ImageView>(Rect(0, 0, 960, 25));
-        top->setImageNamed("top");
-        top->setImageScaling(kit::ImageScaling::AxesIndependently);
-        window->titleBarView()->addSubview(top);
+        window = uitest::mainLikeWindow(Rect(200, 120, 888, 536), 960, true);
         kit::View* content = window->contentView();
-        const double h = content->frame().height();
-        content->addSubview(std::make_shared<BGWView>(Rect(0, 0, 888, h)));
-        content->addSubview(std::make_shared<LeftBgView>(Rect(0, 0, 164, h)));
-        auto highlight = std::make_shared<kit::ImageView>(Rect(0, 409, 164, 80));
-        highlight->setImageNamed("tab_on");
-        content->addSubview(highlight);
-        const char* icons[] = {"ic_disk_icon", "ic_os_main", "ic_dmg", "ic_tool"};
-        const char* names[] = {"Disk Copy", "OS Clone", "Disk Image Create", "Disk Manager"};
-        for (int i = 0; i < 4; ++i) {
-            auto t = std::make_shared<LeftButton>(Rect(0, 423 - 52 * i, 164, 52));
-            t->setBordered(false);
-            t->setImageFromFileNormalName(icons[i], icons[i]);
-            t->setTextWithName(names[i]);
-            t->setButtonAction(i == 0);
-            content->addSubview(t);
-        }
         auto title = kit::TextField::label("Disk Copy", Rect(200, 470, 400, 24));
         title->setFont(kit::Font::boldSystemFont(18));
         title->setTextColor(kit::Color::rgb255(38, 52, 76));
@@ -88,9 +56,7 @@ struct MockMain {
         source = slot(SlotIdSource, Rect(200, 180, 272, 200), "Click here to select a source drive.");
         destination = slot(SlotIdDestination, Rect(580, 180, 272, 200), "Click here to select a destination drive.");
         destination->dragVie()->removeFromSuperview();
-        auto start = std::make_shared<TextImageButton>(Rect(436, 50, 180, 44));
-        start->setImageFromFileNormalName("btn_main", "btn_main_press", "btn_main_hover", "btn_main_disable");
-        start->setTextWithName("Copy Now");
+        auto start = uitest::startButton(Rect(436, 50, 180, 44));
         start->setButtonEnabled(false);
         content->addSubview(start);
     }
