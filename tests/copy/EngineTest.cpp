@@ -181,6 +181,19 @@ protected:
         EXPECT_FALSE(rec.offMain) << "a report arrived off the main thread";
         return rec.events;
     }
+
+    // A run over the checked paths of the volume ends with no failure, and
+    // the destination holds what the depth rule makes of them.
+    void expectTheDepthRule(const std::string& volume, const std::set<std::string>& checked, const std::string& dest) {
+        Nodes sel = buildSelection(volume, checked);
+        Model model;
+        model.tree = snapshot(dest);
+        model.loose.insert("");
+        for (const auto& n : sel) model.place(n, 1, "");
+        Events events = record(sel, dest);
+        EXPECT_EQ(model.check(dest), "");
+        EXPECT_EQ(events.back(), "finished 0");
+    }
 };
 
 void writeBig(const std::string& path, int mib) {
@@ -282,15 +295,7 @@ TEST_F(CopyEngine, RandomSelectionsMatchTheDepthRule) {
         makeFiles(t / "D/Notes", {"old"});
         makeFiles(t / "D", {"a.txt"});
 
-        Nodes sel = buildSelection(t / "vol", checked);
-        Model model;
-        model.tree = snapshot(t / "D");
-        model.loose.insert("");
-        for (const auto& n : sel) model.place(n, 1, "");
-
-        Events events = record(sel, t / "D");
-        EXPECT_EQ(model.check(t / "D"), "");
-        EXPECT_EQ(events.back(), "finished 0");
+        expectTheDepthRule(t / "vol", checked, t / "D");
     }
 }
 
@@ -581,14 +586,7 @@ TEST_F(CopyEngine, AFolderCheckedEntryByEntryIsCopiedWholeWhateverItsEntriesAre)
     writeFile(t / "vol/many/left out", "not checked");
     makeDirs(t / "D");
 
-    Nodes sel = buildSelection(t / "vol", checked);
-    Model model;
-    model.tree = snapshot(t / "D");
-    model.loose.insert("");
-    for (const auto& n : sel) model.place(n, 1, "");
-    Events events = record(sel, t / "D");
-    EXPECT_EQ(model.check(t / "D"), "");
-    EXPECT_EQ(events.back(), "finished 0");
+    expectTheDepthRule(t / "vol", checked, t / "D");
 }
 
 // A device node the copy can't make is missing from the copy: counted as a
