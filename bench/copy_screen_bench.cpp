@@ -7,156 +7,33 @@
 //   copy_screen_bench [work folder]
 //
 // The work folder defaults to $TMPDIR, else bench-tmp beside the build.
-#include <spawn.h>
-#include <sys/stat.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
-#include <algorithm>
-#include <chrono>
-#include <cstdio>
-#include <cstdlib>
-#include <filesystem>
-#include <fstream>
-#include <memory>
-#include <string>
-#include <vector>
-
-#include "Comm/PopWindow/StatusAttachedWindow.h"
-#include "Comm/SelectValueView.h"
-#include "Disk/VolumeObj.h"
 #include "FileCopy/CopyMakeSureWC.h"
 #include "FileCopy/DiskCopyViewController.h"
-#include "kit/RunLoop.h"
-#include "kit/ui/Application.h"
-#include "kit/ui/Window.h"
+#include "ScreenBench.h"
 
-extern char** environ;
-
-namespace fs = std::filesystem;
-using Clock = std::chrono::steady_clock;
-
-namespace {
-
-int run(const std::vector<std::string>& args) {
-    std::vector<char*> argv;
-    for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
-    argv.push_back(nullptr);
-    pid_t pid;
-    if (posix_spawnp(&pid, argv[0], nullptr, nullptr, argv.data(), environ) != 0) return 127;
-    int status = 0;
-    while (waitpid(pid, &status, 0) < 0) {
-    }
-    return WIFEXITED(status) ? WEXITSTATUS(status) : 128;
-}
-
-// 200 top-level folders of 100 files each, 0 to 4 KiB.
-void makeTree(const std::string& root) {
-    std::vector<char> bytes(4096, 'p');
-    for (int d = 0; d < 200; ++d) {
-        const std::string dir = root + "/folder" + std::to_string(d);
-        fs::create_directories(dir);
-        for (int f = 0; f < 100; ++f) {
-            std::ofstream out(dir + "/file" + std::to_string(f) + ".dat", std::ios::binary);
-            out.write(bytes.data(), std::streamsize((d * 100 + f) * 37 % 4096));
-        }
-    }
-}
-
-std::shared_ptr<VolumeObj> volumeAt(const std::string& name, const std::string& mountPoint, const std::string& node) {
-    auto v = std::make_shared<VolumeObj>();
-    v->setVolumeName(name);
-    v->setVolumeMountPoint(mountPoint);
-    v->setVolumePath(mountPoint);
-    v->setVolRootDir(node);
-    v->setVolumeTotalSizeNum(1000000000000);
-    v->setVolumeFreeSizeNum(900000000000);
-    v->setVolumeFreeSize("900.00 GB");
-    return v;
-}
-
-class Host : public DiskCopyVCDelegate {
-public:
-    void canChangeTab(bool) override {}
-};
-
-}  // namespace
+using namespace screenbench;
 
 int main(int argc, char** argv) {
-    std::string work = argc > 1 ? argv[1] : (std::getenv("TMPDIR") ? std::getenv("TMPDIR") : "");
-    if (work.empty()) work = fs::path(argv[0]).parent_path().string() + "/bench-tmp";
-    work += "/copy-screen-bench";
-    fs::remove_all(work);
-    const std::string source = work + "/Source", dest = work + "/Dest";
-    fs::create_directories(source);
-    fs::create_directories(dest);
-    makeTree(source);
-
-    // The bundle beside the build's bench folder, and an off-screen display
-    // unless one is given.
-    const std::string bundle = (fs::absolute(argv[0]).parent_path().parent_path() / "Pelorin.app").string();
-    setenv("PELORIN_BUNDLE", bundle.c_str(), 0);
-    setenv("QT_QPA_PLATFORM", "offscreen", 0);
-    kit::ensureUiApp();
-    auto window = std::make_shared<kit::Window>(kit::Rect(100, 100, 888, 561), kit::BorderlessWindowMask);
-    Host host;
-    auto screen = std::make_shared<DiskCopyViewController>("DiskCopyViewController");
-    screen->setDelegate(&host);
-    window->contentView()->addSubview(screen->viewPtr());
-    window->orderFront();
-
-    // Both slots as the drive picker fills them.
-    auto choose = [&](int slot, std::shared_ptr<VolumeObj> v) {
-        SelectValueView* s = slot == 1 ? screen->selectFromVC() : screen->selectToVC();
-        screen->selectDiskButton(slot, s->selectDiskBut());
-        screen->doSelectDiskWithVolume(v);
-        kit::runUntil([&] { return !screen->popoverController()->popoverIsVisible(); }, 5);
-    };
-    choose(1, volumeAt("Source", source, "/dev/bench1"));
-    choose(2, volumeAt("Dest", dest, "/dev/bench2"));
+    const Work work = prepareWork(argc, argv, "copy-screen-bench");
+    startApp(argv[0]);
+    ScreenInWindow<DiskCopyViewController, DiskCopyVCDelegate> tab("DiskCopyViewController");
+    auto& screen = tab.screen;
+    chooseBoth(*screen, work);
     kit::runFor(0.3);
 
-    // Turns of the main loop: a 5 ms timer notes the longest wait between two.
-    Clock::time_point last = Clock::now();
-    double worst = 0;
-    bool measuring = false;
-    auto tick = kit::Timer::scheduled(0.005, true, [&](kit::Timer&) {
-        const Clock::time_point now = Clock::now();
-        if (measuring) worst = std::max(worst, std::chrono::duration<double, std::milli>(now - last).count());
-        last = now;
-    });
+    Timings t;
+    if (!runFromTab(*screen, "copy_screen_bench", "copy", t)) return 2;
 
-    const Clock::time_point start = Clock::now();
-    screen->cloneButtonAction(nullptr);
-    if (!kit::runUntil([&] { return screen->makeSureWC() != nullptr; }, 120)) {
-        std::fprintf(stderr, "copy_screen_bench: no confirmation\n");
-        return 2;
-    }
-    const double listing = std::chrono::duration<double>(Clock::now() - start).count();
-    last = Clock::now();
-    measuring = true;
-    const Clock::time_point copyStart = Clock::now();
-    screen->makeSureWC()->doneButtonAction(nullptr);
-    if (!kit::runUntil([&] { return !screen->isRunning(); }, 600)) {
-        std::fprintf(stderr, "copy_screen_bench: the copy did not end\n");
-        return 2;
-    }
-    const double engine = std::chrono::duration<double>(Clock::now() - copyStart).count();
-    measuring = false;
-    tick->invalidate();
-    const bool ok = !screen->sussView()->isHidden();
-
-    const std::string cpDest = work + "/cp-copy";
     const Clock::time_point cpStart = Clock::now();
-    const int cpStatus = run({"cp", "-a", source, cpDest});
-    const double cp = std::chrono::duration<double>(Clock::now() - cpStart).count();
+    const int cpStatus = run({"cp", "-a", work.source, work.folder + "/cp-copy"});
+    const double cp = secondsSince(cpStart);
 
     std::printf("copy from the tab, 20000 files in 200 top-level folders\n");
-    std::printf("  listing the top level   %8.3f s\n", listing);
-    std::printf("  engine run              %8.3f s  (%s)\n", engine, ok ? "success view" : "NOT the success view");
+    std::printf("  listing the top level   %8.3f s\n", t.listing);
+    std::printf("  engine run              %8.3f s  (%s)\n", t.engine, t.success ? "success view" : "NOT the success view");
     std::printf("  cp -a                   %8.3f s  (status %d)\n", cp, cpStatus);
-    std::printf("  engine / cp -a          %8.2f\n", cp > 0 ? engine / cp : 0.0);
-    std::printf("  worst main-thread gap   %8.1f ms  (goal: 50 ms or less)\n", worst);
-    fs::remove_all(work);
-    return ok ? 0 : 1;
+    std::printf("  engine / cp -a          %8.2f\n", cp > 0 ? t.engine / cp : 0.0);
+    std::printf("  worst main-thread gap   %8.1f ms  (goal: 50 ms or less)\n", t.worstGap);
+    fs::remove_all(work.folder);
+    return t.success ? 0 : 1;
 }

@@ -1,0 +1,186 @@
+#pragma once
+// What the benches of the two-slot tabs share: a tree of 20,000 small files,
+// volume records for a source and a destination folder, the tab's screen in a
+// window of its own, and a run started the way a user starts it (both slots
+// chosen, the start button, the listing, the confirmation) with the worst gap
+// between two turns of the main loop noted while it goes.
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/wait.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "Comm/SelectValueView.h"
+#include "Disk/VolumeObj.h"
+#include "kit/RunLoop.h"
+#include "kit/ui/Application.h"
+#include "kit/ui/Window.h"
+
+extern char** environ;
+
+namespace screenbench {
+
+namespace fs = std::filesystem;
+using Clock = std::chrono::steady_clock;
+
+inline double secondsSince(Clock::time_point start) {
+    return std::chrono::duration<double>(Clock::now() - start).count();
+}
+
+// Runs a program found on the PATH with these arguments, never through a
+// shell, and waits for it; its standard output is dropped when quiet.
+inline int run(const std::vector<std::string>& args, bool quiet = false) {
+    std::vector<char*> argv;
+    for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+    argv.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    if (quiet) posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+    pid_t pid;
+    const int spawned = posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    if (spawned != 0) return 127;
+    int status = 0;
+    while (waitpid(pid, &status, 0) < 0) {
+    }
+    return WIFEXITED(status) ? WEXITSTATUS(status) : 128;
+}
+
+// 200 top-level folders of 100 files each, 0 to 4 KiB.
+inline void makeTree(const std::string& root) {
+    std::vector<char> bytes(4096, 'p');
+    for (int d = 0; d < 200; ++d) {
+        const std::string dir = root + "/folder" + std::to_string(d);
+        fs::create_directories(dir);
+        for (int f = 0; f < 100; ++f) {
+            std::ofstream out(dir + "/file" + std::to_string(f) + ".dat", std::ios::binary);
+            out.write(bytes.data(), std::streamsize((d * 100 + f) * 37 % 4096));
+        }
+    }
+}
+
+inline std::shared_ptr<VolumeObj> volumeAt(const std::string& name, const std::string& mountPoint,
+                                           const std::string& node) {
+    auto v = std::make_shared<VolumeObj>();
+    v->setVolumeName(name);
+    v->setVolumeMountPoint(mountPoint);
+    v->setVolumePath(mountPoint);
+    v->setVolRootDir(node);
+    v->setVolumeTotalSizeNum(1000000000000);
+    v->setVolumeFreeSizeNum(900000000000);
+    v->setVolumeFreeSize("900.00 GB");
+    return v;
+}
+
+// A fresh folder `name` in the work folder (the first argument, else $TMPDIR,
+// else bench-tmp beside the program) with the tree in Source and an empty Dest.
+struct Work {
+    std::string folder, source, dest;
+};
+inline Work prepareWork(int argc, char** argv, const std::string& name) {
+    std::string work = argc > 1 ? argv[1] : (std::getenv("TMPDIR") ? std::getenv("TMPDIR") : "");
+    if (work.empty()) work = fs::path(argv[0]).parent_path().string() + "/bench-tmp";
+    work += "/" + name;
+    fs::remove_all(work);
+    Work w{work, work + "/Source", work + "/Dest"};
+    fs::create_directories(w.source);
+    fs::create_directories(w.dest);
+    makeTree(w.source);
+    return w;
+}
+
+// The bundle beside the build's bench folder, and an off-screen display
+// unless one is given.
+inline void startApp(const char* argv0) {
+    // Normalised first: "./x" would otherwise give "bench/." as the program's folder.
+    const fs::path program = fs::absolute(argv0).lexically_normal();
+    const std::string bundle = (program.parent_path().parent_path() / "Pelorin.app").string();
+    setenv("PELORIN_BUNDLE", bundle.c_str(), 0);
+    setenv("QT_QPA_PLATFORM", "offscreen", 0);
+    kit::ensureUiApp();
+}
+
+// The tab's screen in a window of its own, with a host that lets it lock the tabs.
+template <class Screen, class Delegate>
+struct ScreenInWindow {
+    struct Host : Delegate {
+        void canChangeTab(bool) override {}
+    } host;
+    std::shared_ptr<kit::Window> window;
+    std::shared_ptr<Screen> screen;
+
+    explicit ScreenInWindow(const std::string& nibName) {
+        window = std::make_shared<kit::Window>(kit::Rect(100, 100, 888, 561), kit::BorderlessWindowMask);
+        screen = std::make_shared<Screen>(nibName);
+        screen->setDelegate(&host);
+        window->contentView()->addSubview(screen->viewPtr());
+        window->orderFront();
+    }
+};
+
+// Both slots as the drive picker fills them.
+template <class Screen>
+void chooseBoth(Screen& screen, const Work& work) {
+    auto choose = [&](int slot, std::shared_ptr<VolumeObj> v) {
+        SelectValueView* s = slot == 1 ? screen.selectFromVC() : screen.selectToVC();
+        screen.selectDiskButton(slot, s->selectDiskBut());
+        screen.doSelectDiskWithVolume(v);
+        kit::runUntil([&] { return !screen.popoverController()->popoverIsVisible(); }, 5);
+    };
+    choose(1, volumeAt("Source", work.source, "/dev/bench1"));
+    choose(2, volumeAt("Dest", work.dest, "/dev/bench2"));
+}
+
+struct Timings {
+    double listing = 0;    // the start button to the confirmation
+    double engine = 0;     // the confirmation to the end of the run
+    double worstGap = 0;   // ms between two turns of the main loop during the run
+    bool success = false;  // the end shows the success view
+};
+
+// The start button, then the confirmation's; false (after saying why on
+// stderr) when no confirmation comes or the run does not end.
+template <class Screen>
+bool runFromTab(Screen& screen, const char* program, const char* what, Timings& out) {
+    // Turns of the main loop: a 5 ms timer notes the longest wait between two.
+    Clock::time_point last = Clock::now();
+    bool measuring = false;
+    auto tick = kit::Timer::scheduled(0.005, true, [&](kit::Timer&) {
+        const Clock::time_point now = Clock::now();
+        if (measuring) out.worstGap = std::max(out.worstGap, std::chrono::duration<double, std::milli>(now - last).count());
+        last = now;
+    });
+
+    const Clock::time_point start = Clock::now();
+    screen.cloneButtonAction(nullptr);
+    if (!kit::runUntil([&] { return screen.makeSureWC() != nullptr; }, 120)) {
+        std::fprintf(stderr, "%s: no confirmation\n", program);
+        tick->invalidate();
+        return false;
+    }
+    out.listing = secondsSince(start);
+    last = Clock::now();
+    measuring = true;
+    const Clock::time_point runStart = Clock::now();
+    screen.makeSureWC()->doneButtonAction(nullptr);
+    if (!kit::runUntil([&] { return !screen.isRunning(); }, 600)) {
+        std::fprintf(stderr, "%s: the %s did not end\n", program, what);
+        tick->invalidate();
+        return false;
+    }
+    out.engine = secondsSince(runStart);
+    measuring = false;
+    tick->invalidate();
+    out.success = !screen.sussView()->isHidden();
+    return true;
+}
+
+}  // namespace screenbench
