@@ -26,8 +26,8 @@ constexpr int32_t kDestination = 2;
 
 }  // namespace
 
-SourceDestViewController::SourceDestViewController(const std::string& layoutName, Texts texts)
-    : kit::ViewController(layoutName), texts_(std::move(texts)) {
+SourceDestViewController::SourceDestViewController(const std::string& layoutName, Settings settings)
+    : kit::ViewController(layoutName), settings_(std::move(settings)) {
     declareOutlet("comboBoxView", comboBoxView_);
     declareOutlet("selectFromView", selectFromView_);
     declareOutlet("selectToView", selectToView_);
@@ -78,7 +78,7 @@ void SourceDestViewController::awakeFromNib() {
     setCloneButtonEnabled(false);
     if (cloneButton_) {
         cloneButton_->setImageFromFileNormalName("btn_main", "btn_main_press", "btn_main_hover", "btn_main_disable");
-        cloneButton_->setTextWithName(texts_.startTitle);
+        cloneButton_->setTextWithName(settings_.startTitle);
     }
     selectFilesSize_ = usedSize_ = freeSize_ = -1;
 
@@ -155,7 +155,7 @@ void SourceDestViewController::showSourceAsWholeVolume() {
 }
 
 void SourceDestViewController::showDropInSlot(size_t count) {
-    screen::showDriveInSlot(selectFromVC_.get(), texts_.dropName, kit::format("%d files selected", int(count)),
+    screen::showDriveInSlot(selectFromVC_.get(), settings_.dropName, kit::format("%d files selected", int(count)),
                             "ic_folder");
 }
 
@@ -167,7 +167,7 @@ void SourceDestViewController::resetModeQuietly() {
 }
 
 void SourceDestViewController::selectDiskButton(int slotId, kit::View* sender) {
-    if (picker_.toggle(sender, slotId == kDestination, this, texts_.picker)) openPopType_ = uint64_t(slotId);
+    if (picker_.toggle(sender, slotId == kDestination, this, settings_.picker)) openPopType_ = uint64_t(slotId);
 }
 
 void SourceDestViewController::doSelectDiskWithVolume(const std::shared_ptr<VolumeObj>& volume) {
@@ -321,7 +321,7 @@ void SourceDestViewController::cloneButtonAction(kit::Object*) {
     pendingList_ = makeFileNodeArray();
     setCloneButtonEnabled(false);
     controller_->eumeAllRootFileNodeWithRootArr(pendingList_, fromeVolume_->volumeMountPoint(), true,
-                                                texts_.listForCopy);
+                                                settings_.listForCopy);
 }
 
 void SourceDestViewController::copyFileScanFiles() { endScanFiles(); }
@@ -433,13 +433,13 @@ void SourceDestViewController::showFaile(bool failed) {
 
 void SourceDestViewController::setOpenLabel() {
     kit::AttributedString text(openLabel_->stringValue());
-    if (!text.addColorToPhrase(getColor(2, 125, 255, 1.0), texts_.openPhrase)) return;
+    if (!text.addColorToPhrase(getColor(2, 125, 255, 1.0), settings_.openPhrase)) return;
     text.setAlignment(kit::TextAlignment::Center);
     openLabel_->setAttributedStringValue(text);
 }
 
 void SourceDestViewController::openPathButtonAction() {
-    kit::logf(texts_.openLogFormat.c_str(), openUrl_);
+    kit::logf(settings_.openLogFormat.c_str(), openUrl_);
     kit::Workspace::shared().openFile(openUrl_);
 }
 

@@ -51,8 +51,9 @@ class SourceDestViewController : public kit::ViewController,
                                  public DiskListWCDelegate,
                                  public ControllerDelegate {
 public:
-    // What tells one screen from the other on the shared parts.
-    struct Texts {
+    // What tells one screen from the other on the shared parts: texts, the
+    // picker's look, the listing.
+    struct Settings {
         std::string startTitle;   // the start button
         std::string dropName;     // the source slot's name for dropped items
         std::string openPhrase;   // the phrase of the success text that opens the product
@@ -158,7 +159,7 @@ public:
     bool isListingVolume() const { return pendingList_ != nullptr; }
 
 protected:
-    SourceDestViewController(const std::string& layoutName, Texts texts);
+    SourceDestViewController(const std::string& layoutName, Settings settings);
 
     // The points where the image screen writes its size trace.
     enum class SizeNote { SourceChosen, DestinationChosen, ChoiceApplied, SpaceCheck };
@@ -226,7 +227,7 @@ private:
     void applySpaceCheck(bool withMessage);
     void listingEnded();
 
-    const Texts texts_;
+    const Settings settings_;
     screen::DrivePicker picker_;
     screen::Ticket dropCount_;   // the count of dropped items
     FileNodeArray pendingList_;  // the whole-volume listing the start button waits for

@@ -18,8 +18,8 @@ constexpr const char* kNothingChosen = "No file/disk has been selected\u2026";
 constexpr const char* kCopyFailed = "Some files copy failed!";
 constexpr const char* kCopyStopped = "You have stopped the copying process.";
 
-SourceDestViewController::Texts copyTexts() {
-    SourceDestViewController::Texts t;
+SourceDestViewController::Settings copySettings() {
+    SourceDestViewController::Settings t;
     t.startTitle = "Copy Now";
     t.dropName = "add some files";
     t.openPhrase = "the copy on the destination drive.";
@@ -33,7 +33,7 @@ SourceDestViewController::Texts copyTexts() {
 }  // namespace
 
 DiskCopyViewController::DiskCopyViewController(const std::string& layoutName)
-    : SourceDestViewController(layoutName, copyTexts()) {
+    : SourceDestViewController(layoutName, copySettings()) {
     registerAction("cancelButtonAction:", [this](kit::Object* s) { cancelButtonAction(s); });
 }
 

@@ -29,8 +29,8 @@ constexpr double kStartDelay = 0.3;
 void trace(const std::string& line) { OVPublicUtilities::writeFileWithTab(line); }
 std::string llu(int64_t v) { return kit::format("%llu", static_cast<unsigned long long>(v)); }
 
-SourceDestViewController::Texts imageTexts() {
-    SourceDestViewController::Texts t;
+SourceDestViewController::Settings imageSettings() {
+    SourceDestViewController::Settings t;
     t.startTitle = "Create Now";
     t.dropName = "Drag some files";
     t.openPhrase = "the disk image on the destination drive.";
@@ -43,7 +43,7 @@ SourceDestViewController::Texts imageTexts() {
 }  // namespace
 
 DmgViewController::DmgViewController(const std::string& layoutName)
-    : SourceDestViewController(layoutName, imageTexts()) {
+    : SourceDestViewController(layoutName, imageSettings()) {
     declareOutlet("makeZipBut", makeZipBut_);
     declareOutlet("makeDmgBut", makeDmgBut_);
     registerAction("makeDmgButAction:", [this](kit::Object* s) { makeDmgButAction(s); });
