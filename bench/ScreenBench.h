@@ -183,4 +183,23 @@ bool runFromTab(Screen& screen, const char* program, const char* what, Timings& 
     return true;
 }
 
+// The times of the run beside those of the plain tool over the same tree.
+struct Report {
+    const char* what;       // "copy": the title's first word
+    const char* runLabel;   // the run's line
+    const char* runShort;   // the run in the ratio's line
+    const char* endName;    // what the success is shown in: "view", "pane"
+    const char* tool;       // the plain tool's command
+};
+inline void print(const Report& r, const Timings& t, double toolSeconds, int toolStatus) {
+    const std::string success = std::string("success ") + r.endName;
+    const std::string ratio = std::string(r.runShort) + " / " + r.tool;
+    std::printf("%s from the tab, 20000 files in 200 top-level folders\n", r.what);
+    std::printf("  %-24s%8.3f s\n", "listing the top level", t.listing);
+    std::printf("  %-24s%8.3f s  (%s)\n", r.runLabel, t.engine, (t.success ? success : "NOT the " + success).c_str());
+    std::printf("  %-24s%8.3f s  (status %d)\n", r.tool, toolSeconds, toolStatus);
+    std::printf("  %-24s%8.2f\n", ratio.c_str(), toolSeconds > 0 ? t.engine / toolSeconds : 0.0);
+    std::printf("  %-24s%8.1f ms  (goal: 50 ms or less)\n", "worst main-thread gap", t.worstGap);
+}
+
 }  // namespace screenbench

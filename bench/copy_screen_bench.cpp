@@ -28,12 +28,7 @@ int main(int argc, char** argv) {
     const int cpStatus = run({"cp", "-a", work.source, work.folder + "/cp-copy"});
     const double cp = secondsSince(cpStart);
 
-    std::printf("copy from the tab, 20000 files in 200 top-level folders\n");
-    std::printf("  listing the top level   %8.3f s\n", t.listing);
-    std::printf("  engine run              %8.3f s  (%s)\n", t.engine, t.success ? "success view" : "NOT the success view");
-    std::printf("  cp -a                   %8.3f s  (status %d)\n", cp, cpStatus);
-    std::printf("  engine / cp -a          %8.2f\n", cp > 0 ? t.engine / cp : 0.0);
-    std::printf("  worst main-thread gap   %8.1f ms  (goal: 50 ms or less)\n", t.worstGap);
+    print({"copy", "engine run", "engine", "view", "cp -a"}, t, cp, cpStatus);
     fs::remove_all(work.folder);
     return t.success ? 0 : 1;
 }

@@ -32,12 +32,7 @@ int main(int argc, char** argv) {
     const int zipStatus = run({"zip", "-r", "-y", work.folder + "/plain.zip", work.source}, true);
     const double zip = secondsSince(zipStart);
 
-    std::printf("zip from the tab, 20000 files in 200 top-level folders\n");
-    std::printf("  listing the top level   %8.3f s\n", t.listing);
-    std::printf("  run (0.3 s delay incl.) %8.3f s  (%s)\n", t.engine, t.success ? "success pane" : "NOT the success pane");
-    std::printf("  zip -r                  %8.3f s  (status %d)\n", zip, zipStatus);
-    std::printf("  run / zip -r            %8.2f\n", zip > 0 ? t.engine / zip : 0.0);
-    std::printf("  worst main-thread gap   %8.1f ms  (goal: 50 ms or less)\n", t.worstGap);
+    print({"zip", "run (0.3 s delay incl.)", "run", "pane", "zip -r"}, t, zip, zipStatus);
     fs::remove_all(work.folder);
     return t.success ? 0 : 1;
 }
