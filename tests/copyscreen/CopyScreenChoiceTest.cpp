@@ -157,8 +157,7 @@ TEST_F(CopyScreenTest, TheMenuClosesThreeSecondsAfterItsOwnOpeningOnly) {
 }
 
 TEST_F(CopyScreenTest, TheFileChoiceWindowHandsItsChoiceBack) {
-    choose(1, volume("USB"));
-    choose(2, volume("Backup"));
+    chooseUsbToBackup();
     screen->selectFormatbyType(CopyModeSomeFiles);
     EXPECT_FALSE(screen->lComboBox()->searchButton()->isHidden());
     // While the window runs modally: wait for its listing, uncheck Music, "Done".

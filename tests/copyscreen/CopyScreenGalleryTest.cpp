@@ -22,8 +22,7 @@ void shoot(MainWindowController& main, const std::string& name, bool settle = tr
 TEST_F(CopyScreenTest, Gallery) {
     shoot(*main, "01-tab-empty");
 
-    choose(1, volume("USB"));
-    choose(2, volume("Backup"));
+    chooseUsbToBackup();
     shoot(*main, "02-both-slots-chosen");
 
     // The picker on the destination slot, open (the popover stays until a choice).
@@ -61,15 +60,13 @@ TEST_F(CopyScreenTest, Gallery) {
     click(screen->failCancelButton());
     fs::remove_all(sim.path("/Volumes/USB/zz Large"));
 
-    choose(1, volume("USB"));
-    choose(2, volume("Backup"));
+    chooseUsbToBackup();
     ASSERT_TRUE(startCopy());
     ASSERT_TRUE(waitForEndView());
     shoot(*main, "07-success");
     click(screen->succCancelButton());
 
-    choose(1, volume("USB"));
-    choose(2, volume("Backup"));
+    chooseUsbToBackup();
     click(screen->cloneButton());
     ASSERT_TRUE(kit::runUntil([&] { return confirmation() != nullptr; }, 20));
     fs::remove(sim.path("/Volumes/USB/readme.txt"));   // an item that can no longer be copied

@@ -76,8 +76,7 @@ TEST_F(CopyScreenTest, WholeUsbVolumeToBackup) {
     // Names the top-level listing skips.
     writeFile(sim.path("/Volumes/USB/.DS_Store"), "finder");
     writeFile(sim.path("/Volumes/USB/.Trashes/old.txt"), "gone");
-    choose(1, volume("USB"));
-    choose(2, volume("Backup"));
+    chooseUsbToBackup();
     EXPECT_TRUE(screen->cloneButton()->isUsable());
     EXPECT_EQ(screen->lComboBox()->strLabel()->stringValue(), "Copy All Files");
     EXPECT_EQ(screen->selectFromVC()->nameLabel()->stringValue(), "USB");
@@ -124,8 +123,7 @@ TEST_F(CopyScreenTest, CopyNowWaitsForTheWholeListingAndConfirmsOnce) {
     // Enough top-level entries that the listing takes a while.
     for (int i = 0; i < 400; ++i) writeFile(sim.path("/Volumes/USB/many/f" + std::to_string(i)), "x");
     for (int i = 0; i < 400; ++i) fs::create_directory(sim.path("/Volumes/USB/d" + std::to_string(i)));
-    choose(1, volume("USB"));
-    choose(2, volume("Backup"));
+    chooseUsbToBackup();
     // Two clicks before the main loop can hear of the listing's end.
     uitest::clickView(*screen->cloneButton());
     EXPECT_TRUE(screen->isListingVolume());
@@ -148,8 +146,7 @@ TEST_F(CopyScreenTest, CopyNowWaitsForTheWholeListingAndConfirmsOnce) {
 }
 
 TEST_F(CopyScreenTest, PartialChoiceLandsAsTheWalksSay) {
-    choose(1, volume("USB"));
-    choose(2, volume("Backup"));
+    chooseUsbToBackup();
     Controller c;
     FileNodeArray top = listTopLevel(c, sim.path("/Volumes/USB"));
     // Everything off, then Documents/Old/letter.txt and readme.txt on.
@@ -185,8 +182,7 @@ TEST_F(CopyScreenTest, PartialChoiceLandsAsTheWalksSay) {
 }
 
 TEST_F(CopyScreenTest, NothingCheckedIsNothingChosen) {
-    choose(1, volume("USB"));
-    choose(2, volume("Backup"));
+    chooseUsbToBackup();
     Controller c;
     FileNodeArray top = listTopLevel(c, sim.path("/Volumes/USB"));
     for (const auto& n : *top) n->setState(0);
@@ -220,8 +216,7 @@ TEST_F(CopyScreenTest, EveryTopLevelItemChosenIsTheWholeVolume) {
 }
 
 TEST_F(CopyScreenTest, CopyAllFilesDropsAnEarlierChoice) {
-    choose(1, volume("USB"));
-    choose(2, volume("Backup"));
+    chooseUsbToBackup();
     Controller c;
     FileNodeArray top = listTopLevel(c, sim.path("/Volumes/USB"));
     toggle(c, child(*top, "Music"));
@@ -237,8 +232,7 @@ TEST_F(CopyScreenTest, CopyAllFilesDropsAnEarlierChoice) {
 }
 
 TEST_F(CopyScreenTest, AFailingItemEndsOnTheFailureView) {
-    choose(1, volume("USB"));
-    choose(2, volume("Backup"));
+    chooseUsbToBackup();
     Controller c;
     FileNodeArray top = listTopLevel(c, sim.path("/Volumes/USB"));
     handBack(screen, top);
@@ -264,8 +258,7 @@ TEST_F(CopyScreenTest, AStopDuringALargeFileShowsTheStopViewOnly) {
         std::string chunk(1 << 20, 'b');
         for (int i = 0; i < 300; ++i) big << chunk;
     }
-    choose(1, volume("USB"));
-    choose(2, volume("Backup"));
+    chooseUsbToBackup();
     ASSERT_TRUE(startCopy());
     ASSERT_TRUE(kit::runUntil([&] { return screen->pathLabel()->stringValue() == "Copying data..."; }, 30));
     click(screen->cancelButton());
@@ -282,8 +275,7 @@ TEST_F(CopyScreenTest, AStopDuringALargeFileShowsTheStopViewOnly) {
 }
 
 TEST_F(CopyScreenTest, ADestinationUnmountedBeforeTheStartIsNotRecreated) {
-    choose(1, volume("USB"));
-    choose(2, volume("Backup"));
+    chooseUsbToBackup();
     click(screen->cloneButton());
     ASSERT_TRUE(kit::runUntil([&] { return confirmation() != nullptr; }, 20));
     ASSERT_TRUE(sim.update([](sim::Machine& m) { m.unmount(*m.findByName("Backup")); }));

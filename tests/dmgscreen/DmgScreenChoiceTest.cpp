@@ -68,8 +68,7 @@ TEST_F(DmgScreenTest, WholeVolumeIsListedAtItsMountPointBeforeTheConfirmation) {
 }
 
 TEST_F(DmgScreenTest, NothingCheckedSaysSoAndStartsNothing) {
-    choose(1, volume("USB"));
-    choose(2, volume("Backup"));
+    chooseUsbToBackup();
     FileNodeArray top = makeFileNodeArray();
     screen->controller()->eumeAllRootFileNodeWithRootArr(top, sim.path("/Volumes/USB"), false, false);
     ASSERT_TRUE(kit::runUntil([&] { return !screen->controller()->isListing(); }, 20));

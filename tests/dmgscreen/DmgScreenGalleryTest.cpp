@@ -20,8 +20,7 @@ void shoot(MainWindowController& main, const std::string& name, bool settle = tr
 }  // namespace
 
 TEST_F(DmgScreenTest, Gallery) {
-    choose(1, volume("USB"));
-    choose(2, volume("Backup"));
+    chooseUsbToBackup();
     shoot(*main, "01-both-slots-image");
     click(screen->makeZipBut());
     shoot(*main, "02-both-slots-zip");
@@ -43,8 +42,7 @@ TEST_F(DmgScreenTest, Gallery) {
     click(screen->failCancelButton());
 
     sim.setKnob("hdiutil create", "ok");
-    choose(1, volume("USB"));
-    choose(2, volume("Backup"));
+    chooseUsbToBackup();
     ASSERT_TRUE(startRun());
     ASSERT_TRUE(waitForEndView());
     EXPECT_TRUE(successShown());
@@ -52,8 +50,7 @@ TEST_F(DmgScreenTest, Gallery) {
     click(screen->succCancelButton());
 
     sim.setKnob("hdiutil create", "fail");
-    choose(1, volume("USB"));
-    choose(2, volume("Backup"));
+    chooseUsbToBackup();
     ASSERT_TRUE(startRun());
     ASSERT_TRUE(waitForEndView());
     EXPECT_TRUE(failureShown());

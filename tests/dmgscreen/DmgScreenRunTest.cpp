@@ -104,8 +104,7 @@ TEST_F(DmgScreenTest, ChosenFilesBecomeAZipArchive) {
     writeFile(sim.path("/Volumes/USB/zipme/a.txt"), std::string(3000, 'a'));
     writeFile(sim.path("/Volumes/USB/zipme/deep/b.txt"), "bee");
     writeFile(sim.path("/Volumes/USB/left-out.txt"), "no");
-    choose(1, volume("USB"));
-    choose(2, volume("Backup"));
+    chooseUsbToBackup();
 
     // The file-choice window hands back the top level with one folder chosen.
     FileNodeArray top = makeFileNodeArray();
@@ -147,8 +146,7 @@ TEST_F(DmgScreenTest, StatusTextShowsZipsChunkLessItsFirstLine) {
 
 TEST_F(DmgScreenTest, CreateThatFailsShowsOperationFailed) {
     sim.setKnob("hdiutil create", "fail");
-    choose(1, volume("USB"));
-    choose(2, volume("Backup"));
+    chooseUsbToBackup();
     ASSERT_TRUE(startRun());
     ASSERT_TRUE(waitForEndView());
     EXPECT_TRUE(failureShown());
@@ -161,8 +159,7 @@ TEST_F(DmgScreenTest, CreateThatFailsShowsOperationFailed) {
 
 TEST_F(DmgScreenTest, StopDuringASlowCreateLeavesTheStopPaneAndNoImage) {
     sim.setKnob("hdiutil create", "slow:6");
-    choose(1, volume("USB"));
-    choose(2, volume("Backup"));
+    chooseUsbToBackup();
     ASSERT_TRUE(startRun());
     ASSERT_TRUE(kit::runUntil([&] { return !runs("hdiutil", "create").empty(); }, 20));
     kit::runUntil([&] { return !filesEndingIn(sim.path("/Volumes/Backup"), ".dmg").empty(); }, 3);
@@ -181,8 +178,7 @@ TEST_F(DmgScreenTest, StopDuringASlowCreateLeavesTheStopPaneAndNoImage) {
 
 TEST_F(DmgScreenTest, StopInsideTheStartDelayStartsNothing) {
     EnvGuard realTime("PELORIN_TIME_SCALE", "1");
-    choose(1, volume("USB"));
-    choose(2, volume("Backup"));
+    chooseUsbToBackup();
     click(screen->cloneButton());
     ASSERT_TRUE(kit::runUntil([&] { return confirmation() != nullptr; }, 20));
     uitest::clickView(*confirmation()->doneButton());
@@ -277,8 +273,7 @@ TEST_F(DmgScreenTest, StopDuringZipLeavesTheStopPaneAndNoArchive) {
     writeFile(sim.path("/usr/bin/zip"), "#!/bin/sh\nsleep 3\nexec /usr/bin/zip \"$@\"\n");
     ::chmod(sim.path("/usr/bin/zip").c_str(), 0755);
     writeFile(sim.path("/Volumes/USB/zipme/a.txt"), "a");
-    choose(1, volume("USB"));
-    choose(2, volume("Backup"));
+    chooseUsbToBackup();
     screen->viewDragAction(screen->selectFromVC()->eumeArr({sim.path("/Volumes/USB/zipme")}));
     ASSERT_TRUE(kit::runUntil([&] { return screen->selectFilesSize() >= 0; }, 20));
     click(screen->makeZipBut());

@@ -108,6 +108,12 @@ protected:
         kit::runFor(0.02);
     }
 
+    // The demo machine's USB volume as the source, Backup as the destination.
+    void chooseUsbToBackup() {
+        choose(1, volume("USB"));
+        choose(2, volume("Backup"));
+    }
+
     std::vector<kit::Window*> statusWindows() { return screentest::statusWindows(*main); }
     // The open confirmation, if any.
     std::shared_ptr<Confirmation> confirmation() { return ifOnScreen(screen->makeSureWC()); }
