@@ -453,4 +453,7 @@ void SourceDestViewController::showFirstPage() {
     closeDiskValue(kDestination);
     selectDiskView_->setHidden(false);
     copyProgressView_->setHidden(true);
+    // The end of the last run left the step indicator on its last step; the
+    // next run's page starts again on its own step.
+    setpVC_2_->setSetpIn(2);
 }

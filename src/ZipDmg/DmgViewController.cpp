@@ -351,5 +351,4 @@ void DmgViewController::runEnded() {
 void DmgViewController::backHomeView() {
     rogressView_->animator().setFloatValue(0);
     showFirstPage();
-    setpVC_2_->setSetpIn(2);
 }

@@ -88,6 +88,7 @@ TEST_F(CopyScreenTest, WholeUsbVolumeToBackup) {
     ASSERT_TRUE(waitForEndView());
     EXPECT_TRUE(successShown());
     EXPECT_TRUE(main->isTabChangeAllowed());
+    EXPECT_EQ(screen->setpVC_2()->stepImageView()->image()->name(), "step3");
 
     const std::string folder = screen->openUrl();
     EXPECT_EQ(fs::path(folder).parent_path(), fs::path(sim.path("/Volumes/Backup")));
@@ -117,6 +118,8 @@ TEST_F(CopyScreenTest, WholeUsbVolumeToBackup) {
     EXPECT_EQ(screen->selectFromVC()->nodeSelectLabel()->stringValue(), "Click here to select a source drive.");
     EXPECT_EQ(screen->selectToVC()->nodeSelectLabel()->stringValue(), "Click here to select a destination drive.");
     EXPECT_TRUE(screen->comboBoxView()->isHidden());
+    // The next run's page starts on its own step, not on the last one's end.
+    EXPECT_EQ(screen->setpVC_2()->stepImageView()->image()->name(), "step2");
 }
 
 TEST_F(CopyScreenTest, CopyNowWaitsForTheWholeListingAndConfirmsOnce) {
