@@ -139,12 +139,7 @@ TEST_F(UiTest, AWindowDestroyedFromAMenuActionOfItsOwnBarIsDeletedAfterTheEvent)
     });
     auto item = std::make_shared<kit::MenuItem>("Close All", "closeAll:");
     item->setTarget(&target);
-    auto sub = std::make_shared<kit::Menu>("File");
-    sub->addItem(item);
-    auto holder = std::make_shared<kit::MenuItem>("File", "");
-    holder->setSubmenu(sub);
-    auto menu = std::make_shared<kit::Menu>("Main Menu");
-    menu->addItem(holder);
+    auto menu = uitest::mainMenuWithFile({item});
     auto saved = kit::mainMenu();
     kit::setMainMenu(menu);
     kit::attachMainMenu(*w, 80, 22);

@@ -5,8 +5,10 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "kit/ui/Application.h"
+#include "kit/ui/Menu.h"
 #include "kit/ui/Render.h"
 #include "kit/ui/View.h"
 #include "kit/ui/Window.h"
@@ -55,6 +57,17 @@ inline void clickView(kit::View& v, int clicks = 1) {
 inline kit::Point centreInWindow(kit::View& v) {
     kit::Rect b = v.bounds();
     return v.convertPointToView(kit::Point{b.midX(), b.midY()}, nullptr);
+}
+
+// A main menu whose one menu, "File", holds these items.
+inline std::shared_ptr<kit::Menu> mainMenuWithFile(const std::vector<std::shared_ptr<kit::MenuItem>>& items) {
+    auto sub = std::make_shared<kit::Menu>("File");
+    for (const auto& item : items) sub->addItem(item);
+    auto holder = std::make_shared<kit::MenuItem>("File", "");
+    holder->setSubmenu(sub);
+    auto menu = std::make_shared<kit::Menu>("Main Menu");
+    menu->addItem(holder);
+    return menu;
 }
 
 // Colour distance on the 0–255 scale (largest component difference).

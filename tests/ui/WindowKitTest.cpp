@@ -233,13 +233,7 @@ TEST_F(UiTest, MenuItemsAreDisabledWhileAModalWindowRuns) {
     open->setTarget(&target);
     link->setTarget(&target);
     link->setWorksWhenModal(true);
-    auto sub = std::make_shared<kit::Menu>("File");
-    sub->addItem(open);
-    sub->addItem(link);
-    auto holder = std::make_shared<kit::MenuItem>("File", "");
-    holder->setSubmenu(sub);
-    auto menu = std::make_shared<kit::Menu>("Main Menu");
-    menu->addItem(holder);
+    auto menu = uitest::mainMenuWithFile({open, link});
     auto saved = kit::mainMenu();
     kit::setMainMenu(menu);
     main->makeKeyAndOrderFront();
