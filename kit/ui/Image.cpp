@@ -67,6 +67,13 @@ std::shared_ptr<Image> Image::withSize(Size size) {
     return img;
 }
 
+std::shared_ptr<Image> Image::fromRaster(const QImage& raster) {
+    std::shared_ptr<Image> img(new Image());
+    img->size_ = Size{double(raster.width()), double(raster.height())};
+    img->impl_->raster = raster;
+    return img;
+}
+
 QImage Image::rendered(int w, int h) const {
     if (impl_->svg) {
         QImage out(std::max(1, w), std::max(1, h), QImage::Format_ARGB32_Premultiplied);

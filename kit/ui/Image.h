@@ -40,6 +40,8 @@ public:
 
     // kit internal: the image rendered at the given pixel size.
     QImage rendered(int width, int height) const;
+    // kit internal: an image of these pixels, one point each.
+    static std::shared_ptr<Image> fromRaster(const QImage& raster);
 
 private:
     Image();

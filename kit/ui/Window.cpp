@@ -5,6 +5,7 @@
 #include <QPainter>
 #include <QScreen>
 #include <QWindow>
+#include <algorithm>
 #include <cmath>
 
 #include "kit/Dispatch.h"
@@ -12,6 +13,7 @@
 #include "kit/ui/Application.h"
 #include "kit/ui/Control.h"
 #include "kit/ui/Graphics.h"
+#include "kit/ui/Image.h"
 #include "kit/ui/MainThreadCheck.h"
 #include "kit/ui/QtBridge.h"
 #include "kit/ui/View.h"
@@ -366,6 +368,38 @@ void Window::invalidateShadow() {
     // A window that draws nothing yet keeps no shape rather than vanish.
     if (shape.isEmpty()) topWidget_->clearMask();
     else topWidget_->setMask(shape);
+}
+
+void Window::drawBackdrop(double radius) {
+    Window* parent = parent_.get();
+    QWidget* under = parent ? widgetOf(*parent) : nullptr;
+    if (!under || radius <= 0 || frame_.isEmpty()) return;
+    const Rect pf = parent->frame();
+    Backdrop& b = backdrop_;
+    if (!b.image || b.frame != frame_ || b.parentFrame != pf || b.radius != radius) {
+        const int w = std::max(1, int(std::lround(frame_.width()))), h = std::max(1, int(std::lround(frame_.height())));
+        QImage beneath(w, h, QImage::Format_ARGB32_Premultiplied);
+        // Past the parent's edges the blur would spread its background.
+        const Color& bg = parent->backgroundColor();
+        beneath.fill(QColor::fromRgbF(float(bg.red), float(bg.green), float(bg.blue), 1.0f));
+        // Screen y grows upwards; the image's rows downwards.
+        const QPoint at(int(std::lround(pf.x() - frame_.x())), int(std::lround(frame_.maxY() - pf.maxY())));
+        under->render(&beneath, at, QRegion(under->rect()), QWidget::DrawChildren);
+        // A blur this wide is a wash of the colours beneath: halving the
+        // picture again and again (each step averages four pixels) down to a
+        // fraction of the radius and smoothing it back up gives that for a
+        // fraction of a true blur's cost.
+        const double shrink = std::clamp(radius / 6.0, 1.0, 64.0);
+        QImage small = beneath;
+        for (double s = 1; s * 2 <= shrink && small.width() > 1 && small.height() > 1; s *= 2)
+            small = small.scaled(std::max(1, small.width() / 2), std::max(1, small.height() / 2), Qt::IgnoreAspectRatio,
+                                 Qt::SmoothTransformation);
+        b.image = Image::fromRaster(small.scaled(w, h, Qt::IgnoreAspectRatio, Qt::SmoothTransformation));
+        b.frame = frame_;
+        b.parentFrame = pf;
+        b.radius = radius;
+    }
+    b.image->drawInRect(frameView_->bounds());
 }
 
 void Window::scheduleShapeUpdate() {

@@ -30,6 +30,7 @@ class View;
 class Button;
 class Window;
 class ViewWidget;
+class Image;
 
 enum WindowStyleMask : unsigned {
     BorderlessWindowMask = 0,
@@ -159,6 +160,12 @@ public:
     // has been shown and whenever its size changes; call it after changing
     // the outline a window draws.
     void invalidateShadow();
+    // Draws into the current drawing of this window what its parent window
+    // shows beneath it, blurred by about `radius` points: the frosted backdrop
+    // a translucent panel is meant to sit on, which the window system here
+    // doesn't draw. The blurred picture is made once for a given place and
+    // size of the two windows. Nothing is drawn without a parent window.
+    void drawBackdrop(double radius);
     int level() const { return level_; }
     void setLevel(int level);
     bool isMovableByWindowBackground() const { return movableByBackground_; }
@@ -338,6 +345,11 @@ private:
         std::function<void()> onClose;
     };
     std::vector<Retained> retained_;
+    struct Backdrop {
+        std::shared_ptr<Image> image;
+        Rect frame, parentFrame;
+        double radius = 0;
+    } backdrop_;
 };
 
 }  // namespace kit

@@ -3,6 +3,7 @@
 #include "Comm/getColor.h"
 #include "Disk/OVPublicUtilities.h"
 #include "kit/ui/Application.h"
+#include "kit/ui/Graphics.h"
 
 StatusAttachedWindow::StatusAttachedWindow(std::shared_ptr<kit::View> view, kit::Point point, kit::Window* parent,
                                            int32_t side, float distance)
@@ -34,6 +35,16 @@ StatusAttachedWindow::StatusAttachedWindow(std::shared_ptr<kit::View> view, kit:
 }
 
 StatusAttachedWindow::~StatusAttachedWindow() = default;
+
+void StatusAttachedWindow::drawFrame(const kit::Rect&) {
+    if (blurRadius_ > 0) {
+        kit::GraphicsContext::saveGraphicsState();
+        _backgroundPath().addClip();
+        drawBackdrop(blurRadius_);
+        kit::GraphicsContext::restoreGraphicsState();
+    }
+    drawBubble();
+}
 
 void StatusAttachedWindow::updateTrackingAreas() {
     kit::View* content = contentView();

@@ -35,8 +35,7 @@ public:
 
     using AttachedWindowBubble::setBackgroundColor;
 
-    // The background blur behind the translucent fill. The window system
-    // here offers none, so the radius is recorded and the fill stands alone.
+    // The blur of what lies beneath, behind the translucent fill.
     void setWindowBackgroundBlurRadius(int32_t radius) { blurRadius_ = radius; }
     int32_t windowBackgroundBlurRadius() const { return blurRadius_; }
 
@@ -60,7 +59,7 @@ public:
     void setMattachedWDelegate(StatusAttachedWindowDelegate* d) { delegate_ = d; }
 
 protected:
-    void drawFrame(const kit::Rect& dirty) override { drawBubble(); }
+    void drawFrame(const kit::Rect& dirty) override;
 
 private:
     StatusAttachedWindowDelegate* delegate_ = nullptr;   // not owned
