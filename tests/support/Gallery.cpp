@@ -28,7 +28,7 @@ kit::Bitmap renderWithOverlays(kit::Window& w) {
         if (!other->isVisible() || !other->contentView()) continue;
         const kit::Rect f = other->frame();
         if (!kit::rectsIntersect(f, frame)) continue;
-        kit::Bitmap over = kit::renderView(*other->contentView());
+        kit::Bitmap over = kit::renderWindow(*other, false);
         // Rows count from the top in bitmaps; frames are y-up on screen.
         const int left = int(f.x() - frame.x());
         const int top = int((frame.y() + frame.height()) - (f.y() + f.height()));
