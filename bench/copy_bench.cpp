@@ -43,6 +43,7 @@
 #include <utility>
 #include <vector>
 
+#include "Stats.h"
 #include "Disk/FileNode.h"
 #include "FileCopy/DoCopyFiles.h"
 #include "kit/RunLoop.h"
@@ -308,18 +309,6 @@ DoCopyFiles::Nodes everyFileChecked(const std::string& src) {
 }
 
 // ---- rounds and figures ----
-
-struct Stats {
-    std::vector<double> values;
-    double min() const { return *std::min_element(values.begin(), values.end()); }
-    double max() const { return *std::max_element(values.begin(), values.end()); }
-    double median() const {
-        std::vector<double> v = values;
-        std::sort(v.begin(), v.end());
-        const std::size_t n = v.size();
-        return n % 2 ? v[n / 2] : (v[n / 2 - 1] + v[n / 2]) / 2;
-    }
-};
 
 struct Side {
     Side(std::string l, std::function<double(const std::string&)> r, std::string e)

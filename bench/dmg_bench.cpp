@@ -36,6 +36,7 @@
 #include <utility>
 #include <vector>
 
+#include "Stats.h"
 #include "Disk/FileNode.h"
 #include "ZipDmg/MakeDmg.h"
 #include "kit/RunLoop.h"
@@ -219,17 +220,6 @@ public:
     }
     bool done = false, failed = false;
     std::function<void()> onBegin;
-};
-
-struct Stats {
-    std::vector<double> values;
-    double min() const { return *std::min_element(values.begin(), values.end()); }
-    double max() const { return *std::max_element(values.begin(), values.end()); }
-    double median() const {
-        std::vector<double> v = values;
-        std::sort(v.begin(), v.end());
-        return v.size() % 2 ? v[v.size() / 2] : (v[v.size() / 2 - 1] + v[v.size() / 2]) / 2;
-    }
 };
 
 struct Side {
