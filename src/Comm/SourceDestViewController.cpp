@@ -275,8 +275,12 @@ void SourceDestViewController::startDropCount() {
 // Space check and the start button
 
 void SourceDestViewController::applySpaceCheck(bool withMessage) {
+    // Without a message (a file choice coming back) the destination's free
+    // bytes are read again: the drive picker may have refreshed the shared
+    // record since the destination was chosen.
+    const int64_t freeBytes = !withMessage && toVolume_ && freeSize_ != -1 ? toVolume_->volumeFreeSizeNum() : freeSize_;
     const screen::Space verdict =
-        screen::checkSpace(selectFilesSize_, usedSize_, freeSize_, isDragValue_, spaceMargin());
+        screen::checkSpace(selectFilesSize_, usedSize_, freeBytes, isDragValue_, spaceMargin());
     switch (verdict) {
     case screen::Space::Unknown:
         // One side is missing: the slot resets have already disabled the start button.
@@ -393,14 +397,13 @@ void SourceDestViewController::closeWindowWithSelect(const FileNodeArray& arr, i
         const screen::HandBack hb = screen::sizeOfHandBack(*chosen_, withSelectSize, isDragValue_);
         if (hb.kind == screen::HandBack::WholeVolume && fromeVolume_) {
             showSourceAsWholeVolume();
-        } else if (hb.kind == screen::HandBack::WholeDrop) {
-            // Every dropped item again: the drop's own labels, its bytes counted anew.
-            showDropInSlot(chosen_->size());
         } else {
+            // Every dropped item again shows as chosen files too; its bytes are counted anew below.
             const int64_t bytes = hb.kind == screen::HandBack::Files ? hb.selectFilesSize : 0;
-            screen::showDriveInSlot(selectFromVC_.get(), kit::format("%d files/folders", choice.chosen),
-                                    kit::format("%@ selected", OVPublicUtilities::longlongConvertVolSpace(bytes)),
-                                    "ic_folder");
+            screen::showDriveInSlot(
+                selectFromVC_.get(), kit::format("%d files/folders", choice.chosen),
+                kit::format(settings_.choiceSizeFormat.c_str(), OVPublicUtilities::longlongConvertVolSpace(bytes)),
+                "ic_folder");
         }
         comboBoxView_->setHidden(false);
         selectFilesSize_ = hb.selectFilesSize;

@@ -56,6 +56,7 @@ public:
     struct Settings {
         std::string startTitle;   // the start button
         std::string dropName;     // the source slot's name for dropped items
+        std::string choiceSizeFormat = "%@ selected";  // the source slot's size text for chosen files
         std::string openPhrase;   // the phrase of the success text that opens the product
         std::string openLogFormat;  // logged (with the product's path for %@) when it is opened
         screen::DrivePicker::Look picker;
@@ -77,7 +78,8 @@ public:
     // The space check (with its message); the mode box sends it when it
     // shows "Copy All Files".
     void changeSelectCopyType() override;
-    // The same verdict without a message.
+    // The same verdict without a message, against the free bytes the
+    // destination's record holds now.
     void changeCloneButtonActon();
     void showSelectAllVC() override;
     void selectFormatbyType(int32_t type) override;

@@ -33,6 +33,7 @@ SourceDestViewController::Settings imageSettings() {
     SourceDestViewController::Settings t;
     t.startTitle = "Create Now";
     t.dropName = "Drag some files";
+    t.choiceSizeFormat = "%@";
     t.openPhrase = "the disk image on the destination drive.";
     t.openLogFormat = "21---------%@";
     t.picker = {kit::Color::rgb255(66, 66, 88), kit::Color::rgb255(86, 123, 194), 0.5, false};

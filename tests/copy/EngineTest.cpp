@@ -15,6 +15,7 @@
 
 #include <gtest/gtest.h>
 
+#include "Comm/CopyFolder.h"
 #include "FileCopy/DoCopyFiles.h"
 #include "TreeUtil.h"
 #include "kit/Dispatch.h"
@@ -639,4 +640,22 @@ TEST_F(CopyEngine, ADestinationFolderMadeAnewDuringTheRunReceivesTheItemsAfterIt
               (Events{"progress 5.0", "path a", "progress 33.0", "path b", "progress 66.0", "path c",
                       "progress 100.0", "finished 0"}));
     EXPECT_EQ(listNames(t / "D"), (std::vector<std::string>{"b", "c"}));
+}
+
+// A volume dropped onto the source slot and copied onto itself: the run's dated
+// folder lies inside what is copied. The copy does not enter itself (the dated
+// folder shows in it empty), and that is no failure: the run ends at 100.
+TEST_F(CopyEngine, AVolumeCopiedIntoAFolderInsideItselfLeavesTheFolderOutAndSucceeds) {
+    TempDir t;
+    makeFiles(t / "vol", {"a.txt"});
+    makeFiles(t / "vol/docs", {"b.txt"});
+    const std::string folder = screen::makeCopyFolder(t / "vol", "2026-12-09 08:00:00");
+    ASSERT_EQ(folder, t / "vol/Pelorin(2026-12-09 08:00:00)");
+    Nodes sel{FileNode::initWithPath(t / "vol", "vol", true, nullptr)};
+    sel[0]->setState(FileNodeSelectStateOn);
+    EXPECT_EQ(record(sel, folder), (Events{"progress 5.0", "path vol", "progress 100.0", "finished 0"}));
+    EXPECT_EQ(listNames(folder), std::vector<std::string>{"vol"});
+    EXPECT_EQ(listNames(folder + "/vol"), (std::vector<std::string>{"Pelorin(2026-12-09 08:00:00)", "a.txt", "docs"}));
+    EXPECT_TRUE(listNames(folder + "/vol/Pelorin(2026-12-09 08:00:00)").empty());
+    EXPECT_EQ(readFile(folder + "/vol/docs/b.txt"), "b.txt");
 }

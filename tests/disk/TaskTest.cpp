@@ -9,6 +9,9 @@
 #include <regex>
 #include <thread>
 
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include "Disk/GetVolumes.h"
 #include "Disk/OVPublicUtilities.h"
 #include "Disk/OVTask.h"
@@ -17,6 +20,7 @@
 #include "kit/RunLoop.h"
 #include "kit/Shell.h"
 #include "kit/SysPath.h"
+#include "support/EnvGuard.h"
 
 namespace {
 
@@ -73,6 +77,18 @@ TEST(ToolRunner, QuickExitReturnsAfterOnePoll) {
     const double took = runTask(task, true);
     EXPECT_FALSE(task.timedOutOrStopped());
     EXPECT_LT(took, 1.0);
+}
+
+TEST(ToolRunner, TheChildIsLookedAtOnceASecondOfTheTimeScale) {
+    EnvGuard scale("PELORIN_TIME_SCALE", "0.2");  // a look every 0.2 s
+    OVTask task;
+    task.OVSetLaunchPath(std::string("/bin/sleep"));
+    task.OVSetArguments(std::vector<std::string>{"0.3"});
+    const double took = runTask(task, true);
+    EXPECT_FALSE(task.timedOutOrStopped());
+    EXPECT_GE(took, 0.3);
+    // Noticed at the look after its end; a look every 5 s (1.0 s here) would be later.
+    EXPECT_LT(took, 0.3 + 2 * kit::scaled(1.0));
 }
 
 TEST(ToolRunner, StopTerminatesTheChildAndIdleStopIsClearedByTheNextRun) {
@@ -133,6 +149,43 @@ TEST(Capture, OutputLandsInTheNamedFileOfThePrivateTemporaryFolder) {
     path = OVExecCommand("exit 3");
     ASSERT_TRUE(path.has_value());
     EXPECT_FALSE(kit::readPlistFile(*path).has_value());
+}
+
+// The capture file's path reaches the shell quoted, whatever the temporary
+// folder is called. That folder is fixed once per process, so the capture runs
+// in a fresh run of this program with TMPDIR set.
+TEST(Capture, ATemporaryFolderNamedWithABlankAndShellCharactersStillGetsTheOutput) {
+    if (const char* odd = std::getenv("PELORIN_TEST_ODD_TMPDIR")) {
+        ASSERT_EQ(kit::temporaryDirectory().rfind(std::string(odd) + "/Pelorin-", 0), 0u) << kit::temporaryDirectory();
+        auto path = OVExecCommand("printf '<plist><string>x</string></plist>'");
+        ASSERT_TRUE(path.has_value());
+        EXPECT_EQ(*path, kit::temporaryDirectory() + "OVTemp.plist");
+        auto value = kit::readPlistFile(*path);
+        ASSERT_TRUE(value.has_value());
+        EXPECT_EQ(value->asString(), std::optional<std::string>("x"));
+        return;
+    }
+    const std::string odd = kit::temporaryDirectory() + "odd tmp;$(touch pwned)&'q'";
+    std::filesystem::create_directories(odd);
+    char self[4096];
+    const ssize_t n = ::readlink("/proc/self/exe", self, sizeof self - 1);
+    ASSERT_GT(n, 0);
+    self[n] = 0;
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        // Anything of the path that ran as a command would act here.
+        if (::chdir(odd.c_str()) != 0) ::_exit(126);
+        ::setenv("TMPDIR", odd.c_str(), 1);
+        ::setenv("PELORIN_TEST_ODD_TMPDIR", odd.c_str(), 1);
+        const char* filter = "--gtest_filter=Capture.ATemporaryFolderNamedWithABlankAndShellCharactersStillGetsTheOutput";
+        ::execl(self, self, filter, static_cast<char*>(nullptr));
+        ::_exit(127);
+    }
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "status " << status;
+    EXPECT_FALSE(std::filesystem::exists(odd + "/pwned"));
+    std::filesystem::remove_all(odd);
 }
 
 TEST(Capture, OverlongLineIsRefusedNotCut) {
