@@ -2,6 +2,8 @@
 #include <fcntl.h>
 #include <signal.h>
 #include <sys/mount.h>
+#include <sys/ptrace.h>
+#include <sys/syscall.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -305,41 +307,64 @@ TEST(ItemCopy, OtherFileSystemsAreNotEntered) {
     EXPECT_EQ(r.skipped.size(), 1u);
 }
 
+// The copy runs in a traced child that is held at its first read of the file's
+// data; the file grows right then, every time.
 TEST(ItemCopy, AFileThatChangesSizeWhileCopiedIsAFailureAndLeavesNoCopy) {
     TempDir t;
     std::mt19937_64 rng(7);
     const std::string src = t / "growing";
-    writeFile(src, randomBytes(rng, 8u << 20));
-    // A writer appends to the file for as long as the copy runs.
-    std::atomic<bool> done{false};
-    std::atomic<long> writes{0};
-    std::thread writer([&] {
-        int fd = ::open(src.c_str(), O_WRONLY | O_APPEND);
-        const std::string block(4096, 'g');
-        while (!done.load()) {
-            (void)!::write(fd, block.data(), block.size());
-            ++writes;
-            std::this_thread::sleep_for(std::chrono::microseconds(50));
+    writeFile(src, randomBytes(rng, 1u << 20));
+    const pid_t pid = ::fork();
+    ASSERT_GE(pid, 0);
+    if (pid == 0) {
+        ::ptrace(PTRACE_TRACEME, 0, nullptr, nullptr);
+        ::raise(SIGSTOP);
+        const kit::FileCopyResult r = kit::copyItem(src, t / "copy");
+        const bool seen = r.failures.size() == 1 && r.failures[0].what == "changed while copied" && r.files == 0 &&
+                          !r.ok() && !exists(t / "copy");
+        ::_exit(seen ? 0 : 1);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+    ASSERT_TRUE(WIFSTOPPED(status));
+    ::ptrace(PTRACE_SETOPTIONS, pid, nullptr, PTRACE_O_TRACESYSGOOD | PTRACE_O_EXITKILL);
+    // Whether a system call entry reads from the source file.
+    auto readsSource = [&](const __ptrace_syscall_info& info) {
+        const auto nr = info.entry.nr;
+        if (nr != SYS_copy_file_range && nr != SYS_pread64 && nr != SYS_read && nr != SYS_sendfile) return false;
+        const int fd = int(nr == SYS_sendfile ? info.entry.args[1] : info.entry.args[0]);
+        char target[4096];
+        const std::string link = "/proc/" + std::to_string(pid) + "/fd/" + std::to_string(fd);
+        const ssize_t n = ::readlink(link.c_str(), target, sizeof target);
+        return n > 0 && std::string(target, std::size_t(n)) == src;
+    };
+    bool grown = false;
+    int pass = 0;  // a signal the child got, handed on
+    for (;;) {
+        ::ptrace(PTRACE_SYSCALL, pid, nullptr, reinterpret_cast<void*>(std::intptr_t(pass)));
+        pass = 0;
+        if (::waitpid(pid, &status, 0) != pid || !WIFSTOPPED(status)) break;
+        if (WSTOPSIG(status) != (SIGTRAP | 0x80)) {
+            pass = WSTOPSIG(status);
+            continue;
         }
-        ::close(fd);
-    });
-    // Let it grow a little first, so the copy surely starts mid-write.
-    std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    const long writesBefore = writes.load();
-    kit::FileCopyResult r = kit::copyItem(src, t / "copy");
-    const bool grewMeanwhile = writes.load() != writesBefore;
-    done = true;
-    writer.join();
-    // On a loaded machine the writer may not have run at all while the copy did.
-    if (!grewMeanwhile) GTEST_SKIP() << "the file did not change during the copy";
-    ASSERT_EQ(r.failures.size(), 1u);
-    EXPECT_EQ(r.failures[0].what, "changed while copied");
-    EXPECT_EQ(r.files, 0u);
-    EXPECT_FALSE(r.ok());
-    EXPECT_FALSE(exists(t / "copy")) << "the copy of a moving file was kept";
+        __ptrace_syscall_info info{};
+        if (::ptrace(PTRACE_GET_SYSCALL_INFO, pid, reinterpret_cast<void*>(sizeof info), &info) > 0 &&
+            info.op == PTRACE_SYSCALL_INFO_ENTRY && readsSource(info)) {
+            int fd = ::open(src.c_str(), O_WRONLY | O_APPEND);
+            grown = ::write(fd, "grown", 5) == 5;
+            ::close(fd);
+            ::ptrace(PTRACE_DETACH, pid, nullptr, nullptr);
+            ::waitpid(pid, &status, 0);
+            break;
+        }
+    }
+    ASSERT_TRUE(grown) << "the copy never read the file";
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0)
+        << "the copy of a moving file was not refused, or was kept (status " << status << ")";
 
     // The same file at rest copies fine.
-    r = kit::copyItem(src, t / "copy");
+    kit::FileCopyResult r = kit::copyItem(src, t / "copy");
     EXPECT_TRUE(r.ok());
     EXPECT_EQ(readFile(t / "copy"), readFile(src));
 }
