@@ -230,12 +230,28 @@ TEST(OVCheckUpdateWindowController, NoNetworkAndALateResultAfterClosing) {
     ASSERT_TRUE(kit::runUntil([&] { return !c->noNetworkView()->isHidden(); }, 15.0));
     EXPECT_EQ(shownStateViews(*c), 1);
 
-    // A window closed and released before its check ends is left alone.
-    auto d = openUpdateWindow();
+    // A window closed and released before its check ends is left alone (the
+    // address checker fails the run on any touch of it).
+    auto gone = openUpdateWindow();
+    gone->closeWindow(nullptr);
+    gone.reset();
+
+    // A late result changes nothing of a window whose check was given up: this
+    // one is kept to be looked at, the token of its check dropped at once.
+    auto d = openSettledUpdateWindow();
     d->closeWindow(nullptr);
-    d.reset();
-    kit::runFor(7.0);
-    SUCCEED();
+    d->noNetworkView()->setHidden(true);
+    d->checkProgressView()->setHidden(false);
+    OVCheckUpdateWindowController::getVersionChange(d.get(), std::make_shared<int>(0));
+    // A live check started after both ends no sooner than they do.
+    auto e = openSettledUpdateWindow();
+    e->noNetworkView()->setHidden(true);
+    OVCheckUpdateWindowController::getVersionChange(e.get(), e->lifetime());
+    ASSERT_TRUE(kit::runUntil([&] { return !e->noNetworkView()->isHidden(); }, 15.0));
+    kit::runFor(0.2);
+    EXPECT_TRUE(d->noNetworkView()->isHidden());
+    EXPECT_FALSE(d->checkProgressView()->isHidden());
+    EXPECT_EQ(shownStateViews(*d), 1);
 }
 
 TEST(TCPreferenceWindowController, TheLinkIsUnderlinedBlueHelveticaLight) {
