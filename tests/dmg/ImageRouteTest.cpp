@@ -20,6 +20,15 @@ namespace {
 
 const char* const kJob = "Pelorin(2024-05-06 07:08:09)";
 
+// The volume UUID of the image mounted at a mount point, from the machine.
+std::string uuidAt(const std::string& rootPath, const std::string& mountPoint) {
+    if (auto m = sim::Machine::load(rootPath))
+        for (const auto& d : m->disks)
+            for (const auto& v : d.volumes)
+                if (v.mountPoint == mountPoint) return v.volumeUUID;
+    return "";
+}
+
 class ImageRoute : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -81,6 +90,12 @@ TEST_F(ImageRoute, FourItemsEndInAnImageHoldingExactlyTheSelection) {
     fs::create_directories(src + "/Empty");
     fs::create_symlink("report.txt", src + "/top-link");
     items = {src + "/report.txt", src + "/Nested", src + "/Empty", src + "/top-link"};
+    std::string mountPoint, uuid;
+    recorder.onBegin = [&] {
+        mountPoint = attached().back();
+        uuid = uuidAt(root.path(), mountPoint);
+        engine->doCopyFilesToDmgWithDmg(items);
+    };
 
     start(1234);
     ASSERT_TRUE(waitFor([&] { return settled(); }, 30));
@@ -101,7 +116,11 @@ TEST_F(ImageRoute, FourItemsEndInAnImageHoldingExactlyTheSelection) {
     EXPECT_FALSE(fs::exists(args[11])) << "staging folder left behind";
     ASSERT_EQ(runs("hdiutil", "mount").size(), 1u);
     EXPECT_EQ(runs("hdiutil", "mount")[0].args, (std::vector<std::string>{"mount", image()}));
-    EXPECT_EQ(runs("diskutil", "eject").size(), 1u);
+    // The eject asks for the volume at the mount point, then ejects it by its UUID.
+    ASSERT_FALSE(uuid.empty());
+    std::vector<std::vector<std::string>> diskutil;
+    for (const auto& e : runs("diskutil")) diskutil.push_back(e.args);
+    EXPECT_EQ(diskutil, (std::vector<std::vector<std::string>>{{"info", "-plist", mountPoint}, {"eject", uuid}}));
 
     std::string contents = sim::diskImageContents(root.path(), image());
     ASSERT_FALSE(contents.empty());
@@ -346,15 +365,6 @@ TEST_F(ImageRoute, StopWhileTheVolumeWaitsForItsItemsEjectsAndRemovesIt) {
 }
 
 // ---- eject before the end, and jobs one at a time ----
-
-// The volume UUID of the image mounted at a mount point, from the machine.
-std::string uuidAt(const std::string& rootPath, const std::string& mountPoint) {
-    if (auto m = sim::Machine::load(rootPath))
-        for (const auto& d : m->disks)
-            for (const auto& v : d.volumes)
-                if (v.mountPoint == mountPoint) return v.volumeUUID;
-    return "";
-}
 
 TEST_F(ImageRoute, SuccessIsReportedOnlyOnceTheVolumeIsEjected) {
     writeFile(src + "/a.txt", "a");

@@ -351,4 +351,48 @@ TEST_F(ZipRoute, TensOfThousandsOfSingleFilesGoToZipOnItsStandardInput) {
     EXPECT_TRUE(entries.count(entry(src + "/file-19999-" + std::string(20, 'x'))));
 }
 
+// What zip is run with, as zip itself sees it: a wrapper writes down its
+// arguments (and, when told to read names, its input) and hands on to zip.
+TEST_F(ZipRoute, ZipSeesTheChosenPathsInOrderOrReadsALongListFromItsInput) {
+    const std::string args = work / "args", input = work / "input";
+    useWrapper("printf '%s\\n' \"$@\" > " + q(args) + "\n" +
+               "if [ \"$4\" = \"-@\" ]; then tee " + q(input) + " | /usr/bin/zip \"$@\"; exit $?; fi\n" +
+               "exec /usr/bin/zip \"$@\"");
+    std::string src = work / "src";
+    writeFile(src + "/A/a.txt", "a");
+    writeFile(src + "/B name.txt", "b");
+    writeFile(src + "/M/in.txt", "in");
+    writeFile(src + "/M/out.txt", "out");
+    writeFile(src + "/off.txt", "off");
+    auto M = node(src + "/M", 2);
+    node(src + "/M/out.txt", 0, M);
+    node(src + "/M/in.txt", 1, M);
+    std::string zip = work / "short.zip";
+    ASSERT_TRUE(engine->doZipWithPath(zip, {node(src + "/B name.txt", 1), node(src + "/off.txt", 0), M,
+                                            node(src + "/A", 1)}));
+    ASSERT_TRUE(waitFor([&] { return recorder.ended(); }, 30));
+    EXPECT_TRUE(recorder.done());
+    EXPECT_EQ(readFile(args), "-r\n-y\n" + zip + "\n" + src + "/B name.txt\n" + src + "/M/in.txt\n" + src + "/A\n");
+    EXPECT_FALSE(fs::exists(input));
+
+    // Names beyond a command line's share go to zip's input, one a line.
+    Recorder longRecorder;
+    engine->setMakeDmgDelegate(&longRecorder);
+    std::vector<FileNode::Ptr> roots;
+    std::string names;
+    for (int i = 0; i < 600; ++i) {
+        const std::string path = src + "/file-" + std::to_string(i) + "-" + std::string(120, 'x');
+        std::ofstream(path) << i;
+        roots.push_back(node(path, 1));
+        names += path + "\n";
+    }
+    zip = work / "long.zip";
+    ASSERT_TRUE(engine->doZipWithPath(zip, roots));
+    ASSERT_TRUE(waitFor([&] { return longRecorder.ended(); }, 60));
+    EXPECT_TRUE(longRecorder.done());
+    EXPECT_EQ(readFile(args), "-r\n-y\n" + zip + "\n-@\n");
+    EXPECT_EQ(readFile(input), names);
+    EXPECT_EQ(archiveEntries(zip).size(), 600u);
+}
+
 }  // namespace
