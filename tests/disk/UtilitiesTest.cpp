@@ -1,4 +1,4 @@
-// Size texts, version integers and the disk-list text file.
+// The volume record, size texts, version integers and the disk-list text file.
 #include <gtest/gtest.h>
 
 #include <thread>
@@ -6,7 +6,29 @@
 
 #include "Disk/OVPublicUtilities.h"
 #include "Disk/PublicObj.h"
+#include "Disk/VolumeObj.h"
 #include "DiskTestRoot.h"
+
+// The screens read an empty record as "nothing known": no name, no mount
+// point, no sizes, not ejectable.
+TEST(VolumeRecord, AFreshRecordIsEmptyAndKeepsCopiesOfItsTexts) {
+    VolumeObj v;
+    for (const std::string& text : {v.volumeType(), v.volumeName(), v.volumePath(), v.volumeMountPoint(),
+                                    v.volumeTotalSize(), v.volumeFreeSize(), v.diskType(), v.diskId(), v.diskUUID(),
+                                    v.volRootDir()})
+        EXPECT_EQ(text, "");
+    EXPECT_EQ(v.volumeTotalSizeNum(), 0);
+    EXPECT_EQ(v.volumeFreeSizeNum(), 0);
+    EXPECT_EQ(v.volumeNum(), 0);
+    EXPECT_EQ(v.chrCount(), 0);
+    EXPECT_FALSE(v.bCanEject());
+    EXPECT_FALSE(v.isWritable() || v.isInter() || v.isSolidState() || v.isDisk() || v.isOeners());
+
+    std::string name = "USB";
+    v.setVolumeName(name);
+    name += " changed";
+    EXPECT_EQ(v.volumeName(), "USB");
+}
 
 TEST(SizeText, UnitBoundariesAreInclusive) {
     const std::pair<int64_t, const char*> cases[] = {

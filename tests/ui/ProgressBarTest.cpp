@@ -1,4 +1,4 @@
-// Progress bars: the animated bar's fill, stripes and fades, and the flat
+// Progress bars: the animated bar's fill, colours, stripes and fades, and the flat
 // bars' fill widths, with the values callers really send (100 % as 1.0001,
 // NaN from a 0-byte volume).
 #include <cmath>
@@ -64,6 +64,37 @@ TEST_F(UiTest, TheFillEndsWhereTheValueSays) {
     EXPECT_COLOR_NEAR(full.pixelAtPoint({2.5, midY}, false), fillMid, 16);
     EXPECT_COLOR_NEAR(full.pixelAtPoint({399.5, midY}, false), fillMid, 16);
     EXPECT_COLOR_NEAR(full.pixelAtPoint({401.5, midY}, false), kit::Color::white(), 40);   // the border
+}
+
+TEST_F(UiTest, TrackColoursAndTintShowAtOnceAndTheTintCoversOnlyTheFill) {
+    BarInWindow w;
+    ITProgressBar& bar = *w.bar;
+    bar.setAnimates(false);
+    kit::runFor(0.4);   // the stripes fade out
+    bar.setFloatValue(0.5);
+    const kit::Color fillMid = kit::Color::rgb255(2, 159, 255), red = kit::Color::rgb255(200, 0, 0),
+                     green = kit::Color::rgb255(0, 255, 0);
+    const kit::Point onFill{100.5, 10}, onTrack{300.5, 10};
+
+    bar.setBackgroundColors({red, red});
+    kit::Bitmap b = kit::renderView(bar);
+    EXPECT_COLOR_NEAR(b.pixelAtPoint(onTrack, false), red, 10);
+    EXPECT_COLOR_NEAR(b.pixelAtPoint(onFill, false), fillMid, 16);
+
+    bar.setColorTint(green);
+    bar.setColorTintOpacity(1.0);
+    b = kit::renderView(bar);
+    EXPECT_COLOR_NEAR(b.pixelAtPoint(onFill, false), green, 10);
+    EXPECT_COLOR_NEAR(b.pixelAtPoint(onTrack, false), red, 10);
+
+    // At the usual opacity the tint only shades the fill.
+    bar.setColorTintOpacity(0.2);
+    b = kit::renderView(bar);
+    EXPECT_COLOR_NEAR(b.pixelAtPoint(onFill, false), kit::Color::rgb255(2, 178, 204), 16);
+
+    bar.setColorTint(std::nullopt);
+    b = kit::renderView(bar);
+    EXPECT_COLOR_NEAR(b.pixelAtPoint(onFill, false), fillMid, 16);
 }
 
 TEST_F(UiTest, ValuesOutsideTheRangeAreLimitedAndNaNIsIgnored) {
