@@ -275,9 +275,9 @@ void SourceDestViewController::startDropCount() {
 // Space check and the start button
 
 void SourceDestViewController::applySpaceCheck(bool withMessage) {
-    // Without a message (a file choice coming back) the destination's free
-    // bytes are read again: the drive picker may have refreshed the shared
-    // record since the destination was chosen.
+    // The quiet check (a file choice coming back, another output) reads the
+    // destination's free bytes again: the drive picker may have refreshed the
+    // shared record since the destination was chosen.
     const int64_t freeBytes = !withMessage && toVolume_ && freeSize_ != -1 ? toVolume_->volumeFreeSizeNum() : freeSize_;
     const screen::Space verdict =
         screen::checkSpace(selectFilesSize_, usedSize_, freeBytes, isDragValue_, spaceMargin());

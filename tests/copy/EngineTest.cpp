@@ -21,6 +21,7 @@
 #include "kit/Dispatch.h"
 #include "kit/Format.h"
 #include "kit/RunLoop.h"
+#include "support/RerunTest.h"
 
 using namespace copytest;
 using Nodes = DoCopyFiles::Nodes;
@@ -603,24 +604,13 @@ TEST_F(CopyEngine, ADeviceNodeThatCannotBeMadeIsAFailure) {
     }
     TempDir t;
     makeDirs(t / "D");
-    char self[4096];
-    const ssize_t n = ::readlink("/proc/self/exe", self, sizeof self - 1);
-    ASSERT_GT(n, 0);
-    self[n] = 0;
     const std::string dest = t / "D";
-    pid_t pid = ::fork();
-    if (pid == 0) {
+    EXPECT_TRUE(rerunThisTest([&] {
         // Without the capability in the bounding set, the program run next can't
         // make device nodes even as root (and a user never can).
         ::prctl(PR_CAPBSET_DROP, CAP_MKNOD, 0, 0, 0);
         ::setenv("PELORIN_TEST_NOMKNOD_DEST", dest.c_str(), 1);
-        const char* filter = "--gtest_filter=CopyEngine.ADeviceNodeThatCannotBeMadeIsAFailure";
-        ::execl(self, self, filter, static_cast<char*>(nullptr));
-        ::_exit(127);
-    }
-    int status = 0;
-    ::waitpid(pid, &status, 0);
-    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "status " << status;
+    }));
 }
 
 TEST_F(CopyEngine, ADestinationFolderMadeAnewDuringTheRunReceivesTheItemsAfterIt) {

@@ -9,9 +9,6 @@
 #include <regex>
 #include <thread>
 
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include "Disk/GetVolumes.h"
 #include "Disk/OVPublicUtilities.h"
 #include "Disk/OVTask.h"
@@ -21,6 +18,7 @@
 #include "kit/Shell.h"
 #include "kit/SysPath.h"
 #include "support/EnvGuard.h"
+#include "support/RerunTest.h"
 
 namespace {
 
@@ -167,23 +165,12 @@ TEST(Capture, ATemporaryFolderNamedWithABlankAndShellCharactersStillGetsTheOutpu
     }
     const std::string odd = kit::temporaryDirectory() + "odd tmp;$(touch pwned)&'q'";
     std::filesystem::create_directories(odd);
-    char self[4096];
-    const ssize_t n = ::readlink("/proc/self/exe", self, sizeof self - 1);
-    ASSERT_GT(n, 0);
-    self[n] = 0;
-    const pid_t pid = ::fork();
-    if (pid == 0) {
+    EXPECT_TRUE(rerunThisTest([&] {
         // Anything of the path that ran as a command would act here.
         if (::chdir(odd.c_str()) != 0) ::_exit(126);
         ::setenv("TMPDIR", odd.c_str(), 1);
         ::setenv("PELORIN_TEST_ODD_TMPDIR", odd.c_str(), 1);
-        const char* filter = "--gtest_filter=Capture.ATemporaryFolderNamedWithABlankAndShellCharactersStillGetsTheOutput";
-        ::execl(self, self, filter, static_cast<char*>(nullptr));
-        ::_exit(127);
-    }
-    int status = 0;
-    ::waitpid(pid, &status, 0);
-    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "status " << status;
+    }));
     EXPECT_FALSE(std::filesystem::exists(odd + "/pwned"));
     std::filesystem::remove_all(odd);
 }

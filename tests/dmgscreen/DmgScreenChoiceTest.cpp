@@ -82,9 +82,7 @@ TEST_F(DmgScreenTest, WholeVolumeIsListedAtItsMountPointBeforeTheConfirmation) {
 
 TEST_F(DmgScreenTest, NothingCheckedSaysSoAndStartsNothing) {
     chooseUsbToBackup();
-    FileNodeArray top = makeFileNodeArray();
-    screen->controller()->eumeAllRootFileNodeWithRootArr(top, sim.path("/Volumes/USB"), false, false);
-    ASSERT_TRUE(kit::runUntil([&] { return !screen->controller()->isListing(); }, 20));
+    FileNodeArray top = listUsbTop();
     ASSERT_FALSE(top->empty());
     for (const auto& n : *top) n->setState(0);
     // The count thread hands the choice back; it is applied on the main queue.
@@ -121,9 +119,7 @@ TEST_F(DmgScreenTest, TheFileChoiceHandsBackFilesTheWholeVolumeOrTheDrop) {
     chooseUsbToBackup();
     auto usb = volume("USB");
     SelectValueView* slot = screen->selectFromVC();
-    FileNodeArray top = makeFileNodeArray();
-    screen->controller()->eumeAllRootFileNodeWithRootArr(top, sim.path("/Volumes/USB"), false, false);
-    ASSERT_TRUE(kit::runUntil([&] { return !screen->controller()->isListing(); }, 20));
+    FileNodeArray top = listUsbTop();
     ASSERT_GT(top->size(), 2u);
     auto handBack = [&](const FileNodeArray& arr, int64_t bytes) {
         // From the counting thread, as the window sends it.
@@ -183,9 +179,7 @@ TEST_F(DmgScreenTest, TheFileChoiceHandsBackFilesTheWholeVolumeOrTheDrop) {
 
 TEST_F(DmgScreenTest, AFileChoiceIsCheckedAgainstTheDestinationsFreeBytesAsTheyAreNow) {
     chooseUsbToBackup();
-    FileNodeArray top = makeFileNodeArray();
-    screen->controller()->eumeAllRootFileNodeWithRootArr(top, sim.path("/Volumes/USB"), false, false);
-    ASSERT_TRUE(kit::runUntil([&] { return !screen->controller()->isListing(); }, 20));
+    FileNodeArray top = listUsbTop();
     ASSERT_GT(top->size(), 1u);
     checkOnly(*top, {(*top)[0]->name()});
     ASSERT_TRUE(screen->cloneButton()->isUsable());

@@ -107,9 +107,7 @@ TEST_F(DmgScreenTest, ChosenFilesBecomeAZipArchive) {
     chooseUsbToBackup();
 
     // The file-choice window hands back the top level with one folder chosen.
-    FileNodeArray top = makeFileNodeArray();
-    screen->controller()->eumeAllRootFileNodeWithRootArr(top, sim.path("/Volumes/USB"), false, false);
-    ASSERT_TRUE(kit::runUntil([&] { return !screen->controller()->isListing(); }, 20));
+    FileNodeArray top = listUsbTop();
     for (const auto& n : *top) n->setState(0);
     FileNode::Ptr zipme = child(*top, "zipme");
     ASSERT_NE(zipme, nullptr);

@@ -26,6 +26,14 @@ protected:
     bool startRun() { return start(); }
     bool stopShown() { return failureShown() && screen->errorLable()->stringValue() == "You have stopped the process."; }
 
+    // The top level of the USB volume as the file-choice window lists it.
+    FileNodeArray listUsbTop() {
+        FileNodeArray top = makeFileNodeArray();
+        screen->controller()->eumeAllRootFileNodeWithRootArr(top, sim.path("/Volumes/USB"), false, false);
+        EXPECT_TRUE(kit::runUntil([&] { return !screen->controller()->isListing(); }, 20));
+        return top;
+    }
+
     // The stand-in tools' runs of one tool (and verb).
     std::vector<sim::JournalEntry> runs(const std::string& tool, const std::string& verb = "") {
         std::vector<sim::JournalEntry> out;
