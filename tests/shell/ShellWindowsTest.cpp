@@ -15,6 +15,8 @@
 #include "kit/RunLoop.h"
 #include "kit/ui/Application.h"
 #include "kit/ui/Control.h"
+#include "kit/ui/ImageView.h"
+#include "kit/ui/Render.h"
 #include "kit/ui/TextField.h"
 
 using namespace shelltest;
@@ -282,4 +284,34 @@ TEST(MainWindowController, TabTitlesShowWholeInEveryState) {
     // Titles that fit keep the design's size.
     controller->tab_diskclone()->setButtonAction(true);
     EXPECT_EQ(controller->tab_diskclone()->textField()->font(), kit::Font::boldSystemFont(12));
+}
+
+TEST(MainWindowController, TheSelectedTabsTitleStaysInsideItsHighlight) {
+    kit::ensureUiApp();
+    auto controller = std::make_shared<MainWindowController>();
+    ASSERT_NE(controller->window(), nullptr);
+    kit::ImageView* highlight = controller->selectBgImage();
+    const std::pair<LeftButton*, void (MainWindowController::*)(kit::Object*)> tabs[] = {
+        {controller->tab_diskclone(), &MainWindowController::TopCloneButtonAction},
+        {controller->tab_bootable(), &MainWindowController::BootableButtonAction},
+        {controller->tab_createImage(), &MainWindowController::TopDmgButtonAction},
+        {controller->tab_disktool(), &MainWindowController::TopDiskToolButtonAction}};
+    for (auto [tab, action] : tabs) {
+        ((*controller).*action)(nullptr);
+        kit::runFor(0.4);   // the highlight has moved and faded in
+        ASSERT_EQ(highlight->frame().y(), tab->frame().y() - 14);
+        kit::TextField* label = tab->textField();
+        const std::string title = label->stringValue();
+        // Where the title's text ends, in the highlight's own coordinates.
+        const kit::Rect text = label->textCell()->titleRectForBounds(label->bounds());
+        const double textRight = tab->frame().x() + label->frame().x() + text.x() + label->font().sizeOfString(title).width;
+        const double midY = tab->frame().y() + label->frame().midY() - highlight->frame().y();
+        // The card of the highlight picture (opaque; its soft shadow is not) on that line.
+        const kit::Bitmap card = kit::renderView(*highlight);
+        const int row = card.height() - 1 - int(midY);
+        int cardRight = -1;
+        for (int x = 0; x < card.width(); ++x)
+            if ((card.argb(x, row) >> 24) > 128) cardRight = x + 1;
+        EXPECT_LE(textRight + 4, cardRight) << title;
+    }
 }
