@@ -18,6 +18,7 @@
 #include "kit/ui/ImageView.h"
 #include "kit/ui/Render.h"
 #include "kit/ui/TextField.h"
+#include "support/Gallery.h"
 
 using namespace shelltest;
 
@@ -256,6 +257,25 @@ TEST(TCPreferenceWindowController, TheLinkIsUnderlinedBlueHelveticaLight) {
     EXPECT_EQ(link->target(), c.get());
     EXPECT_EQ(link->action(), "linkButtonAction");
     EXPECT_EQ(c->aWindow()->titleBarHeight(), 38);
+}
+
+TEST(TCPreferenceWindowController, TheLinkLinesUpWithTheTextAboveIt) {
+    kit::ensureUiApp();
+    auto c = std::make_shared<TCPreferenceWindowController>();
+    ASSERT_NE(c->window(), nullptr);
+    gallery::save(kit::renderWindow(*c->window()), "about", "about-window");
+    // The first inked column of a view's picture, in its superview's coordinates.
+    const auto inkLeft = [](kit::View& v) {
+        const kit::Bitmap bm = kit::renderView(v);
+        for (int x = 0; x < bm.width(); ++x)
+            for (int y = 0; y < bm.height(); ++y)
+                if ((bm.argb(x, y) >> 24) > 64) return v.frame().x() + x;
+        return -1.0;
+    };
+    const double text = inkLeft(*c->verson());
+    ASSERT_GE(text, 0);
+    EXPECT_NEAR(inkLeft(*c->Introduction()), text, 1.5);
+    EXPECT_NEAR(inkLeft(*c->linkButton()), text, 1.5);
 }
 
 TEST(MainWindowController, TabTitlesShowWholeInEveryState) {
