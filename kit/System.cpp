@@ -1,10 +1,14 @@
 #include "kit/System.h"
 
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <syslog.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <fstream>
 
 #include "kit/SysPath.h"
@@ -87,8 +91,39 @@ std::string processorBrand() {
     return {};
 }
 
-// One write() per line, so lines from several threads never interleave.
+bool systemLogListening(const std::string& socketPath) {
+    sockaddr_un addr{};
+    addr.sun_family = AF_UNIX;
+    if (socketPath.empty() || socketPath.size() >= sizeof addr.sun_path) return false;
+    std::memcpy(addr.sun_path, socketPath.c_str(), socketPath.size() + 1);
+    // A system log listens on a datagram socket, some on a stream one.
+    for (int type : {SOCK_DGRAM, SOCK_STREAM}) {
+        const int fd = ::socket(AF_UNIX, type | SOCK_CLOEXEC, 0);
+        if (fd < 0) continue;
+        const bool connected = ::connect(fd, reinterpret_cast<const sockaddr*>(&addr), sizeof addr) == 0;
+        ::close(fd);
+        if (connected) return true;
+    }
+    return false;
+}
+
+LogRoute systemLogRoute() {
+    const char* forced = std::getenv("PELORIN_LOG");
+    if (forced && std::string(forced) == "stderr") return LogRoute::StandardError;
+    return systemLogListening(_PATH_LOG) ? LogRoute::SystemLog : LogRoute::StandardError;
+}
+
 void systemLog(const std::string& message) {
+    static const bool toSystemLog = [] {
+        if (systemLogRoute() != LogRoute::SystemLog) return false;
+        ::openlog("Pelorin", LOG_PID, LOG_USER);
+        return true;
+    }();
+    if (toSystemLog) {
+        ::syslog(LOG_NOTICE, "%s", message.c_str());
+        return;
+    }
+    // One write() per line, so lines from several threads never interleave.
     std::string line = "Pelorin[" + std::to_string(::getpid()) + "]: " + message;
     if (line.empty() || line.back() != '\n') line += '\n';
     size_t done = 0;

@@ -18,8 +18,16 @@ SystemVersion systemVersion();
 // Machine "ProcessorBrand"; on the host, /proc/cpuinfo's "model name".
 std::string processorBrand();
 
-// The system log: one line on standard error, "Pelorin[pid]: message", written whole.
+// Diagnostics, "Pelorin[pid]: message": to the system log (syslog) when one
+// listens at its socket, else as one line on standard error, written whole.
+// The environment's PELORIN_LOG=stderr keeps them on standard error (the
+// tests read them there). The way is chosen at the first line.
 void systemLog(const std::string& message);
+enum class LogRoute { SystemLog, StandardError };
+// Where diagnostics go here, looked at afresh.
+LogRoute systemLogRoute();
+// Whether a system log takes messages at `socketPath` (a local socket).
+bool systemLogListening(const std::string& socketPath);
 
 template <class... A> std::string format(const char* fmt, const A&... args);
 // kit::logf("Add %@", text) — formats like kit::format and writes to the system log.

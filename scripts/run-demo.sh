@@ -1,18 +1,21 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds, creates the demo machine and starts the
-# program with an argument against it, in a real window. Without a display it
-# runs on a virtual one (Xvfb), saves a screenshot after a few seconds
-# (PELORIN_DEMO_SECONDS, default 8) and says where it went.
+# Installs what is missing, builds the program and the simulated machine,
+# creates the demo machine and starts the program with an argument against
+# it, in a real window. Without a display it runs on a virtual one (Xvfb),
+# saves a screenshot after a few seconds (PELORIN_DEMO_SECONDS, default 8) and
+# says where it went. PELORIN_BUILD names the build folder (default build).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 ./scripts/deps.sh
-build=${PELORIN_BUILD:-build}
+build=$(realpath -m "${PELORIN_BUILD:-build}")
 cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-cmake --build "$build" -j"$(nproc)"
-root="$PWD/$build/demo-root"
+# Only what the demo runs: the program with its bundle, and the simulated
+# machine with its stand-in tools (scripts/test.sh builds the tests).
+cmake --build "$build" -j"$(nproc)" --target Pelorin sim
+root="$build/demo-root"
 "$build/sim" create demo "$root"
 export PELORIN_SYSROOT="$root"
-app="$PWD/$build/Pelorin.app/Contents/MacOS/Pelorin"
+app="$build/Pelorin.app/Contents/MacOS/Pelorin"
 
 if [ -n "${DISPLAY:-}" ] || [ -n "${WAYLAND_DISPLAY:-}" ]; then
   exec "$app" -demo "$@"
@@ -24,7 +27,7 @@ if ! command -v import >/dev/null 2>&1; then
   $SUDO apt-get update -qq
   DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq imagemagick
 fi
-shot="$PWD/$build/demo-screenshot.png"
+shot="$build/demo-screenshot.png"
 seconds=${PELORIN_DEMO_SECONDS:-8}
 rm -f "$shot"
 xvfb-run -a -s "-screen 0 1600x1000x24" bash -c '

@@ -63,24 +63,27 @@ void TextFieldCell::drawInteriorWithFrame(const Rect& frame, View& view) {
 
 // ---- image ----
 
-Rect ImageCell::imageRectForFrame(const Rect& frame) const {
-    if (!image()) return Rect();
-    Size s = image()->size();
+Rect imageRectInFrame(Size s, const Rect& frame, ImageScaling scaling) {
     Size out = s;
-    switch (scaling_) {
+    switch (scaling) {
     case ImageScaling::AxesIndependently: out = frame.size; break;
     case ImageScaling::None: break;
     case ImageScaling::ProportionallyDown:
     case ImageScaling::ProportionallyUpOrDown: {
         if (s.width <= 0 || s.height <= 0) return Rect();
         double k = std::min(frame.width() / s.width, frame.height() / s.height);
-        if (scaling_ == ImageScaling::ProportionallyDown) k = std::min(k, 1.0);
+        if (scaling == ImageScaling::ProportionallyDown) k = std::min(k, 1.0);
         out = Size{s.width * k, s.height * k};
         break;
     }
     }
     return Rect(frame.x() + (frame.width() - out.width) / 2, frame.y() + (frame.height() - out.height) / 2, out.width,
                 out.height);
+}
+
+Rect ImageCell::imageRectForFrame(const Rect& frame) const {
+    if (!image()) return Rect();
+    return imageRectInFrame(image()->size(), frame, scaling_);
 }
 
 void ImageCell::drawInteriorWithFrame(const Rect& frame, View&) {
@@ -144,11 +147,7 @@ void ButtonCell::drawWithFrame(const Rect& frame, View& view) {
     else if (state() == CellState::On && alternateImage_ && type_ != ButtonType::MomentaryChange) img = alternateImage_;
     Rect titleFrame = frame;
     if (img && imagePosition_ != ImagePosition::NoImage) {
-        Size s = img->size();
-        double k = (s.width > frame.width() || s.height > frame.height())
-                       ? std::min(frame.width() / s.width, frame.height() / s.height) : 1.0;
-        Size d{s.width * k, s.height * k};
-        Rect ir(frame.x() + (frame.width() - d.width) / 2, frame.y() + (frame.height() - d.height) / 2, d.width, d.height);
+        Rect ir = imageRectInFrame(img->size(), frame, imageScaling_);
         if (imagePosition_ == ImagePosition::ImageLeft) {
             ir.origin.x = frame.x() + 4;
             titleFrame = Rect(ir.maxX() + 4, frame.y(), std::max(0.0, frame.maxX() - ir.maxX() - 8), frame.height());

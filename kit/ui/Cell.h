@@ -95,6 +95,9 @@ private:
     std::string placeholder_;
 };
 
+// Where an image of size `s` lands in `frame`: scaled as asked and centred.
+Rect imageRectInFrame(Size s, const Rect& frame, ImageScaling scaling);
+
 // An image, scaled into the cell's frame and centred.
 class ImageCell : public Cell {
 public:
@@ -142,6 +145,8 @@ public:
     void setImageDimsWhenDisabled(bool d) { imageDims_ = d; }
     const Color& titleColor() const { return titleColor_; }
     void setTitleColor(const Color& c) { titleColor_ = c; }
+    ImageScaling imageScaling() const { return imageScaling_; }
+    void setImageScaling(ImageScaling s) { imageScaling_ = s; }
 
 private:
     std::shared_ptr<Image> alternateImage_;
@@ -151,6 +156,7 @@ private:
     ImagePosition imagePosition_ = ImagePosition::ImageOverlaps;
     unsigned highlightsBy_ = PushInCellMask | ChangeGrayCellMask;
     Color titleColor_ = Color::controlTextColor();
+    ImageScaling imageScaling_ = ImageScaling::ProportionallyDown;
 };
 
 }  // namespace kit

@@ -77,6 +77,7 @@ void Button::setBezelStyle(BezelStyle b) { buttonCell()->setBezelStyle(b); setNe
 void Button::setButtonType(ButtonType t) { buttonCell()->setButtonType(t); setNeedsDisplay(true); }
 void Button::setBordered(bool b) { buttonCell()->setBordered(b); setNeedsDisplay(true); }
 void Button::setImagePosition(ImagePosition p) { buttonCell()->setImagePosition(p); setNeedsDisplay(true); }
+void Button::setImageScaling(ImageScaling s) { buttonCell()->setImageScaling(s); setNeedsDisplay(true); }
 void Button::setState(CellState s) { buttonCell()->setState(s); setNeedsDisplay(true); }
 
 void Button::highlight(bool on) {

@@ -70,6 +70,7 @@ public:
     bool isBordered() { return buttonCell()->isBordered(); }
     void setBordered(bool b);
     void setImagePosition(ImagePosition p);
+    void setImageScaling(ImageScaling s);
     CellState state() { return buttonCell()->state(); }
     void setState(CellState s);
     bool isHighlighted() { return buttonCell()->isHighlighted(); }

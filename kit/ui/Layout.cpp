@@ -94,6 +94,14 @@ public:
         return f;
     }
 
+    static ImageScaling scalingOf(const QJsonValue& v) {
+        std::string s = v.toString().toStdString();
+        return s == "axesIndependently"        ? ImageScaling::AxesIndependently
+               : s == "none"                   ? ImageScaling::None
+               : s == "proportionallyUpOrDown" ? ImageScaling::ProportionallyUpOrDown
+                                               : ImageScaling::ProportionallyDown;
+    }
+
     TextAlignment alignmentOf(const QJsonValue& v) const {
         std::string s = v.toString().toStdString();
         if (s == "left") return TextAlignment::Left;
@@ -172,6 +180,7 @@ public:
             if (key == "alternateImage") { b->setAlternateImage(Image::named(val.toString().toStdString())); return true; }
             if (key == "bordered") { b->setBordered(val.toBool()); return true; }
             if (key == "titleColor") { b->buttonCell()->setTitleColor(colorOf(val, key)); return true; }
+            if (key == "imageScaling") { b->setImageScaling(scalingOf(val)); return true; }
             if (key == "imagePosition") {
                 std::string s = val.toString().toStdString();
                 b->setImagePosition(s == "imageOnly" ? ImagePosition::ImageOnly
@@ -209,14 +218,7 @@ public:
         }
         if (auto* iv = dynamic_cast<ImageView*>(&v)) {
             if (key == "image") { iv->setImageNamed(val.toString().toStdString()); return true; }
-            if (key == "scaling") {
-                std::string s = val.toString().toStdString();
-                iv->setImageScaling(s == "axesIndependently" ? ImageScaling::AxesIndependently
-                                    : s == "none" ? ImageScaling::None
-                                    : s == "proportionallyUpOrDown" ? ImageScaling::ProportionallyUpOrDown
-                                                                    : ImageScaling::ProportionallyDown);
-                return true;
-            }
+            if (key == "scaling") { iv->setImageScaling(scalingOf(val)); return true; }
         }
         if (auto* p = dynamic_cast<ProgressIndicator*>(&v)) {
             if (key == "displayedWhenStopped") { p->setDisplayedWhenStopped(val.toBool()); return true; }

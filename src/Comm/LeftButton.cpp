@@ -1,5 +1,7 @@
 #include "Comm/LeftButton.h"
 
+#include <algorithm>
+
 #include "Comm/getColor.h"
 
 LeftButton::LeftButton(const kit::Rect& frame) : ImageStateButton(frame) { setTitle(" "); }
@@ -38,7 +40,11 @@ kit::Font LeftButton::labelFont() const {
     kit::Font f = isAction_ ? kit::Font::boldSystemFont(12) : kit::Font::systemFont(12);
     if (!textField_) return f;
     const std::string title = textField_->stringValue();
-    const double room = textField_->textCell()->titleRectForBounds(textField_->bounds()).width();
+    // The selected tab's highlight card ends 8 points inside the tab; the
+    // text keeps 6 points clear of that edge.
+    const kit::Rect text = textField_->textCell()->titleRectForBounds(textField_->bounds());
+    const double cardRoom = bounds().width() - 8 - 6 - (textField_->frame().x() + text.x());
+    const double room = std::min(text.width(), cardRoom);
     for (double size = 11; size >= 8 && f.sizeOfString(title).width > room; --size)
         f = isAction_ ? kit::Font::boldSystemFont(size) : kit::Font::systemFont(size);
     return f;

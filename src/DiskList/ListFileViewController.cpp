@@ -72,6 +72,11 @@ void ListFileViewController::awakeFromNib() {
         outlineView_->setDataSource(this);
         outlineView_->setDelegate(this);
         if (kit::TableColumn* box = outlineView_->tableColumnWithIdentifier("CheckBox")) selectButton_ = box->dataCell();
+        // A text longer than its column ends in an ellipsis at the column's edge.
+        for (const char* id : {"Name", "Size", "Path"})
+            if (kit::TableColumn* column = outlineView_->tableColumnWithIdentifier(id))
+                if (auto* text = dynamic_cast<kit::TextFieldCell*>(column->dataCell()))
+                    text->setLineBreakMode(kit::LineBreakMode::TruncatingTail);
         if (kit::TableColumn* reveal = outlineView_->tableColumnWithIdentifier("OpenFinder")) {
             // An icon that reveals the row's item in the file manager.
             auto cell = std::make_shared<kit::ButtonCell>();

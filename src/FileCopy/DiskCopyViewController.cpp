@@ -64,7 +64,6 @@ void DiskCopyViewController::doCopyAction() {
     if (!main) return;
     auto panel = std::make_shared<CopyMakeSureWC>("CopyMakeSureWC");
     panel->setDelegate(this);
-    if (kit::View* v = panel->view()) v->setFrameSize(main->frame().size);
     if (showStatusPanel(panel, *main)) makeSureWC_ = panel;
 }
 

@@ -13,18 +13,22 @@ const char* kProductPageURL = "https://www.pelorin.org/";
 
 kit::Rect TCLinkButtonCell::drawTitle(const std::string& title, const kit::TextAttributes& attrs,
                                       const kit::Rect& frame, kit::View& controlView) {
-    kit::Rect drawn = kit::ButtonCell::drawTitle(title, attrs, frame, controlView);
+    // Set like the window's labels (left-aligned, a label's inset), so the
+    // link lines up with the text above it.
+    const kit::Rect room = kit::TextFieldCell().titleRectForBounds(frame);
+    kit::TextAttributes left = attrs;
+    left.alignment = kit::TextAlignment::Left;
+    kit::Rect drawn = kit::ButtonCell::drawTitle(title, left, room, controlView);
+    drawn.origin.x = room.x();
     if (underlined_ && !title.empty()) {
-        // The text's own width, centred like the title, one point under the baseline.
-        double width = attrs.font.sizeOfString(title).width;
-        double x = frame.x() + (frame.width() - width) / 2;
+        // As long as the text, one point under the baseline.
         double baseline = frame.y() + (frame.height() - attrs.font.lineHeight()) / 2 + attrs.font.descender();
         bool flipped = controlView.isFlipped();
         double y = flipped ? frame.maxY() - baseline + frame.y() + 1 : baseline - 1;
         attrs.color.set();
         kit::BezierPath line;
-        line.moveTo(kit::Point{x, y});
-        line.lineTo(kit::Point{x + width, y});
+        line.moveTo(kit::Point{drawn.x(), y});
+        line.lineTo(kit::Point{drawn.maxX(), y});
         line.setLineWidth(1.0);
         line.stroke();
     }

@@ -142,7 +142,6 @@ void DmgViewController::doMakeZip() {
     if (!main) return;
     auto panel = std::make_shared<DMGMakeSureWC>("DMGMakeSureWC");
     panel->setDelegate(this);
-    if (kit::View* v = panel->view()) v->setFrameSize(main->frame().size);
     if (showStatusPanel(panel, *main)) makeSureWC_ = panel;
 }
 

@@ -1,7 +1,8 @@
 // Pictures of the "Disk Copy" tab on the demo machine, rendered off screen to
 // ui-render/copy-screen/ under the build folder: the empty tab, both slots
 // chosen, the picker open on the destination, the copy-mode menu, the
-// confirmation, the run page, and the success, failure and stop views.
+// confirmation, the run page, the success, failure and stop views, and
+// dropped files in the source slot.
 #include "CopyScreenTestUtil.h"
 #include "Comm/PopWindow/RMAAttachedWindow.h"
 #include "support/Gallery.h"
@@ -84,4 +85,12 @@ TEST_F(CopyScreenTest, Gallery) {
     ASSERT_TRUE(waitForEndView());
     EXPECT_TRUE(failureShown());
     shoot(*main, "08-failure");
+    click(screen->failCancelButton());
+
+    // Dropped files: the source slot shows the folder picture.
+    const std::string drop = sim.path("/Users/alex/Desktop/drop");
+    writeFile(drop + "/a.txt", "a");
+    writeFile(drop + "/sub/b.txt", "b");
+    screen->viewDragAction(screen->selectFromVC()->eumeArr({drop + "/a.txt", drop + "/sub"}));
+    shoot(*main, "10-files-dropped");
 }

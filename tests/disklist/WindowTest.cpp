@@ -374,3 +374,40 @@ TEST_F(FileChoice, AModalRunEndsWithTheHandBackOfTheWholeVolume) {
 }
 
 }  // namespace
+
+TEST_F(FileChoice, ALongNameIsElidedAtItsColumnsEdge) {
+    // Same bytes as readme.txt, so both rows show "15 byte".
+    const std::string longName = "Minutes of the yearly meeting of the allotment society, with every appendix.txt";
+    std::ofstream(usb + "/" + longName) << "Files to copy.\n";
+    auto wc = openListed();
+    ListFileViewController& list = *wc->listFileVC();
+    NewOutlineView& ov = *list.outlineView();
+    FileNode::Ptr longOne = top(*wc, longName), readme = top(*wc, "readme.txt");
+    ASSERT_TRUE(longOne && readme);
+    kit::TableColumn* nameColumn = ov.tableColumnWithIdentifier("Name");
+    ASSERT_GT(nameColumn->dataCell()->font().sizeOfString(longName).width, nameColumn->width());
+
+    ov.setRowNum(-1);
+    const kit::Bitmap picture = kit::renderView(ov);
+    EXPECT_TRUE(picture.savePNG(renderDir() + "/long-name.png"));
+    // The name stops at its column: the Size cell beside it is drawn exactly
+    // as the one of a short name with the same size.
+    const long sizeColumn = ov.columnWithIdentifier("Size");
+    const auto pixels = [&](long row) {
+        const kit::Rect f = ov.frameOfCellAtColumn(sizeColumn, row);
+        std::vector<uint32_t> out;
+        for (int y = int(f.minY()); y < int(f.maxY()); ++y)
+            for (int x = int(f.minX()); x < int(f.maxX()); ++x) out.push_back(picture.argb(x, y));
+        return out;
+    };
+    EXPECT_EQ(pixels(ov.rowForItem(longOne)), pixels(ov.rowForItem(readme)));
+    // And it ends in an ellipsis rather than a cut letter: the name, size and
+    // path cells all elide their tail.
+    for (const char* id : {"Name", "Size", "Path"}) {
+        kit::TableColumn* column = ov.tableColumnWithIdentifier(id);
+        auto* cell = dynamic_cast<kit::TextFieldCell*>(column->dataCell());
+        ASSERT_TRUE(cell) << id;
+        list.willDisplayCell(ov, *cell, column, longOne);
+        EXPECT_EQ(cell->lineBreakMode(), kit::LineBreakMode::TruncatingTail) << id;
+    }
+}

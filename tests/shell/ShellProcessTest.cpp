@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <regex>
 
 #include "ShellTestUtil.h"
 #include "kit/Plist.h"
@@ -133,4 +134,30 @@ TEST(ShellProcess, CopiesStartedTogetherLeaveExactlyOneRunning) {
     EXPECT_NE(ea.has_value(), eb.has_value()) << readFile(dir / "a.log") << readFile(dir / "b.log");
     EXPECT_EQ(ea.value_or(0), 0);
     EXPECT_EQ(eb.value_or(0), 0);
+}
+
+TEST(ShellProcess, TheRunCommandBuildsOnlyTheProgramAndTheSimulatedMachine) {
+    // Stand-ins on the PATH record what the run command asks of them: the
+    // build tool, and the package query (every package installed). The build
+    // folder holds a stand-in machine maker and a stand-in program.
+    TempDir dir;
+    const std::string bin = dir / "bin", build = dir / "build", calls = dir / "calls.txt";
+    const auto script = [&](const std::string& path, const std::string& body) {
+        writeFile(path, "#!/bin/sh\n" + body);
+        fs::permissions(path, fs::perms::owner_all);
+    };
+    script(bin + "/cmake", "echo \"cmake $*\" >> '" + calls + "'\n");
+    script(bin + "/dpkg-query", "echo 'install ok installed'\n");
+    script(build + "/sim", "echo \"sim $*\" >> '" + calls + "'\n");
+    script(build + "/Pelorin.app/Contents/MacOS/Pelorin",
+           "echo \"Pelorin $* root=$PELORIN_SYSROOT\" >> '" + calls + "'\n");
+    Child run("/bin/bash", {PELORIN_SOURCE_DIR "/scripts/run-demo.sh"},
+              {{"PATH", bin + ":" + std::getenv("PATH")}, {"PELORIN_BUILD", build}, {"DISPLAY", ":99"}},
+              dir / "output.txt");
+    ASSERT_EQ(run.waitExit(60), std::optional<int>(0)) << readFile(dir / "output.txt");
+    const std::string expected = "cmake -S . -B " + build + " -DCMAKE_BUILD_TYPE=RelWithDebInfo\n" +
+                                 "cmake --build " + build + " -jN --target Pelorin sim\n" + "sim create demo " + build +
+                                 "/demo-root\n" +
+                                 "Pelorin -demo root=" + build + "/demo-root\n";
+    EXPECT_EQ(std::regex_replace(readFile(calls), std::regex(" -j[0-9]+ "), " -jN "), expected);
 }

@@ -15,7 +15,10 @@
 #include "kit/RunLoop.h"
 #include "kit/ui/Application.h"
 #include "kit/ui/Control.h"
+#include "kit/ui/ImageView.h"
+#include "kit/ui/Render.h"
 #include "kit/ui/TextField.h"
+#include "support/Gallery.h"
 
 using namespace shelltest;
 
@@ -272,6 +275,25 @@ TEST(TCPreferenceWindowController, TheLinkIsUnderlinedBlueHelveticaLight) {
     EXPECT_EQ(c->aWindow()->titleBarHeight(), 38);
 }
 
+TEST(TCPreferenceWindowController, TheLinkLinesUpWithTheTextAboveIt) {
+    kit::ensureUiApp();
+    auto c = std::make_shared<TCPreferenceWindowController>();
+    ASSERT_NE(c->window(), nullptr);
+    gallery::save(kit::renderWindow(*c->window()), "about", "about-window");
+    // The first inked column of a view's picture, in its superview's coordinates.
+    const auto inkLeft = [](kit::View& v) {
+        const kit::Bitmap bm = kit::renderView(v);
+        for (int x = 0; x < bm.width(); ++x)
+            for (int y = 0; y < bm.height(); ++y)
+                if ((bm.argb(x, y) >> 24) > 64) return v.frame().x() + x;
+        return -1.0;
+    };
+    const double text = inkLeft(*c->verson());
+    ASSERT_GE(text, 0);
+    EXPECT_NEAR(inkLeft(*c->Introduction()), text, 1.5);
+    EXPECT_NEAR(inkLeft(*c->linkButton()), text, 1.5);
+}
+
 TEST(MainWindowController, TabTitlesShowWholeInEveryState) {
     kit::ensureUiApp();
     auto controller = std::make_shared<MainWindowController>();
@@ -298,4 +320,34 @@ TEST(MainWindowController, TabTitlesShowWholeInEveryState) {
     // Titles that fit keep the design's size.
     controller->tab_diskclone()->setButtonAction(true);
     EXPECT_EQ(controller->tab_diskclone()->textField()->font(), kit::Font::boldSystemFont(12));
+}
+
+TEST(MainWindowController, TheSelectedTabsTitleStaysInsideItsHighlight) {
+    kit::ensureUiApp();
+    auto controller = std::make_shared<MainWindowController>();
+    ASSERT_NE(controller->window(), nullptr);
+    kit::ImageView* highlight = controller->selectBgImage();
+    const std::pair<LeftButton*, void (MainWindowController::*)(kit::Object*)> tabs[] = {
+        {controller->tab_diskclone(), &MainWindowController::TopCloneButtonAction},
+        {controller->tab_bootable(), &MainWindowController::BootableButtonAction},
+        {controller->tab_createImage(), &MainWindowController::TopDmgButtonAction},
+        {controller->tab_disktool(), &MainWindowController::TopDiskToolButtonAction}};
+    for (auto [tab, action] : tabs) {
+        ((*controller).*action)(nullptr);
+        kit::runFor(0.4);   // the highlight has moved and faded in
+        ASSERT_EQ(highlight->frame().y(), tab->frame().y() - 14);
+        kit::TextField* label = tab->textField();
+        const std::string title = label->stringValue();
+        // Where the title's text ends, in the highlight's own coordinates.
+        const kit::Rect text = label->textCell()->titleRectForBounds(label->bounds());
+        const double textRight = tab->frame().x() + label->frame().x() + text.x() + label->font().sizeOfString(title).width;
+        const double midY = tab->frame().y() + label->frame().midY() - highlight->frame().y();
+        // The card of the highlight picture (opaque; its soft shadow is not) on that line.
+        const kit::Bitmap card = kit::renderView(*highlight);
+        const int row = card.height() - 1 - int(midY);
+        int cardRight = -1;
+        for (int x = 0; x < card.width(); ++x)
+            if ((card.argb(x, row) >> 24) > 128) cardRight = x + 1;
+        EXPECT_LE(textRight + 4, cardRight) << title;
+    }
 }

@@ -18,6 +18,9 @@ struct TestEnvironment {
         // display) has other sizes and resolutions than the tests are written for.
         setenv("QT_QPA_PLATFORM", "offscreen:configfile=" PELORIN_SOURCE_DIR "/tests/support/screens.json", 1);
         setenv("PELORIN_BUNDLE", PELORIN_BUNDLE_DIR, 0);
+        // The program's log lines where the tests (and the program run as a
+        // child) can read them, whatever system log the machine has.
+        setenv("PELORIN_LOG", "stderr", 0);
     }
 };
 

@@ -1,17 +1,25 @@
 // The four confirmations laid over the main window: their buttons, which
 // button tells the delegate what, that the panel has closed by then, and
-// that a panel nobody else keeps survives its own click.
+// that a panel nobody else keeps survives its own click; and every status
+// panel covering the whole main window on the same frosted backdrop.
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "Bootable/MakeSureCancelCloneSystemVC.h"
 #include "Bootable/MakeSureToCloneSystemVC.h"
+#include "Comm/ErrorWindowController.h"
 #include "Comm/PopWindow/StatusPanel.h"
+#include "DiskTool/FormatEndViewController.h"
+#include "DiskTool/FormatingViewController.h"
+#include "DiskTool/MakeSureFormatViewController.h"
 #include "FileCopy/CopyMakeSureWC.h"
 #include "UiTest.h"
 #include "ZipDmg/DMGMakeSureWC.h"
+#include "MainLikeWindow.h"
 #include "kit/RunLoop.h"
+#include "kit/ui/Render.h"
+#include "support/SimRoot.h"
 
 namespace {
 
@@ -113,6 +121,56 @@ TEST_F(UiTest, EachConfirmationShowsCancelAndItsOwnPrimaryButton) {
     MakeSureToCloneSystemVC clone;
     clone.view();
     EXPECT_NE(clone.nodeLabel(), nullptr);
+}
+
+// ---- one family over the main window ----
+
+// The main window with a panel of this kind over it; the panel's window
+// covers the main window's whole frame.
+template <class Panel>
+kit::Bitmap overTheMainWindow(kit::Window& main, const char* name) {
+    auto panel = std::make_shared<Panel>();
+    auto window = showStatusPanel(panel, main);
+    EXPECT_NE(window, nullptr);
+    if (!window) return kit::Bitmap();
+    const Rect f = window->frame(), m = main.frame();
+    EXPECT_TRUE(f.x() <= m.x() && f.y() <= m.y() && f.maxX() >= m.maxX() && f.maxY() >= m.maxY())
+        << name << " leaves part of the main window uncovered";
+    window->display();
+    kit::Bitmap picture = kit::renderWindow(main);
+    window->close();
+    return picture;
+}
+
+TEST_F(UiTest, EveryStatusPanelLiesOverTheWholeMainWindowOnTheSameBackdrop) {
+    sim::SimRoot root("filters");
+    ASSERT_TRUE(root.ok()) << root.error();
+    root.setSystemVersion("13.4");   // a system with the background blur
+    auto main = uitest::mainLikeWindow(Rect(300, 200, 888, 561), 888, false);
+    main->makeKeyAndOrderFront();
+    const kit::Bitmap bare = kit::renderWindow(*main);
+    const kit::Bitmap copy = overTheMainWindow<CopyMakeSureWC>(*main, "copy");
+    ASSERT_EQ(copy.width(), bare.width());
+    // The title strip is covered: its buttons no longer show as they are.
+    int changed = 0;
+    for (int y = 0; y < 20; ++y)
+        for (int x = 0; x < 80; ++x) changed += copy.argb(x, y) != bare.argb(x, y);
+    EXPECT_GT(changed, 200);
+    // Around the panels' boxes (which lie between x 204 and 684) every panel
+    // shows the same backdrop as the copy confirmation: title strip, tab
+    // column, the right and the lower left.
+    const std::pair<int, int> around[] = {{30, 8}, {80, 300}, {870, 100}, {10, copy.height() - 12}};
+    const auto same = [&](const kit::Bitmap& other, const char* name) {
+        ASSERT_EQ(other.height(), copy.height()) << name;
+        for (auto [x, y] : around) EXPECT_EQ(other.argb(x, y), copy.argb(x, y)) << name << " at " << x << "," << y;
+    };
+    same(overTheMainWindow<DMGMakeSureWC>(*main, "disk image"), "disk image");
+    same(overTheMainWindow<MakeSureToCloneSystemVC>(*main, "clone"), "clone");
+    same(overTheMainWindow<MakeSureCancelCloneSystemVC>(*main, "stop clone"), "stop clone");
+    same(overTheMainWindow<ErrorWindowController>(*main, "message"), "message");
+    same(overTheMainWindow<MakeSureFormatViewController>(*main, "format"), "format");
+    same(overTheMainWindow<FormatingViewController>(*main, "formatting"), "formatting");
+    same(overTheMainWindow<FormatEndViewController>(*main, "format end"), "format end");
 }
 
 }  // namespace

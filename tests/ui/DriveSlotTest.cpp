@@ -3,6 +3,7 @@
 // second click closes, and what a slot reports of clicks and drops.
 #include <QBuffer>
 #include <QImage>
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <memory>
@@ -13,6 +14,7 @@
 #include "kit/RunLoop.h"
 #include "kit/ui/DragDrop.h"
 #include "kit/ui/Image.h"
+#include "kit/ui/Render.h"
 #include "support/SimRoot.h"
 
 namespace {
@@ -53,6 +55,34 @@ TEST_F(UiTest, SlotShowsADriveAndGoesBackToEmpty) {
     // No slot (a screen whose view never loaded): nothing happens.
     screen::resetSlot(nullptr, "x");
     screen::showDriveInSlot(nullptr, "a", "b", "add");
+}
+
+TEST_F(UiTest, ChosenFilesShowTheFolderAtTheSizeOfADrivesPicture) {
+    auto slot = std::make_shared<SelectValueView>();
+    ASSERT_NE(slot->viewPtr(), nullptr);
+    kit::Button& button = *slot->selectDiskBut();
+    // The drawn part of the button's picture, in pixels.
+    const auto drawnSize = [&] {
+        const kit::Bitmap bm = kit::renderView(button);
+        int minX = bm.width(), maxX = -1, minY = bm.height(), maxY = -1;
+        for (int y = 0; y < bm.height(); ++y)
+            for (int x = 0; x < bm.width(); ++x)
+                if (bm.argb(x, y) >> 24) {
+                    minX = std::min(minX, x), maxX = std::max(maxX, x);
+                    minY = std::min(minY, y), maxY = std::max(maxY, y);
+                }
+        return kit::Size{double(maxX - minX + 1), double(maxY - minY + 1)};
+    };
+    screen::showDriveInSlot(slot.get(), "USB", "8.00 GB free", "ic_usb_main");
+    const kit::Size drive = drawnSize();
+    // The folder's own picture is small (it is the file list's icon too); in
+    // the slot it fills the button like a drive's picture.
+    screen::showDriveInSlot(slot.get(), "3 files/folders", "1.20 MB selected", "ic_folder");
+    ASSERT_LT(kit::Image::named("ic_folder")->size().width, button.frame().width() / 2);
+    const kit::Size folder = drawnSize();
+    EXPECT_GE(folder.width, drive.width * 0.75);
+    EXPECT_LE(folder.width, button.frame().width());
+    EXPECT_LE(folder.height, button.frame().height());
 }
 
 TEST_F(UiTest, DrivePickerOpensOnOneClickAndClosesOnTheNext) {

@@ -5,6 +5,9 @@ std::shared_ptr<StatusAttachedWindow> showStatusPanel(const std::shared_ptr<Stat
     if (!controller) return nullptr;
     std::shared_ptr<kit::View> view = controller->viewPtr();
     const kit::Rect main = mainWindow.frame();
+    // Every panel lies over the whole window, title bar included, on the
+    // window's frosted backdrop.
+    if (view) view->setFrameSize(main.size);
     const kit::Point point{main.x() + main.width() / 2 - 3, main.y()};
     auto window = StatusAttachedWindow::initWithView(view, point, nullptr, AttachedWindowSideBottom, 5.0f);
     if (!window) return nullptr;

@@ -32,11 +32,12 @@ private:
     std::shared_ptr<kit::Window> superDelegate_;
 };
 
-// Loads the controller's view, hosts it in a new StatusAttachedWindow
-// attached below the point (main frame x + half its width − 3, main frame y)
-// at distance 5 with no parent, makes that window the controller's
-// superDelegate, moves it onto the main window's frame origin and adds it to
-// the main window as a child window ordered above. Returns the window
-// (nullptr when the controller has no view).
+// Loads the controller's view and gives it the main window's frame size (its
+// contents keep their places from its lower left), hosts it in a new
+// StatusAttachedWindow attached below the point (main frame x + half its
+// width − 3, main frame y) at distance 5 with no parent, makes that window
+// the controller's superDelegate, moves it onto the main window's frame
+// origin and adds it to the main window as a child window ordered above.
+// Returns the window (nullptr when the controller has no view).
 std::shared_ptr<StatusAttachedWindow> showStatusPanel(const std::shared_ptr<StatusPanelController>& controller,
                                                       kit::Window& mainWindow);
