@@ -120,10 +120,9 @@ PrebootRepairOutcome PrebootRepair::run(const std::string& target) {
     kit::ShellRunLimits limits;
     limits.timeoutSeconds = kCopyTimeout;
     limits.captureOutput = true;
-    const kit::ShellRunResult copy = kit::runShellLimited(kit::format("%s -av %s %s", kit::shellQuote(kit::sysPath("/bin/cp")),
-                                                                      kit::shellQuote(cryptexFolder()),
-                                                                      kit::shellQuote(mountPoint)),
-                                                          limits);
+    const std::string copyLine = kit::format("%s -av %s %s", kit::shellQuote(kit::sysPath("/bin/cp")),
+                                             kit::shellQuote(cryptexFolder()), kit::shellQuote(mountPoint));
+    const kit::ShellRunResult copy = kit::runShellLimited(copyLine, limits);
     kit::logf("Output: %@", copy.output);
     kit::logf("Exit status: %d", copy.status);
     if (copy.timedOut) return failed("cp timed out");
