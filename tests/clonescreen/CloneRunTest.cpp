@@ -225,8 +225,9 @@ TEST_F(CloneScreenTest, ADiskSwappedUnderTheChosenIdentifierIsNotErased) {
                             kit::shellQuote(family) + " >/dev/null 2>&1 && hdiutil attach " + kit::shellQuote(image) +
                             " >/dev/null 2>&1"),
               0);
+    // The image took the stick's identifier.
     ASSERT_NE(sim.machine().findDisk("disk2"), nullptr);
-    ASSERT_EQ(sim.machine().findDisk("disk2")->imagePath.empty(), false);
+    ASSERT_FALSE(sim.machine().findDisk("disk2")->imagePath.empty());
     EXPECT_EQ(screen->selectToVC()->nameLabel()->stringValue(), "Flashline Ultra Media");
     sim.clearJournal();
 
