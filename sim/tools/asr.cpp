@@ -18,6 +18,8 @@
 //   onephase        end after the "Replicating" phase, exit 0
 //   fail-after-100  exit 1 right after the first "100"
 //   hang            stop in the copy until terminated
+//   hang-at:<p>:<n> stop right after the mark n (10 … 90) of phase p (1 the copy,
+//                   2 the verify) until terminated
 //   exit-fail       run both phases, then exit 1
 //   nopreboot       leave the clone's container without a Preboot volume
 //   garbage, slow   as for every stand-in tool
@@ -151,19 +153,29 @@ std::vector<Entry> listTree(const fs::path& source, bool systemRoot, const fs::p
 }
 
 // Prints the tens reached by done/total that were not printed yet.
-void countTo(int& printed, size_t done, size_t total) {
-    const int reached = total == 0 ? 90 : static_cast<int>((done * 100) / total);
-    while (printed + 10 <= 90 && printed + 10 <= reached) {
-        printed += 10;
-        chunk(std::to_string(printed));
-    }
+[[noreturn]] void hangUntilTerminated();
+
+// The mark of this phase after which the tool stops ("hang-at:<phase>:<mark>"); 0 for none.
+int hangMark(const std::set<std::string>& flags, int phase) {
+    const std::string prefix = "hang-at:" + std::to_string(phase) + ":";
+    for (const auto& f : flags)
+        if (f.rfind(prefix, 0) == 0) return std::atoi(f.c_str() + prefix.size());
+    return 0;
 }
 
-void finishCount(int& printed) {
-    while (printed < 90) {
-        printed += 10;
-        chunk(std::to_string(printed));
-    }
+void printMark(int& printed, int hangAt) {
+    printed += 10;
+    chunk(std::to_string(printed));
+    if (hangAt > 0 && printed >= hangAt) hangUntilTerminated();
+}
+
+void countTo(int& printed, size_t done, size_t total, int hangAt) {
+    const int reached = total == 0 ? 90 : static_cast<int>((done * 100) / total);
+    while (printed + 10 <= 90 && printed + 10 <= reached) printMark(printed, hangAt);
+}
+
+void finishCount(int& printed, int hangAt) {
+    while (printed < 90) printMark(printed, hangAt);
     chunk("100");
 }
 
@@ -323,7 +335,7 @@ int main(int argc, char** argv) {
     for (size_t i = 0; i < entries.size(); ++i) {
         if (flags.count("hang") && printed >= 10) hangUntilTerminated();
         copyEntry(fs::path(source) / entries[i].relative, fs::path(target) / entries[i].relative, entries[i].type, dirs);
-        countTo(printed, i + 1, entries.size());
+        countTo(printed, i + 1, entries.size(), hangMark(flags, 1));
     }
     if (flags.count("hang")) {
         if (printed < 10) chunk(std::to_string(printed = 10));
@@ -334,7 +346,7 @@ int main(int argc, char** argv) {
         const fs::path from = fs::path(source) / it->lexically_relative(target);
         fs::permissions(*it, fs::status(from).permissions(), ec);
     }
-    finishCount(printed);
+    finishCount(printed, hangMark(flags, 1));
     if (flags.count("fail-after-100")) fail("restore failed");
     if (flags.count("onephase")) {
         if (!flags.count("nopreboot")) addPreboot(root, target);
@@ -349,9 +361,9 @@ int main(int argc, char** argv) {
         if (entries[i].type == fs::file_type::regular &&
             !sameContents(fs::path(source) / entries[i].relative, fs::path(target) / entries[i].relative))
             fail("verify failed for " + entries[i].relative.string());
-        countTo(printed, i + 1, entries.size());
+        countTo(printed, i + 1, entries.size(), hangMark(flags, 2));
     }
-    finishCount(printed);
+    finishCount(printed, hangMark(flags, 2));
     if (!flags.count("nopreboot")) addPreboot(root, target);
     chunk("\nRestore completed successfully.\n");
     return flags.count("exit-fail") ? 1 : 0;

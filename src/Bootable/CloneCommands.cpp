@@ -1,7 +1,6 @@
 #include "Bootable/CloneCommands.h"
 
 #include <filesystem>
-#include <mutex>
 
 #include "Disk/OVPublicUtilities.h"
 #include "Disk/OVTask.h"
@@ -16,12 +15,14 @@ int ZZDoCommand(const std::string& command, const std::string& outputPath) {
     return kit::runShell(kit::format("%s > %s", command, kit::shellQuote(outputPath)));
 }
 
+OVCapture ZZCapture(const std::string& command, const std::string& fileName) {
+    return OVCaptureLimited(command, fileName, OVCaptureTimeout, {}, 4096);
+}
+
 std::optional<kit::Value> ZZCaptureValue(const std::string& command, const std::string& fileName, int* status) {
-    std::lock_guard<std::mutex> lock(OVCaptureLock(fileName));
-    const std::string path = kit::temporaryDirectory() + fileName;
-    const int rc = ZZDoCommand(command, path);
-    if (status) *status = rc;
-    return kit::readPlistFile(path);
+    const OVCapture capture = ZZCapture(command, fileName);
+    if (status) *status = capture.ran && !capture.timedOut && !capture.stopped ? capture.status : -1;
+    return capture.value();
 }
 
 namespace {

@@ -5,6 +5,7 @@
 #include <optional>
 #include <string>
 
+#include "Disk/OVTask.h"
 #include "kit/Plist.h"
 
 // Runs "<command> > <outputPath>" through the shell after removing an old file
@@ -15,9 +16,13 @@
 int ZZDoCommand(const std::string& command, const std::string& outputPath);
 
 // The capture as the clone screen uses it: the file fileName in the temporary
-// folder, serialised with every other capture into that name, then read as a
-// property list. *status (when given) receives ZZDoCommand's result. nullopt
-// when the output doesn't parse.
+// folder, through the bounded capture of the tool runner, so a disk tool that
+// hangs is ended at its time-out (OVCaptureTimeout, scaled) and never holds
+// its caller. Call it off the main thread.
+OVCapture ZZCapture(const std::string& command, const std::string& fileName);
+// The same, read as a property list: nullopt when the output doesn't parse.
+// *status (when given) receives the exit status, -1 when the line did not run
+// to its end (refused, timed out).
 std::optional<kit::Value> ZZCaptureValue(const std::string& command, const std::string& fileName,
                                          int* status = nullptr);
 

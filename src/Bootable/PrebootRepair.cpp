@@ -3,6 +3,7 @@
 #include "Bootable/CloneCommands.h"
 #include "kit/Dispatch.h"
 #include "kit/FileManager.h"
+#include "kit/Format.h"
 #include "kit/Process.h"
 #include "kit/Shell.h"
 #include "kit/SysPath.h"
@@ -18,37 +19,39 @@ constexpr const char* kMountCapture = "diskMountTemp.plist";
 // output and are never pasted into a line as they stand.
 std::string deviceWord(const std::string& identifier) { return kit::shellQuote("/dev/" + identifier); }
 
-std::optional<kit::Value> diskInfo(const std::string& identifier, int* status = nullptr) {
-    return ZZCaptureValue("diskutil info -plist " + deviceWord(identifier), kListCapture, status);
-}
+// How long the copy of the cryptexes may take (scaled); the disk tool's runs
+// have the capture's own bound.
+constexpr double kCopyTimeout = 600.0;
 
-// The first slice of the target that holds an APFS container: the container.
-std::optional<std::string> containerOf(const std::string& target) {
-    auto list = ZZCaptureValue("diskutil list -plist " + deviceWord(target), kListCapture);
-    if (!list || !list->isDict()) {
-        kit::systemLog("");
+// One run of the disk tool whose answer the repair needs: nullopt (with *why)
+// when the tool failed, was ended at its time-out, or answered something that
+// is no property-list dictionary. A repair that cannot read the disk can't
+// say that there is nothing to repair.
+std::optional<kit::Value> ask(const std::string& command, const std::string& fileName, std::string* why) {
+    const OVCapture capture = ZZCapture(command, fileName);
+    if (capture.timedOut) {
+        *why = command + " timed out";
         return std::nullopt;
     }
-    const auto* all = list->getArray("AllDisks");
-    if (!all) return std::nullopt;
-    for (const auto& entry : *all) {
-        auto id = entry.asString();
-        if (!id || id->empty()) continue;
-        auto info = diskInfo(*id);
-        if (!info) continue;
-        if (auto ref = info->getString("APFSContainerReference"); ref && !ref->empty()) return ref;
-    }
-    return std::nullopt;
-}
-
-// The last volume of the container named "Preboot".
-std::optional<std::string> prebootOf(const std::string& container) {
-    auto list = ZZCaptureValue("diskutil list -plist " + deviceWord(container), kContainerCapture);
-    if (!list || !list->isDict()) {
-        kit::systemLog("");
+    if (!capture.ok()) {
+        *why = kit::format("%s ended with status %d", command, capture.status);
         return std::nullopt;
     }
-    const auto* disks = list->getArray("AllDisksAndPartitions");
+    auto value = capture.value();
+    if (!value || !value->isDict()) {
+        *why = command + " gave an answer that can't be read";
+        return std::nullopt;
+    }
+    return value;
+}
+
+std::optional<kit::Value> diskInfo(const std::string& identifier, std::string* why) {
+    return ask("diskutil info -plist " + deviceWord(identifier), kListCapture, why);
+}
+
+// The last volume of the container's list named "Preboot".
+std::optional<std::string> prebootIn(const kit::Value& containerList) {
+    const auto* disks = containerList.getArray("AllDisksAndPartitions");
     if (!disks || disks->empty()) return std::nullopt;
     const auto* volumes = (*disks)[0].getArray("APFSVolumes");
     if (!volumes) return std::nullopt;
@@ -68,43 +71,62 @@ PrebootRepairOutcome PrebootRepair::run(const std::string& target) {
     PrebootRepairOutcome out;
     if (target.empty()) return out;
 
-    auto container = containerOf(target);
-    if (!container) return out;
-    auto preboot = prebootOf(*container);
-    if (!preboot) return out;
-    out.prebootIdentifier = *preboot;
-
     auto failed = [&](const std::string& why) {
         out.result = PrebootRepairOutcome::Result::Failed;
         out.reason = why;
         kit::logf("Preboot repair failed: %@", why);
         return out;
     };
+    std::string why;
 
-    int status = -1;
-    ZZCaptureValue("diskutil mountDisk " + deviceWord(*preboot), kMountCapture, &status);
-    if (status != 0) return failed(kit::format("mounting %s ended with status %d", *preboot, status));
+    // The first slice of the target that holds an APFS container: the container.
+    auto list = ask("diskutil list -plist " + deviceWord(target), kListCapture, &why);
+    if (!list) return failed(why);
+    std::optional<std::string> container;
+    if (const auto* all = list->getArray("AllDisks")) {
+        for (const auto& entry : *all) {
+            auto id = entry.asString();
+            if (!id || id->empty()) continue;
+            auto info = diskInfo(*id, &why);
+            if (!info) return failed(why);
+            if (auto ref = info->getString("APFSContainerReference"); ref && !ref->empty()) {
+                container = ref;
+                break;
+            }
+        }
+    }
+    if (!container) return out;
+
+    auto volumes = ask("diskutil list -plist " + deviceWord(*container), kContainerCapture, &why);
+    if (!volumes) return failed(why);
+    auto preboot = prebootIn(*volumes);
+    if (!preboot) return out;
+    out.prebootIdentifier = *preboot;
+
+    const OVCapture mount = ZZCapture("diskutil mountDisk " + deviceWord(*preboot), kMountCapture);
+    if (mount.timedOut) return failed("mounting " + *preboot + " timed out");
+    if (!mount.ok()) return failed(kit::format("mounting %s ended with status %d", *preboot, mount.status));
 
     // Where this very volume is mounted now: the tool picks a free name when
     // another disk's Preboot holds "/Volumes/Preboot".
-    auto info = diskInfo(*preboot, &status);
-    const std::string mountPoint = info ? info->getString("MountPoint").value_or("") : "";
+    auto info = diskInfo(*preboot, &why);
+    if (!info) return failed(why);
+    const std::string mountPoint = info->getString("MountPoint").value_or("");
     bool isFolder = false;
-    if (status != 0 || mountPoint.empty() || !kit::fileExists(mountPoint, &isFolder) || !isFolder)
+    if (mountPoint.empty() || !kit::fileExists(mountPoint, &isFolder) || !isFolder)
         return failed(kit::format("%s reports no mount point after mounting", *preboot));
     out.mountPoint = mountPoint;
 
-    auto copy = kit::Process::create();
-    copy->setLaunchPath(kit::sysPath("/bin/cp"));
-    copy->setArguments({"-av", cryptexFolder(), mountPoint});
-    copy->setPipeStandardOutput(true);
-    std::string error;
-    if (!copy->launch(&error)) return failed("cp could not start: " + error);
-    const std::string output = copy->readAllOutput();
-    kit::logf("Output: %@", output);
-    const int copyStatus = copy->waitUntilExit();
-    kit::logf("Exit status: %d", copyStatus);
-    if (!copy->exitedCleanly()) return failed(kit::format("cp ended with status %d", copyStatus));
+    kit::ShellRunLimits limits;
+    limits.timeoutSeconds = kCopyTimeout;
+    limits.captureOutput = true;
+    const std::string copyLine = kit::format("%s -av %s %s", kit::shellQuote(kit::sysPath("/bin/cp")),
+                                             kit::shellQuote(cryptexFolder()), kit::shellQuote(mountPoint));
+    const kit::ShellRunResult copy = kit::runShellLimited(copyLine, limits);
+    kit::logf("Output: %@", copy.output);
+    kit::logf("Exit status: %d", copy.status);
+    if (copy.timedOut) return failed("cp timed out");
+    if (!copy.succeeded()) return failed(kit::format("cp ended with status %d", copy.status));
 
     out.result = PrebootRepairOutcome::Result::Copied;
     return out;

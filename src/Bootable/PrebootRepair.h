@@ -9,7 +9,10 @@
 // reports once mounted, never to a fixed "/Volumes/Preboot" (which may be
 // another disk's Preboot, or a folder that a copy would create on the system
 // volume). The mount is judged by the tool's exit status and the mount point it
-// then reports, the copy by its exit status.
+// then reports, the copy by its exit status. Every run is bounded: a disk tool
+// or a copy that hangs is ended at its time-out, and that is a failure, as is
+// an answer of the disk tool that can't be read; only a readable answer that
+// shows no container or no Preboot volume means there is nothing to repair.
 #include <functional>
 #include <string>
 
@@ -17,7 +20,7 @@ struct PrebootRepairOutcome {
     enum class Result {
         Copied,           // the cryptexes are on the clone's Preboot volume
         NothingToRepair,  // no target, no container or no Preboot volume: nothing to do
-        Failed,           // a Preboot volume was found but could not be mounted or filled
+        Failed,           // the disk could not be read, or its Preboot could not be mounted or filled
     };
     Result result = Result::NothingToRepair;
     std::string prebootIdentifier;  // the clone's Preboot volume ("disk3s2"), when found

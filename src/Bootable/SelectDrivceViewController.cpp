@@ -95,7 +95,6 @@ void SelectDrivceViewController::awakeFromNib() {
     }
 
     freeSize_ = -1;
-    measureUsedSize();
 
     // The running system: shown, never chosen.
     selectFromVC_ = std::make_shared<SelectValueView>();
@@ -110,7 +109,7 @@ void SelectDrivceViewController::awakeFromNib() {
     }
     if (selectFromVC_->bgImageView()) selectFromVC_->bgImageView()->setImageNamed("source_sel");
     selectFromVC_->nameLabel()->setStringValue("System Drive");
-    showUsedSize();
+    selectFromVC_->sizeLabel()->setStringValue("");
     selectFromVC_->nodeSelectLabel()->setStringValue("");
 
     // The target: external disks only, no file drops.
@@ -140,9 +139,15 @@ void SelectDrivceViewController::awakeFromNib() {
     }
     if (failView_) failView_->setHidden(true);
     if (sussView_) sussView_->setHidden(true);
+
+    measureUsedSize();
 }
 
-uint64_t SelectDrivceViewController::ZZCheckVolumeIsBootDriveImp() {
+namespace {
+
+// Bytes in use on the system volume from the disk tool's record of "/"; 0 when
+// it can't be read. Blocks while the tool runs (bounded): off the main thread.
+uint64_t systemUsedBytes() {
     auto info = ZZCaptureValue("diskutil info -plist " + kit::shellQuote(kit::sysPath("/")), "FerlDataTemp.plist");
     if (!info || !info->isDict()) return 0;
     const char* freeKey = OVPublicUtilities::getSystemVersion() < 1015 ? "FreeSpace" : "APFSContainerFree";
@@ -154,14 +159,34 @@ uint64_t SelectDrivceViewController::ZZCheckVolumeIsBootDriveImp() {
     return *total - *free;
 }
 
+}  // namespace
+
+uint64_t SelectDrivceViewController::ZZCheckVolumeIsBootDriveImp() { return systemUsedBytes(); }
+
 void SelectDrivceViewController::measureUsedSize() {
-    const uint64_t used = ZZCheckVolumeIsBootDriveImp();
+    // Unknown until the disk tool answers: "Clone Now" waits for it, and the
+    // window is drawn meanwhile.
+    usedSize_ = -1;
+    const unsigned generation = ++usedSizeGeneration_;
+    kit::Weak<SelectDrivceViewController> self(this);
+    kit::dispatch::async(kit::dispatch::globalQueue(), [self, generation] {
+        const uint64_t used = systemUsedBytes();
+        kit::dispatch::async(kit::dispatch::mainQueue(), [self, generation, used] {
+            if (self && self->usedSizeGeneration_ == generation) self->usedSizeMeasured(used);
+        });
+    });
+}
+
+void SelectDrivceViewController::usedSizeMeasured(uint64_t used) {
     usedSizeUnreadable_ = used == 0;
     usedSize_ = used > uint64_t(INT64_MAX) ? INT64_MAX : int64_t(used);
+    showUsedSize();
+    // A target chosen meanwhile is checked now.
+    if (freeSize_ != -1) changeSelectCopyType();
 }
 
 void SelectDrivceViewController::showUsedSize() {
-    if (selectFromVC_ && selectFromVC_->sizeLabel())
+    if (usedSize_ != -1 && selectFromVC_ && selectFromVC_->sizeLabel())
         selectFromVC_->sizeLabel()->setStringValue(OVPublicUtilities::longlongDiskSize(usedSize_));
 }
 
@@ -190,10 +215,13 @@ void SelectDrivceViewController::doSelectDiskWithVolume(const std::shared_ptr<Vo
     screen::showDriveInSlot(selectToVC_.get(), volume->volumeName(), kit::format("%@ free", volume->volumeTotalSize()),
                             "ic_usb_main");
     freeSize_ = volume->volumeTotalSizeNum();
-    // A used size that could not be read at set-up would let any disk pass.
-    if (usedSizeUnreadable_) {
+    // A used size that could not be read at set-up would let any disk pass:
+    // it is measured again, and the check follows its answer.
+    if (usedSizeUnreadable_ && usedSize_ != -1) {
+        usedSizeUnreadable_ = false;
+        setCloneButtonEnabled(false);
         measureUsedSize();
-        showUsedSize();
+        return;
     }
     changeSelectCopyType();
 }
@@ -290,6 +318,8 @@ void SelectDrivceViewController::beginToCopySystem() {
     endView_->setHidden(true);
     progressView_->setHidden(false);
     if (cancelButton_) cancelButton_->setHidden(false);
+    // Nothing of the last run's texts or bar stays on the page.
+    pathLabel_->setStringValue("");
     canChangeTab(false);
 
     runGuard_.start();
@@ -389,6 +419,12 @@ void SelectDrivceViewController::returnProForClone(float percent) {
     if (!shown.picture.empty()) setAnimImage(shown.picture);
     pathLabel_->setStringValue(shown.label);
     changeProValue(shown.value);
+}
+
+void SelectDrivceViewController::backupDidFail(int status) {
+    if (!runGuard_.isRunning()) return;
+    kit::logf("backup route failed: %d", status);
+    showFailView(kCloneFailed);
 }
 
 void SelectDrivceViewController::repairPrebootFile() {

@@ -62,8 +62,11 @@ public:
     // The same verdict without a message; nothing while a size is unknown.
     void changeCloneButtonActon();
     // Bytes in use on the system volume: total less free ("FreeSpace" before
-    // 10.15, "APFSContainerFree" from then on); 0 when unreadable.
+    // 10.15, "APFSContainerFree" from then on); 0 when unreadable. Blocks while
+    // the disk tool runs: the screen itself measures off the main thread.
     uint64_t ZZCheckVolumeIsBootDriveImp();
+    // Whether the used size is being measured (usedSize() is -1 meanwhile).
+    bool isMeasuringUsedSize() const { return usedSize_ == -1; }
 
     // ---- confirmations and messages ----
     void cloneButtonAction(kit::Object* sender);
@@ -81,6 +84,8 @@ public:
     void changeProLabelValue(const std::string& text) override;
     void changeProValue(float value);
     void returnProForClone(float percent) override;
+    // The backup route ended without a result: the failure view.
+    void backupDidFail(int status) override;
     void repairPrebootFile();
     void showEndView();
     void showFailView(const std::string& text);
@@ -147,7 +152,10 @@ private:
     void setTargetPicture(const std::string& imageName);
     void setAnimImage(const std::string& name);
     void showUsedSize();
+    // Measures the used size on a global queue; the card and the space check
+    // follow the answer on the main queue.
     void measureUsedSize();
+    void usedSizeMeasured(uint64_t used);
     // The space verdict; `withMessage` says a refusal aloud.
     void applySpaceCheck(bool withMessage);
 
@@ -164,8 +172,9 @@ private:
     // Made in code.
     std::shared_ptr<SelectValueView> selectFromVC_, selectToVC_;
     std::shared_ptr<SetpFViewController> setupStepVC_, stepFVC_;
-    int64_t usedSize_ = 0;
+    int64_t usedSize_ = -1;
     bool usedSizeUnreadable_ = false;
+    unsigned usedSizeGeneration_ = 0;   // only the latest measurement is taken
     int64_t freeSize_ = -1;
     // Held: a rescan of the external disks refills the provider's list, and
     // the chosen record must outlive that.

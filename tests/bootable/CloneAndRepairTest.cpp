@@ -44,6 +44,8 @@ TEST(CloneAndRepair, ToolsRunInOrderAndTheClonesPrebootGetsTheCryptexes) {
     engine.OVSetDelegate(&watch);
     auto target = std::make_shared<VolumeObj>();
     target->setVolumePath("disk2");
+    target->setVolumeName("Flashline Ultra Media");
+    target->setVolumeTotalSizeNum(61530439680);
     ASSERT_EQ(engine.OVStart(target), 0);
     ASSERT_TRUE(kit::runUntil([&] { return watch.ended; }, 120));
     ASSERT_TRUE(kit::runUntil([&] { return !engine.isRunning(); }, 60));
@@ -55,8 +57,8 @@ TEST(CloneAndRepair, ToolsRunInOrderAndTheClonesPrebootGetsTheCryptexes) {
     ASSERT_TRUE(kit::runUntil([&] { return repaired.has_value(); }, 120));
     EXPECT_EQ(repaired->result, PrebootRepairOutcome::Result::Copied) << repaired->reason;
 
-    // killall, the erase, the restore, then the repair's list / info… / list,
-    // the mount and the mounted Preboot's record.
+    // killall, the check of the target's record, the erase, the restore, then
+    // the repair's list / info… / list, the mount and the mounted Preboot's record.
     std::vector<std::string> order;
     for (const auto& e : sim.journal()) {
         std::string line = e.tool + " " + e.args.at(0);
@@ -64,7 +66,8 @@ TEST(CloneAndRepair, ToolsRunInOrderAndTheClonesPrebootGetsTheCryptexes) {
         order.push_back(line);
     }
     const std::string c = repaired->prebootIdentifier.substr(0, repaired->prebootIdentifier.find('s', 4));
-    EXPECT_EQ(order, (std::vector<std::string>{"killall mds_stores", "diskutil eraseDisk disk2", "asr restore",
+    EXPECT_EQ(order, (std::vector<std::string>{"killall mds_stores", "diskutil info /dev/disk2",
+                                               "diskutil eraseDisk disk2", "asr restore",
                                                "diskutil list /dev/disk2", "diskutil info /dev/disk2",
                                                "diskutil info /dev/disk2s1", "diskutil info /dev/disk2s2",
                                                "diskutil list /dev/" + c, "diskutil mountDisk /dev/" + c + "s2",

@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 #include <stdlib.h>
 
+#include <algorithm>
+#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -159,10 +161,63 @@ TEST_F(PrebootRepairTest, NothingToRepairWithoutAPrebootOrAContainer) {
     EXPECT_EQ(out.result, Result::NothingToRepair);
     EXPECT_EQ(diskutilRuns().size(), 4u);  // list and the three slices' info
 
-    // A list that doesn't parse.
-    sim.setKnob("diskutil list", "garbage");
-    EXPECT_EQ(PrebootRepair::run("disk2").result, Result::NothingToRepair);
-    EXPECT_FALSE(fs::exists(sim.path("/Volumes/Preboot")));
+}
+
+// An answer of the disk tool that can't be read says nothing about the disk:
+// the repair fails, mounts and copies nothing.
+TEST_F(PrebootRepairTest, AnAnswerThatCantBeReadIsAFailure) {
+    clone();
+    const std::string c = cloneContainer();
+    for (const std::string& knob : std::vector<std::string>{"diskutil list /dev/disk2", "diskutil info /dev/disk2s1", "diskutil list /dev/" + c,
+                                   "diskutil info /dev/" + c + "s2"}) {
+        sim.clearKnobs();
+        sim.setKnob(knob, "garbage");
+        const PrebootRepairOutcome out = PrebootRepair::run("disk2");
+        EXPECT_EQ(out.result, Result::Failed) << knob;
+        EXPECT_FALSE(out.reason.empty()) << knob;
+        EXPECT_FALSE(fs::exists(sim.path("/Volumes/Preboot/Cryptexes"))) << knob;
+    }
+    // A tool that fails says nothing either.
+    sim.clearKnobs();
+    sim.setKnob("diskutil list /dev/disk2", "fail");
+    EXPECT_EQ(PrebootRepair::run("disk2").result, Result::Failed);
+}
+
+// A disk tool that hangs is ended at its time-out, which fails the repair.
+TEST_F(PrebootRepairTest, AHungDiskToolEndsTheRepairAtItsTimeOut) {
+    clone();
+    sim.setKnob("diskutil list /dev/disk2", "hang");
+    const auto before = std::chrono::steady_clock::now();
+    const PrebootRepairOutcome out = PrebootRepair::run("disk2");
+    EXPECT_EQ(out.result, Result::Failed);
+    EXPECT_NE(out.reason.find("timed out"), std::string::npos) << out.reason;
+    EXPECT_LT(std::chrono::duration<double>(std::chrono::steady_clock::now() - before).count(), 30);
+}
+
+// A container holding two volumes named "Preboot": the last one listed is mounted and filled.
+TEST_F(PrebootRepairTest, TheLastPrebootOfTheContainerIsTheOneRepaired) {
+    clone();
+    const std::string c = cloneContainer();
+    std::string second;
+    sim.update([&](sim::Machine& m) {
+        sim::Volume v;
+        v.content = sim::kApfsVolumeContent;
+        v.name = "Preboot";
+        v.filesystem = "APFS";
+        v.role = "Preboot";
+        second = m.addVolume(c, v)->identifier;
+    });
+    ASSERT_NE(second, c + "s2");
+    const PrebootRepairOutcome out = PrebootRepair::run("disk2");
+    EXPECT_EQ(out.result, Result::Copied) << out.reason;
+    EXPECT_EQ(out.prebootIdentifier, second);
+    EXPECT_EQ(sim.machine().findVolume(second)->mountPoint, out.mountPoint);
+    const std::string firstMount = sim.machine().findVolume(c + "s2")->mountPoint;
+    if (!firstMount.empty()) EXPECT_FALSE(fs::exists(firstMount + "/Cryptexes"));
+    EXPECT_EQ(fileNames(out.mountPoint + "/Cryptexes"), cryptexes);
+    const auto runs = diskutilRuns();
+    EXPECT_NE(std::find(runs.begin(), runs.end(), "mountDisk /dev/" + second), runs.end());
+    EXPECT_EQ(std::find(runs.begin(), runs.end(), "mountDisk /dev/" + c + "s2"), runs.end());
 }
 
 TEST_F(PrebootRepairTest, AMountThatFailsIsAFailureAndCopiesNothing) {
@@ -217,10 +272,16 @@ TEST_F(PrebootRepairTest, RepairOnTheNewerProcessorsOrFromVersion13) {
     sim.setProcessorBrand("Intel(R) Core(TM) i7-8700B CPU @ 3.20GHz");
     EXPECT_FALSE(has_m1_chip());
     EXPECT_TRUE(cloneNeedsPrebootRepair());  // 13.4.1
+    sim.setSystemVersion("13.0");
+    EXPECT_TRUE(cloneNeedsPrebootRepair());
+    sim.setSystemVersion("12.7.6");
+    EXPECT_FALSE(cloneNeedsPrebootRepair());
     sim.setSystemVersion("10.15.7");
     EXPECT_FALSE(cloneNeedsPrebootRepair());
     sim.setProcessorBrand("Apple M2");
     EXPECT_TRUE(has_m1_chip());
+    EXPECT_TRUE(cloneNeedsPrebootRepair());
+    sim.setSystemVersion("11.7.10");
     EXPECT_TRUE(cloneNeedsPrebootRepair());
 }
 

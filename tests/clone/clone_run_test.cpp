@@ -118,9 +118,11 @@ protected:
         ASSERT_TRUE(sim::createRoot("clone", root_, sim::SimRoot::toolDir(), &error)) << error;
         engine().OVSetDelegate(&rec_);
         target_ = std::make_shared<VolumeObj>();
+        // The stick as the external scan records it.
         target_->setVolumeName("Flashline Ultra Media");
         target_->setVolumePath("disk2");
         target_->setVolumeType(" ");
+        target_->setVolumeTotalSizeNum(61530439680);
     }
     void TearDown() override {
         // No clone may leak into the next test.
@@ -286,6 +288,81 @@ TEST_F(CloneRun, RestoreToolThatCannotStartIsMinusSeven) {
     cloneToEnd();
     EXPECT_EQ(rec_.last(), note(-7, 8, 100));
     EXPECT_FALSE(journaled("asr"));
+}
+
+// ---- the disk under the chosen identifier ------------------------------------
+
+// The erase names the disk by its identifier, which the machine hands to the
+// next disk that appears: a disk gone or replaced is refused before the
+// erase, with the "unplugged" code, and keeps its files.
+TEST_F(CloneRun, ADiskGoneOrReplacedUnderItsIdentifierIsNotErased) {
+    auto replaceStick = [&](const std::string& name, int64_t size, const std::string& uuid) {
+        ASSERT_TRUE(sim::Machine::update(root_, [&](sim::Machine& m, std::string* error) {
+            if (m.findDisk("disk2") && !m.removeDisk("disk2", error)) return false;
+            sim::Disk d;
+            d.identifier = "disk2";
+            d.registryName = name;
+            d.busProtocol = "USB";
+            d.ejectable = true;
+            d.content = sim::kGuidScheme;
+            d.size = size;
+            if (!uuid.empty()) {
+                d.extra = kit::Value::dict();
+                d.extra.set("DiskUUID", kit::Value(uuid));
+            }
+            sim::Volume family;
+            family.content = "Apple_HFS";
+            family.name = "Family";
+            family.filesystem = "Journaled HFS+";
+            family.size = family.totalSize = size;
+            family.freeSpace = size / 2;
+            family.mountPoint = m.hostPath("/Volumes/Family");
+            d.volumes.push_back(family);
+            m.addDisk(d);
+            return true;
+        }));
+        std::ofstream(volumes("Family") + "/photos.txt") << "keep";
+    };
+    auto expectRefused = [&] {
+        rec_ = Recorder();
+        cloneToEnd();
+        EXPECT_EQ(rec_.last(), note(-3, 2, 25));
+        EXPECT_FALSE(rec_.sawStep(3));
+        EXPECT_FALSE(journaled("diskutil", "eraseDisk"));
+        EXPECT_FALSE(journaled("asr"));
+    };
+
+    // Another disk, of another name and size.
+    replaceStick("Disk Image", 2000000000, "");
+    expectRefused();
+    EXPECT_TRUE(fs::exists(volumes("Family") + "/photos.txt"));
+    // A stick of the same make and size, told apart by its UUID.
+    target_->setDiskUUID("5C1D3A52-0000-4000-8000-00000000AA01");
+    replaceStick("Flashline Ultra Media", 61530439680, "5C1D3A52-0000-4000-8000-00000000BB02");
+    expectRefused();
+    EXPECT_TRUE(fs::exists(volumes("Family") + "/photos.txt"));
+    // No disk at all under the identifier.
+    ASSERT_TRUE(sim::Machine::update(root_, [](sim::Machine& m, std::string* error) { return m.removeDisk("disk2", error); }));
+    expectRefused();
+
+    // The same disk again (UUIDs in any case) is the chosen one.
+    replaceStick("Flashline Ultra Media", 61530439680, "5c1d3a52-0000-4000-8000-00000000aa01");
+    rec_ = Recorder();
+    cloneToEnd();
+    EXPECT_EQ(rec_.last(), note(0, 8, 100));
+    EXPECT_TRUE(journaled("diskutil", "eraseDisk"));
+}
+
+// A disk tool that hangs on the check is ended by a stop; nothing is erased.
+TEST_F(CloneRun, AStopDuringTheTargetCheckErasesNothing) {
+    knob("diskutil info /dev/disk2", "hang");
+    ASSERT_EQ(engine().OVStart(target_), 0);
+    ASSERT_TRUE(kit::runUntil([&] { return journaled("diskutil", "info"); }, kRunTimeout));
+    engine().OVStop();
+    ASSERT_TRUE(kit::runUntil([&] { return rec_.ended(); }, kRunTimeout));
+    EXPECT_EQ(rec_.last(), note(-8, 2, 25));
+    EXPECT_FALSE(journaled("diskutil", "eraseDisk"));
+    EXPECT_TRUE(fs::exists(volumes("CLONEME") + "/old-data.txt"));
 }
 
 // ---- stops ----------------------------------------------------------------------

@@ -1,5 +1,5 @@
-// Rules of the clone engine that need no machine: the erase's file system and
-// the percent a step stands for.
+// Rules of the clone engine that need no machine: the erase's file system,
+// the percent a step stands for, and what tells the chosen target disk apart.
 #include <gtest/gtest.h>
 
 #include "Bootable/boot/OVBootable.h"
@@ -21,6 +21,41 @@ TEST(CloneEngineRules, PercentByStep) {
         {9, 100}, {-1, 100}, {-8, 100},
     };
     for (const auto& c : cases) EXPECT_EQ(OVBootable::OVGetPrecentWithStepCode(c.step), c.percent) << c.step;
+}
+
+// A disk the scan found without a registry name is recorded as "Unknown":
+// the same disk read again still matches. Each identifying key that differs,
+// or a record that is missing, refuses it.
+TEST(CloneEngineRules, TheChosenDiskIsToldByNameSizeAndUUID) {
+    VolumeObj chosen;
+    chosen.setVolumePath("disk4");
+    chosen.setVolumeName("Unknown");
+    chosen.setVolumeTotalSizeNum(32000000000);
+    kit::Value record = kit::Value::dict();
+    record.set("DeviceIdentifier", kit::Value("disk4"));
+    record.set("TotalSize", kit::Value(int64_t(32000000000)));
+    record.set("DiskUUID", kit::Value("0A1B-CC"));
+    EXPECT_TRUE(OVBootable::OVIsSameDisk(chosen, record));
+
+    chosen.setDiskUUID("0a1b-cc");
+    EXPECT_TRUE(OVBootable::OVIsSameDisk(chosen, record));
+    chosen.setDiskUUID("0a1b-dd");
+    std::string why;
+    EXPECT_FALSE(OVBootable::OVIsSameDisk(chosen, record, &why));
+    EXPECT_EQ(why, "another disk UUID");
+    chosen.setDiskUUID("");
+
+    kit::Value named = record;
+    named.set("IORegistryEntryName", kit::Value("Family"));
+    EXPECT_FALSE(OVBootable::OVIsSameDisk(chosen, named));
+    kit::Value resized = record;
+    resized.set("TotalSize", kit::Value(int64_t(32000000001)));
+    EXPECT_FALSE(OVBootable::OVIsSameDisk(chosen, resized));
+    kit::Value moved = record;
+    moved.set("DeviceIdentifier", kit::Value("disk5"));
+    EXPECT_FALSE(OVBootable::OVIsSameDisk(chosen, moved));
+    EXPECT_FALSE(OVBootable::OVIsSameDisk(chosen, std::nullopt));
+    EXPECT_FALSE(OVBootable::OVIsSameDisk(chosen, kit::Value("not a record")));
 }
 
 }  // namespace

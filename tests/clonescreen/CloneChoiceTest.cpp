@@ -1,5 +1,6 @@
 // The "OS Clone" tab before a run: the system card, the target card and its
 // space check, the used size, the step bar and the Full Disk Access window.
+#include <chrono>
 #include <fstream>
 #include <sstream>
 
@@ -9,6 +10,7 @@
 #include "Comm/getColor.h"
 #include "Disk/OVPublicUtilities.h"
 #include "kit/Dispatch.h"
+#include "kit/SysPath.h"
 #include "kit/app/Launch.h"
 #include "CloneScreenTestUtil.h"
 
@@ -96,6 +98,7 @@ TEST_F(CloneScreenTest, AnUnreadableUsedSizeIsMeasuredAgainAtTheTargetsPick) {
     sim.setKnob("diskutil info", "garbage");
     auto second = std::make_shared<SelectDrivceViewController>("SelectDrivceViewController");
     ASSERT_NE(second->view(), nullptr);
+    ASSERT_TRUE(kit::runUntil([&] { return !second->isMeasuringUsedSize(); }, 60));
     EXPECT_EQ(second->usedSize(), 0);
     EXPECT_EQ(second->selectFromVC()->sizeLabel()->stringValue(), "0 byte");
     sim.clearKnobs();
@@ -105,6 +108,7 @@ TEST_F(CloneScreenTest, AnUnreadableUsedSizeIsMeasuredAgainAtTheTargetsPick) {
     second->doSelectDiskWithVolume(tiny);
     tiny.reset();
     EXPECT_FALSE(held.expired());
+    ASSERT_TRUE(kit::runUntil([&] { return !second->isMeasuringUsedSize(); }, 60));
     EXPECT_EQ(second->usedSize(), screen->usedSize());
     EXPECT_EQ(second->selectFromVC()->sizeLabel()->stringValue(), screen->selectFromVC()->sizeLabel()->stringValue());
     EXPECT_FALSE(second->cloneButton()->isUsable());
@@ -117,7 +121,54 @@ TEST_F(CloneScreenTest, AnUnreadableUsedSizeIsMeasuredAgainAtTheTargetsPick) {
     });
     auto third = std::make_shared<SelectDrivceViewController>("SelectDrivceViewController");
     ASSERT_NE(third->view(), nullptr);
+    ASSERT_TRUE(kit::runUntil([&] { return !third->isMeasuringUsedSize(); }, 60));
     EXPECT_EQ(third->usedSize(), 0);
+}
+
+// A disk tool that hangs on the system's record holds neither the window nor
+// the main thread: the screen is set up at once, the main loop runs on, and
+// the card fills in when the tool has answered or been ended at its time-out.
+// A target picked meanwhile waits for the used size before "Clone Now" is offered.
+TEST_F(CloneScreenTest, AHungSystemRecordHoldsNothingAndTheCardFillsInLater) {
+    sim.setKnob("diskutil info " + kit::sysPath("/"), "hang");
+    const auto before = std::chrono::steady_clock::now();
+    auto second = std::make_shared<SelectDrivceViewController>("SelectDrivceViewController");
+    ASSERT_NE(second->view(), nullptr);
+    EXPECT_LT(std::chrono::duration<double>(std::chrono::steady_clock::now() - before).count(), 3);
+    EXPECT_TRUE(second->isMeasuringUsedSize());
+    EXPECT_EQ(second->selectFromVC()->sizeLabel()->stringValue(), "");
+
+    // The main queue still answers while the tool hangs.
+    bool ran = false;
+    kit::dispatch::async(kit::dispatch::mainQueue(), [&] { ran = true; });
+    EXPECT_TRUE(kit::runUntil([&] { return ran; }, 1));
+    second->doSelectDiskWithVolume(diskOfSize(screen->usedSize()));
+    EXPECT_FALSE(second->cloneButton()->isUsable());
+
+    // Ended at its time-out: no size could be read. The target's pick measures
+    // again; this time the tool answers.
+    ASSERT_TRUE(kit::runUntil([&] { return !second->isMeasuringUsedSize(); }, 60));
+    EXPECT_EQ(second->usedSize(), 0);
+    sim.clearKnobs();
+    second->doSelectDiskWithVolume(diskOfSize(screen->usedSize()));
+    ASSERT_TRUE(kit::runUntil([&] { return !second->isMeasuringUsedSize(); }, 60));
+    EXPECT_EQ(second->usedSize(), screen->usedSize());
+    EXPECT_EQ(second->selectFromVC()->sizeLabel()->stringValue(), screen->selectFromVC()->sizeLabel()->stringValue());
+    EXPECT_TRUE(second->cloneButton()->isUsable());
+}
+
+// With no external disk the picker is not a blank panel: it shows its heading
+// over an empty column, as the mounted-volume picker does.
+TEST_F(CloneScreenTest, ThePickerWithoutExternalDisksShowsItsEmptyColumn) {
+    ASSERT_TRUE(openPickerWithoutExternalDisks());
+    SelectDiskViewController* picker = screen->selectDiskVC();
+    EXPECT_TRUE(picker->isOnlyShowEx());
+    EXPECT_TRUE(picker->tiles().empty());
+    std::vector<std::string> labels;
+    for (const auto& v : picker->diskListClipView()->documentView()->subviews())
+        if (auto* t = dynamic_cast<kit::TextField*>(v.get())) labels.push_back(t->stringValue());
+    EXPECT_EQ(labels, std::vector<std::string>{"External Drives"});
+    EXPECT_TRUE(screen->popoverController()->popoverIsVisible());
 }
 
 TEST_F(CloneScreenTest, ScreenRules) {

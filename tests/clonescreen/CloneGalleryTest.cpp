@@ -1,7 +1,7 @@
 // Pictures of the "OS Clone" tab, rendered off screen to ui-render/clone-screen/
 // under the build folder: the empty tab, a target chosen, the confirmation,
-// the run page, the stop, success and failure views, and the Full Disk
-// Access window.
+// the run page, the stop, success and failure views, the target's picker
+// with no external disk, and the Full Disk Access window.
 #include "Bootable/FullDiskAccessViewController.h"
 #include "kit/Dispatch.h"
 #include "support/Gallery.h"
@@ -60,6 +60,11 @@ TEST_F(CloneScreenTest, Gallery) {
     ASSERT_TRUE(failureShown());
     shoot(*main, "08-failure");
     click(screen->failCancelButton());
+
+    // The target's picker on a machine without an external disk.
+    ASSERT_TRUE(openPickerWithoutExternalDisks());
+    shoot(*main, "10-picker-no-external-disk");
+    screen->popoverController()->closePopover(nullptr);
 
     // The access window, drawn while its modal run waits.
     bool shot = false;

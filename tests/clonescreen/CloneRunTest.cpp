@@ -1,5 +1,10 @@
 // Clones of the simulated system from the "OS Clone" tab, end to end with the
 // real controllers, the clone engine and the stand-in tools.
+#include <cmath>
+#include <fstream>
+
+#include "Bootable/SystemClonebyTimeMacine.h"
+#include "kit/Shell.h"
 #include "CloneScreenTestUtil.h"
 
 using namespace clonescreen;
@@ -204,4 +209,121 @@ TEST_F(CloneScreenTest, ThePrebootRepairDecidesTheEnd) {
 
     ASSERT_TRUE(cloneWithKnob(disk, "asr restore", "nopreboot"));
     EXPECT_TRUE(successShown()) << failureText();
+}
+
+// The stick chosen as the target is ejected outside the program and a disk
+// image is attached in its place, under the same identifier; the card still
+// shows the stick. "Clone Now" must not erase the image's volume.
+TEST_F(CloneScreenTest, ADiskSwappedUnderTheChosenIdentifierIsNotErased) {
+    chooseTarget(externalDisk());
+    ASSERT_EQ(kit::runShell("diskutil eject disk2 >/dev/null 2>&1"), 0);
+    const std::string family = sim.path("/Users/alex/family");
+    fs::create_directories(family);
+    std::ofstream(family + "/photos.txt") << "birthdays";
+    const std::string image = sim.path("/Users/alex/Family.dmg");
+    ASSERT_EQ(kit::runShell("hdiutil create " + kit::shellQuote(image) + " -volname Family -fs HFS+ -format UDRW -srcfolder " +
+                            kit::shellQuote(family) + " >/dev/null 2>&1 && hdiutil attach " + kit::shellQuote(image) +
+                            " >/dev/null 2>&1"),
+              0);
+    // The image took the stick's identifier.
+    ASSERT_NE(sim.machine().findDisk("disk2"), nullptr);
+    ASSERT_FALSE(sim.machine().findDisk("disk2")->imagePath.empty());
+    EXPECT_EQ(screen->selectToVC()->nameLabel()->stringValue(), "Flashline Ultra Media");
+    sim.clearJournal();
+
+    ASSERT_TRUE(startClone());
+    ASSERT_TRUE(waitForEndView());
+    expectFailureEnd("USB device unplugged, Please reconnect the device and try again.");
+    ASSERT_TRUE(engineIdle());
+    EXPECT_FALSE(journalHasLine("diskutil eraseDisk"));
+    EXPECT_FALSE(journalHas("asr"));
+    EXPECT_TRUE(fs::exists(sim.path("/Volumes/Family/photos.txt")));
+}
+
+// The repair's disk tool runs are bounded: one that hangs ends the clone on
+// the failure view at its time-out, with the tabs free and "Cancel" back.
+TEST_F(CloneScreenTest, AHungPrebootRepairEndsAtItsTimeOut) {
+    auto disk = externalDisk();
+    for (const char* knob : {"diskutil mountDisk", "diskutil list /dev/disk2"}) {
+        ASSERT_TRUE(cloneWithKnob(disk, knob, "hang")) << knob;
+        expectFailureEnd(kCloneFailed);
+        EXPECT_FALSE(screen->cancelButton()->isHidden());
+        EXPECT_FALSE(screen->isRepairing());
+        ASSERT_TRUE(engineIdle());
+        click(screen->failCancelButton());
+    }
+}
+
+// A repair that can't read the disk tool's answers is no success.
+TEST_F(CloneScreenTest, AnUnreadableAnswerFailsThePrebootRepair) {
+    auto disk = externalDisk();
+    for (const char* knob : {"diskutil list /dev/disk2", "diskutil info /dev/disk2s1"}) {
+        ASSERT_TRUE(cloneWithKnob(disk, knob, "garbage")) << knob;
+        expectFailureEnd(kCloneFailed);
+        EXPECT_FALSE(journalHasLine("diskutil mountDisk")) << knob;
+        ASSERT_TRUE(engineIdle());
+        click(screen->failCancelButton());
+        sim.clearJournal();
+    }
+}
+
+// The bar in the copy phases: 35 + 3 × tag while the system files are copied,
+// 65 + 3 × tag while they are verified. The restore stands at one mark of a
+// phase and the bar settles on that mark's value.
+TEST_F(CloneScreenTest, TheBarFollowsTheMarksOfEachCopyPhase) {
+    auto disk = externalDisk();
+    const struct {
+        const char* knob;
+        double value;
+    } marks[] = {{"hang-at:1:50", 0.50}, {"hang-at:1:90", 0.62}, {"hang-at:2:30", 0.74}, {"hang-at:2:90", 0.92}};
+    for (const auto& m : marks) {
+        sim.clearKnobs();
+        sim.setKnob("asr restore", m.knob);
+        chooseTarget(disk);
+        ASSERT_TRUE(startClone()) << m.knob;
+        EXPECT_TRUE(kit::runUntil([&] { return std::abs(screen->iProgreeBar()->floatValue() - m.value) < 1e-6; }, 30))
+            << m.knob << ": " << screen->iProgreeBar()->floatValue();
+        kit::runFor(0.2);
+        EXPECT_NEAR(screen->iProgreeBar()->floatValue(), m.value, 1e-6) << m.knob;
+        EXPECT_EQ(screen->stepFVC()->currentStep(), 3);
+        EXPECT_EQ(screen->animImageName(), "copy");
+        screen->cancelToCopySystem();
+        ASSERT_TRUE(engineIdle());
+        click(screen->failCancelButton());
+    }
+}
+
+// Each run starts with an empty text under the bar, not the last run's "Finishing...".
+TEST_F(CloneScreenTest, ASecondRunStartsWithoutTheLastRunsText) {
+    auto disk = externalDisk();
+    chooseTarget(disk);
+    ASSERT_TRUE(startClone());
+    ASSERT_TRUE(waitForEndView());
+    ASSERT_TRUE(successShown()) << failureText();
+    ASSERT_EQ(screen->pathLabel()->stringValue(), "Finishing...");
+    click(screen->succCancelButton());
+
+    // Held in its erase, before the engine sends any text.
+    sim.setKnob("diskutil eraseDisk", "hang");
+    chooseTarget(disk);
+    ASSERT_TRUE(startClone());
+    EXPECT_FALSE(screen->copyProgressView()->isHidden());
+    EXPECT_EQ(screen->pathLabel()->stringValue(), "");
+    screen->cancelToCopySystem();
+}
+
+// The backup route's failed start ends the run on the failure view with the tabs free.
+TEST_F(CloneScreenTest, AFailedBackupStartShowsTheFailureView) {
+    sim.setKnob("diskutil eraseDisk", "hang");   // the run stands while the route reports
+    chooseTarget(externalDisk());
+    ASSERT_TRUE(startClone());
+    ASSERT_FALSE(main->isTabChangeAllowed());
+
+    sim.setKnob("tmutil startbackup", "fail");
+    auto route = SystemClonebyTimeMacine::create();
+    route->setDelegate(screen);
+    route->startBackup();
+    EXPECT_TRUE(kit::runUntil([&] { return failureShown(); }, 30));
+    expectFailureEnd(kCloneFailed);
+    route->setDelegate(nullptr);
 }

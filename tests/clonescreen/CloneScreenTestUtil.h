@@ -14,6 +14,7 @@
 #include "Bootable/MakeSureToCloneSystemVC.h"
 #include "Bootable/SelectDrivceViewController.h"
 #include "Bootable/boot/OVBootable.h"
+#include "kit/Shell.h"
 #include "support/ScreenTestUtil.h"
 
 namespace clonescreen {
@@ -37,6 +38,8 @@ protected:
         screen = main->bootableVC();
         ASSERT_NE(screen, nullptr);
         main->BootableButtonAction(nullptr);
+        // The system's used size comes from the disk tool off the main thread.
+        ASSERT_TRUE(kit::runUntil([&] { return !screen->isMeasuringUsedSize(); }, 60));
         kit::runFor(0.05);
     }
     void TearDown() override {
@@ -63,6 +66,18 @@ protected:
         screen->doSelectDiskWithVolume(v);
         kit::runUntil([&] { return !screen->popoverController() || !screen->popoverController()->popoverIsVisible(); }, 5);
         kit::runFor(0.02);
+    }
+
+    // The stick ejected, so the machine has no external disk, and the target's
+    // picker opened on a fresh scan of the process's external list.
+    bool openPickerWithoutExternalDisks() {
+        if (kit::runShell("diskutil eject disk2 >/dev/null 2>&1") != 0) return false;
+        GetVolumes& provider = GetVolumes::Instance();
+        if (!kit::runUntil([&] { return !provider.isScanningExVolumes(); }, 60)) return false;
+        provider.getExVolumes()->removeAllObjects();
+        screen->selectDiskButton(2, screen->selectToVC()->selectDiskBut());
+        return kit::runUntil(
+            [&] { return screen->selectDiskVC() && screen->selectDiskVC()->loadP()->isHidden(); }, 60);
     }
 
     std::vector<kit::Window*> statusWindows() { return screentest::statusWindows(*main); }

@@ -1,5 +1,7 @@
 #include "Bootable/boot/OVBootable.h"
 
+#include <strings.h>
+
 #include <cstdint>
 
 #include "Disk/GetVolumes.h"
@@ -159,6 +161,13 @@ void OVBootable::cloneBlock(std::shared_ptr<VolumeObj> target) {
         endRun();
         return;
     }
+    // The erase takes the identifier, and an identifier is given to whatever
+    // disk appears next: the disk at it now must be the one the user chose.
+    if (!targetIsStillChosen(*target)) {
+        OVUpdateProgress(0, bUserCancel_.load() ? -8 : -3, 2);
+        endRun();
+        return;
+    }
     OVTask& task = OVTask::OVShareInstance();
     task.OVSetLaunchPath(kit::sysPath("/usr/sbin/diskutil"));
     task.OVSetArguments(std::vector<std::string>{"eraseDisk", fileSystem, usb.OVGetOrvaneVolumeName(), target->volumePath()});
@@ -197,6 +206,35 @@ void OVBootable::cloneBlock(std::shared_ptr<VolumeObj> target) {
 
     OVUpdateProgress(0, 0, 3);
     dispatch::after(2.0, dispatch::mainQueue(), [this, mountPath] { beginToBootable(mountPath); });
+}
+
+bool OVBootable::OVIsSameDisk(const VolumeObj& chosen, const std::optional<kit::Value>& record, std::string* why) {
+    auto differs = [why](const std::string& what) {
+        if (why) *why = what;
+        return false;
+    };
+    if (!record || !record->isDict()) return differs("no readable record");
+    if (record->getString("DeviceIdentifier").value_or("") != chosen.volumePath())
+        return differs("another identifier");
+    // The scan names a disk without a registry name "Unknown".
+    if (record->getString("IORegistryEntryName").value_or("Unknown") != chosen.volumeName())
+        return differs("another name");
+    if (record->getInt("TotalSize").value_or(-1) != chosen.volumeTotalSizeNum()) return differs("another size");
+    const std::string uuid = chosen.diskUUID();
+    if (!uuid.empty() && ::strcasecmp(record->getString("DiskUUID").value_or("").c_str(), uuid.c_str()) != 0)
+        return differs("another disk UUID");
+    return true;
+}
+
+bool OVBootable::targetIsStillChosen(const VolumeObj& target) {
+    const OVCapture capture =
+        OVCaptureLimited("diskutil info -plist " + kit::shellQuote("/dev/" + target.volumePath()), "eraserDiskTemp.plist",
+                         kRemountTimeout, [this] { return bUserCancel_.load(); });
+    std::string why;
+    if (OVIsSameDisk(target, capture.ok() ? capture.value() : std::nullopt, &why)) return true;
+    kit::logf("The clone target %@ is not the disk that was chosen (%@): nothing is erased", target.volumePath(), why);
+    OVLog("target %@ refused: %@", target.volumePath(), why);
+    return false;
 }
 
 void OVBootable::remountTarget(const VolumeObj& target) {

@@ -16,6 +16,7 @@
 #include "Disk/OVUSBControl.h"
 #include "Disk/VolumeList.h"
 #include "Disk/VolumeObj.h"
+#include "kit/Plist.h"
 
 namespace kit {
 class Process;
@@ -77,10 +78,20 @@ public:
     // The mounted-volume list taken by the last remount fallback.
     std::shared_ptr<VolumeList> allVoumesArr() const;
 
+    // Whether a fresh record of the disk tool (`record`, "diskutil info -plist"
+    // of the chosen identifier) still describes the disk the user chose: the
+    // same identifier, registry name and total size, and the same disk UUID
+    // where the chosen record has one. An identifier is handed on to the next
+    // disk that appears, so it alone names nothing. *why says what differs.
+    static bool OVIsSameDisk(const VolumeObj& chosen, const std::optional<kit::Value>& record,
+                             std::string* why = nullptr);
+
 private:
     OVBootable() = default;
     void cloneBlock(std::shared_ptr<VolumeObj> target);
     void remountTarget(const VolumeObj& target);
+    // Reads the target's record afresh; false (logged) when it is gone or changed.
+    bool targetIsStillChosen(const VolumeObj& target);
     void endRun() { running_.store(false); }
 
     std::shared_ptr<kit::Process> taskCreate_;   // main thread only
