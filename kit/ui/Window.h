@@ -205,12 +205,15 @@ public:
     virtual void sendEvent(Event& e);
     // The view under a point of the window's base coordinates.
     View* hitTest(Point inWindow) const;
-    // Moves the window with the pointer from the press `mouseDown` on: each
-    // later drag (reaching mouseDragged()) puts the window where it was at the
-    // press plus the pointer's travel since the press, so no movement is lost.
-    // Under a window manager a real press hands the move to the window
-    // system's own move instead. Does nothing in full screen or when the
-    // window is not movable.
+    // Moves the window with the pointer from the press `mouseDown` on, once
+    // the pointer has gone kWindowDragThreshold points with the button down
+    // (a click never moves it): each drag from then on (reaching
+    // mouseDragged()) puts the window where it was at the press plus the
+    // pointer's travel since the press, so no movement is lost. Under a
+    // window manager a real drag is handed to the manager's own move at that
+    // point instead (the window keeps that small distance to the pointer).
+    // Does nothing in full screen or when the window is not movable.
+    static constexpr double kWindowDragThreshold = 3;
     void performWindowDragWithEvent(const Event& mouseDown);
     // End of the responder chain.
     void mouseDown(Event& e) override;
@@ -332,6 +335,7 @@ private:
     Weak<Responder> firstResponder_;
     Weak<View> mouseDownView_;
     bool draggingWindow_ = false;
+    bool windowMoveBegun_ = false;
     Point dragStartScreen_;
     Point dragStartOrigin_;
     std::vector<std::shared_ptr<Window>> children_;

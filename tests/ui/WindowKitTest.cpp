@@ -182,6 +182,41 @@ TEST_F(UiTest, ChildWindowsAreTheirParentsTransientWindows) {
     EXPECT_EQ(kit::widgetOf(*child)->windowHandle()->transientParent(), nullptr);
 }
 
+// The window system is told a child's kind, for which alone it keeps the
+// child above its parent: panels that may become main are dialogs, menus and
+// popovers (never main) tool windows, a parentless window a plain one.
+TEST_F(UiTest, ChildWindowsAreDialogsOrToolWindowsAndStayFrameless) {
+    struct Panel : kit::Window {
+        using kit::Window::Window;
+        bool canBecomeMainWindow() const override { return true; }
+    };
+    auto parent = std::make_shared<kit::Window>(Rect(100, 100, 400, 300), kit::TitledWindowMask);
+    auto panel = std::make_shared<Panel>(Rect(100, 100, 300, 200), kit::BorderlessWindowMask);
+    auto menu = std::make_shared<kit::Window>(Rect(150, 120, 100, 50), kit::BorderlessWindowMask);
+    auto popover = std::make_shared<kit::Window>(Rect(150, 120, 100, 50),
+                                                 kit::BorderlessWindowMask | kit::UtilityWindowMask);
+    parent->orderFront();
+    EXPECT_EQ(kit::widgetOf(*parent)->windowType(), Qt::Window);
+    parent->addChildWindow(panel, kit::WindowOrderingMode::Above);
+    panel->addChildWindow(menu, kit::WindowOrderingMode::Above);
+    EXPECT_EQ(kit::widgetOf(*panel)->windowType(), Qt::Dialog);
+    EXPECT_EQ(kit::widgetOf(*menu)->windowType(), Qt::Tool);
+    EXPECT_EQ(kit::widgetOf(*menu)->windowHandle()->transientParent(), kit::widgetOf(*panel)->windowHandle());
+    // A popover is on screen before it becomes a child: shown again, linked.
+    popover->orderFront();
+    EXPECT_EQ(kit::widgetOf(*popover)->windowType(), Qt::Tool);
+    parent->addChildWindow(popover, kit::WindowOrderingMode::Above);
+    EXPECT_TRUE(kit::widgetOf(*popover)->isVisible());
+    EXPECT_EQ(kit::widgetOf(*popover)->windowHandle()->transientParent(), kit::widgetOf(*parent)->windowHandle());
+    for (kit::Window* w : {static_cast<kit::Window*>(panel.get()), menu.get(), popover.get()})
+        EXPECT_TRUE(kit::widgetOf(*w)->windowFlags() & Qt::FramelessWindowHint);
+    // Closed and shown again without a parent, the panel is a plain window.
+    panel->close();
+    panel->orderFront();
+    EXPECT_EQ(kit::widgetOf(*panel)->windowType(), Qt::Window);
+    EXPECT_EQ(kit::widgetOf(*panel)->windowHandle()->transientParent(), nullptr);
+}
+
 class Fill : public kit::View {
 public:
     Fill(const Rect& r, kit::Color c) : kit::View(r), color_(c) {}
