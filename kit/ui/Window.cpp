@@ -331,18 +331,14 @@ void Window::setContentView(std::shared_ptr<View> v) {
 void Window::setOpaque(bool o) {
     KIT_ASSERT_MAIN_THREAD();
     opaque_ = o;
-    if (topWidget_) topWidget_->setAttribute(Qt::WA_TranslucentBackground, !o);
+    if (topWidget_) {
+        topWidget_->setAttribute(Qt::WA_TranslucentBackground, !o);
+        topWidget_->setShowsEdgesOpaque(!o);
+    }
     frameView_->setNeedsDisplay(true);
     if (o && topWidget_) topWidget_->clearMask();
     else scheduleShapeUpdate();
 }
-
-namespace {
-// A pixel this opaque belongs to the window's shape. Fainter ones, such as the
-// half-covered rim of an outline drawn on the half pixel, are left out: on a
-// screen without a compositor they would show darkened, not blended.
-constexpr int kShapeAlpha = 192;
-}  // namespace
 
 void Window::invalidateShadow() {
     shapeUpdatePending_ = false;
@@ -359,9 +355,9 @@ void Window::invalidateShadow() {
         const QRgb* line = reinterpret_cast<const QRgb*>(img.constScanLine(y));
         int x = 0;
         while (x < img.width()) {
-            while (x < img.width() && qAlpha(line[x]) < kShapeAlpha) ++x;
+            while (x < img.width() && qAlpha(line[x]) < ViewWidget::kShapeAlpha) ++x;
             int start = x;
-            while (x < img.width() && qAlpha(line[x]) >= kShapeAlpha) ++x;
+            while (x < img.width() && qAlpha(line[x]) >= ViewWidget::kShapeAlpha) ++x;
             if (x > start) shape += QRect(start, y, x - start, 1);
         }
     }

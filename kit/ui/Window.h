@@ -153,12 +153,13 @@ public:
     bool hasShadow() const { return hasShadow_; }
     void setHasShadow(bool s) { hasShadow_ = s; }
     // Recomputes the window's shape from what it draws. A window that is not
-    // opaque takes the shape of its pixels that are mostly opaque, so
+    // opaque takes the shape of its pixels that are at least half covered, so
     // its clear rounded corners are cut out of the window instead of showing
     // black on a screen without a compositor (and what is drawn fainter than
-    // that lets the windows beneath show). The kit does this once the window
-    // has been shown and whenever its size changes; call it after changing
-    // the outline a window draws.
+    // that lets the windows beneath show); the pixels it keeps are shown at
+    // full strength, not darkened. The kit does this once the window has been
+    // shown and whenever its size changes; call it after changing the outline
+    // a window draws.
     void invalidateShadow();
     // Draws into the current drawing of this window what its parent window
     // shows beneath it, blurred by about `radius` points: the frosted backdrop

@@ -227,6 +227,34 @@ public:
     kit::Color color_;
 };
 
+// A translucent window whose background is inset half a pixel (as the main
+// window's is, just below its title bar): its half-covered rim belongs to its
+// shape (the X test sees it shown at full strength), the quarter-covered
+// corner does not, and a render keeps the true alpha.
+TEST_F(UiTest, ATranslucentWindowsShapeHoldsItsHalfCoveredRim) {
+    struct Inset : kit::View {
+        using kit::View::View;
+        void drawRect(const Rect&) override {
+            kit::Color::rgb255(242, 247, 255).setFill();
+            kit::BezierPath::fillRect(kit::insetRect(bounds(), 0.5, 0.5));
+        }
+    };
+    auto w = std::make_shared<kit::Window>(Rect(100, 100, 60, 40), kit::BorderlessWindowMask);
+    w->setOpaque(false);
+    w->setBackgroundColor(kit::Color::clear());
+    w->setContentView(std::make_shared<Inset>(Rect()));
+    w->orderFront();
+    kit::runFor(0.05);
+    const QRegion shape = kit::widgetOf(*w)->mask();
+    for (QPoint p : {QPoint(30, 0), QPoint(0, 20), QPoint(59, 20), QPoint(30, 39), QPoint(30, 20)})
+        EXPECT_TRUE(shape.contains(p)) << p.x() << "," << p.y();
+    for (QPoint p : {QPoint(0, 0), QPoint(59, 39)}) EXPECT_FALSE(shape.contains(p)) << p.x() << "," << p.y();
+    // A render of the window keeps the half-covered rim.
+    kit::Bitmap r = kit::renderWindow(*w);
+    EXPECT_NEAR(r.pixel(30, 0).alpha, 0.5, 0.02);
+    EXPECT_NEAR(r.pixel(30, 20).alpha, 1.0, 0.01);
+}
+
 TEST_F(UiTest, ARenderOfAWindowShowsItsChildWindowsWhereTheySit) {
     auto parent = std::make_shared<kit::Window>(Rect(100, 100, 200, 150), kit::BorderlessWindowMask);
     parent->setContentView(std::make_shared<Fill>(Rect(), kit::Color::rgb255(255, 0, 0)));

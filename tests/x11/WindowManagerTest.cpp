@@ -5,6 +5,8 @@
 // manager, so none of this can be seen there.
 #include <gtest/gtest.h>
 
+#include <QImage>
+#include <algorithm>
 #include <memory>
 
 #include "Comm/ErrorWindowController.h"
@@ -178,6 +180,24 @@ TEST_F(WindowManagerTest, TheDrivePickerPopoverStaysAboveTheMainWindow) {
     EXPECT_TRUE(aboveMain(*popover));
     x11::screenshot("x11-drive-picker-over-main.png");
     screen->popoverController()->forceClosePopover(nullptr);
+}
+
+// Where the title bar meets the content, the screen shows the bar's light
+// bottom line and the content's light top row from edge to edge: no darkened
+// half-covered rim, no pixels cut out of the window's shape.
+TEST_F(WindowManagerTest, TheTitleBarsBottomLineRunsUnbrokenToTheWindowsEdges) {
+    const kit::Point at = x11::xPosition(mainId);
+    const QImage screen = x11::grabScreen();
+    const int left = int(at.x), right = int(at.x + main->window()->frame().width()) - 1;
+    for (int row : {24, 25}) {
+        const int y = int(at.y) + row;
+        // The corner pixels of the content's top row are only a quarter covered.
+        for (int x = left + (row == 25); x <= right - (row == 25); ++x) {
+            const QRgb c = screen.pixel(x, y);
+            EXPECT_GE(std::min({qRed(c), qGreen(c), qBlue(c)}), 215) << "at " << x - left << "," << row;
+            if (HasFailure()) return;
+        }
+    }
 }
 
 // A point of the Disk Copy page where no control takes the press: it goes

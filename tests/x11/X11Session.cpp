@@ -124,12 +124,16 @@ kit::Point xPointOf(const kit::View& v) {
     return xPointOf(v, kit::Point{b.midX(), b.midY()});
 }
 
+QImage grabScreen() {
+    settle(0.3);
+    return QGuiApplication::primaryScreen()->grabWindow(0).toImage();
+}
+
 std::string screenshot(const std::string& name) {
     const std::string dir = std::string(PELORIN_BUILD_DIR) + "/ui-render";
     std::filesystem::create_directories(dir);
     const std::string path = dir + "/" + name;
-    settle(0.3);
-    QGuiApplication::primaryScreen()->grabWindow(0).save(QString::fromStdString(path), "PNG");
+    grabScreen().save(QString::fromStdString(path), "PNG");
     return path;
 }
 

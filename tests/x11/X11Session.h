@@ -4,6 +4,7 @@
 // window a window is transient for, the active window, and pointer and
 // activation requests as the user's own, through the display's standard tools
 // (xprop, xdotool).
+#include <QImage>
 #include <string>
 #include <vector>
 
@@ -49,6 +50,8 @@ void release();
 kit::Point xPointOf(const kit::View& v);
 kit::Point xPointOf(const kit::View& v, kit::Point inView);
 
+// The whole screen as it is shown.
+QImage grabScreen();
 // Saves the whole screen as a PNG under the build's ui-render folder and
 // returns the path.
 std::string screenshot(const std::string& name);
