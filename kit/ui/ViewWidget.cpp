@@ -102,7 +102,7 @@ bool ViewWidget::event(QEvent* e) {
     --dispatchDepth;
     // The overlay stays above every other child of its top widget.
     if (e->type() == QEvent::ChildAdded || e->type() == QEvent::ZOrderChange) {
-        auto* top = dynamic_cast<ViewWidget*>(e->type() == QEvent::ChildAdded ? this : parentWidget());
+        ViewWidget* top = e->type() == QEvent::ChildAdded ? this : dynamic_cast<ViewWidget*>(parentWidget());
         if (top && top->edgeOverlay_) top->edgeOverlay_->raise();
     }
     return r;

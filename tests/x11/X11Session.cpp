@@ -96,9 +96,9 @@ bool activate(WindowId id) {
     return ok;
 }
 
-void pointerTo(kit::Point p) {
+void pointerTo(kit::Point p, double settleSeconds) {
     output("xdotool mousemove --sync " + std::to_string(long(p.x)) + " " + std::to_string(long(p.y)));
-    settle();
+    settle(settleSeconds);
 }
 void click() {
     output("xdotool click 1");

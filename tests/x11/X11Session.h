@@ -41,7 +41,7 @@ bool activate(WindowId id);
 // The pointer: at a point of the screen in X's coordinates, then a click, a
 // press or a release of the first button. Each waits until the X server has
 // it and gives the kit's loop a moment.
-void pointerTo(kit::Point xPoint);
+void pointerTo(kit::Point xPoint, double settleSeconds = 0.15);
 void click();
 void press();
 void release();
