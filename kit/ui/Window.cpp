@@ -953,13 +953,15 @@ void Window::applyTransientParent() {
     // What the window is to the window manager. A child window must be
     // transient for its parent, so that the manager keeps it above the
     // parent whatever raises the parent, and never lists it on its own; Qt
-    // says so only for its dialog, tool and popup kinds. Panels and sheets,
-    // which take typing and may become main, are dialogs. Menus and
-    // popovers, which never become main, are tool (utility) windows: helpers
-    // the manager leaves out of its window cycling. Not popups: Qt's popups
-    // grab the pointer and the keyboard and close at any click elsewhere,
-    // where the kit's menus and popovers close by rules of their own. A
-    // utility panel without a parent is still a helper of the application
+    // says so only for its dialog, tool and popup kinds. Sheets and child
+    // windows that may become main are dialogs. Those that never become main
+    // (status panels, menus, popovers) are tool (utility) windows: helpers
+    // of their parent, which the manager also leaves out of its window
+    // cycling, and which still take the keyboard once clicked or activated.
+    // Not popups: Qt's popups grab the pointer and the keyboard and close at
+    // any click elsewhere, where the kit's menus and popovers close by rules
+    // of their own (timed, on leaving, on losing key status). A utility
+    // panel without a parent is still a helper of the application
     // (transient for all of its windows).
     Qt::WindowType kind = Qt::Window;
     if (p) kind = isSheet() || canBecomeMainWindow() ? Qt::Dialog : Qt::Tool;

@@ -183,8 +183,9 @@ TEST_F(UiTest, ChildWindowsAreTheirParentsTransientWindows) {
 }
 
 // The window system is told a child's kind, for which alone it keeps the
-// child above its parent: panels that may become main are dialogs, menus and
-// popovers (never main) tool windows, a parentless window a plain one.
+// child above its parent: a child that may become main is a dialog, one that
+// never does (a status panel, a menu, a popover) a tool window, a parentless
+// window a plain one.
 TEST_F(UiTest, ChildWindowsAreDialogsOrToolWindowsAndStayFrameless) {
     struct Panel : kit::Window {
         using kit::Window::Window;

@@ -87,6 +87,8 @@ TEST_F(WindowManagerTest, APanelStaysAboveTheMainWindowWhateverRaisesIt) {
     const WindowId id = x11::idOf(*window);
     ASSERT_TRUE(x11::waitUntilManaged(id));
     EXPECT_EQ(x11::transientFor(id), mainId) << x11::windowType(id);
+    // A helper of the main window (it never becomes main itself).
+    EXPECT_NE(x11::windowType(id).find("_NET_WM_WINDOW_TYPE_UTILITY"), std::string::npos) << x11::windowType(id);
     EXPECT_TRUE(aboveMain(*window));
 
     // Activated by the window manager (the task list, Alt+Tab, another program).
