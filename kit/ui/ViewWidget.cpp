@@ -1,6 +1,9 @@
 #include "kit/ui/ViewWidget.h"
 
 #include <QApplication>
+#include <QBackingStore>
+#include <QImage>
+#include <QPaintEngine>
 #include <QGuiApplication>
 #include <QKeyEvent>
 #include <QPointer>
@@ -39,10 +42,69 @@ ViewWidget::ViewWidget(View* view) : view_(view) {
     setAutoFillBackground(false);
 }
 
+namespace {
+
+// Lies over all of a top widget's children and is painted after them: it
+// turns the partly transparent pixels that the window's shape keeps into
+// opaque ones of their own colour, in the window system's copy of the window
+// only (a render of the window keeps its true alpha).
+class EdgeOverlay : public QWidget {
+public:
+    explicit EdgeOverlay(QWidget* top) : QWidget(top) {
+        setAttribute(Qt::WA_TransparentForMouseEvents);
+        setAttribute(Qt::WA_NoSystemBackground);
+        setFocusPolicy(Qt::NoFocus);
+        setGeometry(top->rect());
+    }
+
+protected:
+    void paintEvent(QPaintEvent* e) override {
+        QBackingStore* store = window()->backingStore();
+        auto* image = store ? dynamic_cast<QImage*>(store->paintDevice()) : nullptr;
+        if (!image || image->format() != QImage::Format_ARGB32_Premultiplied) return;
+        {
+            // Only the window system's copy: a render paints elsewhere.
+            QPainter probe(this);
+            if (!probe.paintEngine() || probe.paintEngine()->paintDevice() != image) return;
+        }
+        const qreal dpr = image->devicePixelRatio();
+        for (const QRect& r : e->region()) {
+            const QRect px = QRect(QPointF(r.topLeft() * dpr).toPoint(), QSizeF(r.size() * dpr).toSize())
+                                 .intersected(image->rect());
+            for (int y = px.top(); y <= px.bottom(); ++y) {
+                auto* line = reinterpret_cast<QRgb*>(image->scanLine(y));
+                for (int x = px.left(); x <= px.right(); ++x) {
+                    const int a = qAlpha(line[x]);
+                    if (a >= ViewWidget::kShapeAlpha && a < 255) line[x] = qUnpremultiply(line[x]) | 0xff000000u;
+                }
+            }
+        }
+    }
+};
+
+}  // namespace
+
+void ViewWidget::setShowsEdgesOpaque(bool on) {
+    if (on == (edgeOverlay_ != nullptr)) return;
+    if (!on) {
+        delete edgeOverlay_;
+        edgeOverlay_ = nullptr;
+        return;
+    }
+    edgeOverlay_ = new EdgeOverlay(this);
+    edgeOverlay_->show();
+    edgeOverlay_->raise();
+}
+
 bool ViewWidget::event(QEvent* e) {
     ++dispatchDepth;
     bool r = QWidget::event(e);
     --dispatchDepth;
+    // The overlay stays above every other child of its top widget.
+    if (e->type() == QEvent::ChildAdded || e->type() == QEvent::ZOrderChange) {
+        ViewWidget* top = e->type() == QEvent::ChildAdded ? this : dynamic_cast<ViewWidget*>(parentWidget());
+        if (top && top->edgeOverlay_) top->edgeOverlay_->raise();
+    }
     return r;
 }
 
@@ -208,6 +270,7 @@ void ViewWidget::moveEvent(QMoveEvent* e) {
 
 void ViewWidget::resizeEvent(QResizeEvent* e) {
     QWidget::resizeEvent(e);
+    if (edgeOverlay_) edgeOverlay_->setGeometry(rect());
     if (!kitWindow || !isVisible()) return;
     const double sh = Screen::main().frame.height();
     QRect g = geometry();

@@ -30,6 +30,17 @@ public:
     // test or the kit made up) is being handed to the kit.
     static bool spontaneousMouseInDispatch;
 
+    // On a window's top widget: whether the pixels of the window's shape that
+    // are drawn partly transparent (a rim half covered by an outline on the
+    // half pixel) are shown at full strength on screen. Without a compositor
+    // the window system shows such a pixel darkened, not blended with what
+    // lies beneath: a dark seam along a translucent window's edges.
+    void setShowsEdgesOpaque(bool on);
+    // A pixel at least this opaque (0–255) belongs to a translucent window's
+    // shape: it is at least half covered, so its centre lies inside what the
+    // window draws. Fainter ones are cut out (Window::invalidateShadow).
+    static constexpr int kShapeAlpha = 128;
+
 protected:
     bool event(QEvent* e) override;
     void paintEvent(QPaintEvent* e) override;
@@ -61,6 +72,7 @@ private:
     Qt::MouseButton lastPressButton_ = Qt::NoButton;
     class QTimer* toolTipTimer_ = nullptr;
     QPointF lastPointer_;
+    QWidget* edgeOverlay_ = nullptr;   // see setShowsEdgesOpaque
 };
 
 namespace detail {

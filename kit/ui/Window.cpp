@@ -331,18 +331,14 @@ void Window::setContentView(std::shared_ptr<View> v) {
 void Window::setOpaque(bool o) {
     KIT_ASSERT_MAIN_THREAD();
     opaque_ = o;
-    if (topWidget_) topWidget_->setAttribute(Qt::WA_TranslucentBackground, !o);
+    if (topWidget_) {
+        topWidget_->setAttribute(Qt::WA_TranslucentBackground, !o);
+        topWidget_->setShowsEdgesOpaque(!o);
+    }
     frameView_->setNeedsDisplay(true);
     if (o && topWidget_) topWidget_->clearMask();
     else scheduleShapeUpdate();
 }
-
-namespace {
-// A pixel this opaque belongs to the window's shape. Fainter ones, such as the
-// half-covered rim of an outline drawn on the half pixel, are left out: on a
-// screen without a compositor they would show darkened, not blended.
-constexpr int kShapeAlpha = 192;
-}  // namespace
 
 void Window::invalidateShadow() {
     shapeUpdatePending_ = false;
@@ -359,9 +355,9 @@ void Window::invalidateShadow() {
         const QRgb* line = reinterpret_cast<const QRgb*>(img.constScanLine(y));
         int x = 0;
         while (x < img.width()) {
-            while (x < img.width() && qAlpha(line[x]) < kShapeAlpha) ++x;
+            while (x < img.width() && qAlpha(line[x]) < ViewWidget::kShapeAlpha) ++x;
             int start = x;
-            while (x < img.width() && qAlpha(line[x]) >= kShapeAlpha) ++x;
+            while (x < img.width() && qAlpha(line[x]) >= ViewWidget::kShapeAlpha) ++x;
             if (x > start) shape += QRect(start, y, x - start, 1);
         }
     }
@@ -486,6 +482,7 @@ void Window::orderFront() {
 void Window::orderBack() {
     KIT_ASSERT_MAIN_THREAD();
     if (!topWidget_) return;
+    applyTransientParent();
     visible_ = true;
     scheduleShapeUpdate();
     topWidget_->show();
@@ -681,20 +678,33 @@ void Window::mouseDown(Event& e) {
 
 void Window::performWindowDragWithEvent(const Event& e) {
     draggingWindow_ = movable_ && !isFullScreen();
+    windowMoveBegun_ = false;
     dragStartScreen_ = e.screenLocation;
     dragStartOrigin_ = frame_.origin;
-    if (!draggingWindow_ || !ViewWidget::spontaneousMouseInDispatch) return;
-    // A real press under a window manager: its own move, begun at the press,
-    // follows the pointer from exactly there, without a round trip per step,
-    // and knows the screen's edges. Elsewhere the kit follows the drags.
-    if (QWindow* handle = topWidget_ ? topWidget_->windowHandle() : nullptr; handle && handle->startSystemMove())
-        draggingWindow_ = false;
 }
 
 void Window::mouseDragged(Event& e) {
     if (!draggingWindow_) return;
-    setFrameOrigin(Point{dragStartOrigin_.x + e.screenLocation.x - dragStartScreen_.x,
-                         dragStartOrigin_.y + e.screenLocation.y - dragStartScreen_.y});
+    const double dx = e.screenLocation.x - dragStartScreen_.x, dy = e.screenLocation.y - dragStartScreen_.y;
+    if (!windowMoveBegun_) {
+        // A click alone never moves the window: the move begins once the
+        // pointer has gone a few points with the button still down.
+        if (std::hypot(dx, dy) < kWindowDragThreshold) return;
+        windowMoveBegun_ = true;
+        // A real drag under a window manager: the manager's own move takes
+        // over from here, without a round trip per step, and knows the
+        // screen's edges. It starts only while the button is known to be
+        // down: started after the release (as a move begun at the press is,
+        // when press and release come back to back) it would wait for a
+        // release that never comes and carry the window off with the
+        // pointer. Elsewhere the kit follows the drags from the press.
+        QWindow* handle = ViewWidget::spontaneousMouseInDispatch && topWidget_ ? topWidget_->windowHandle() : nullptr;
+        if (handle && handle->startSystemMove()) {
+            draggingWindow_ = false;
+            return;
+        }
+    }
+    setFrameOrigin(Point{dragStartOrigin_.x + dx, dragStartOrigin_.y + dy});
 }
 
 void Window::mouseUp(Event&) { draggingWindow_ = false; }
@@ -932,17 +942,49 @@ void Window::applyTransientParent() {
     if (!topWidget_) return;
     Window* p = parent_.get();
     if (!p) p = sheetParent_.get();
+    const bool shown = topWidget_->isVisible();
     QWindow* mine = topWidget_->windowHandle();
-    if (!p || !p->topWidget_) {
+    // A window on screen that leaves its parent is on its way out: it is not
+    // mapped again for that, and its next showing sets its kind anew.
+    if (!p && shown) {
         if (mine) mine->setTransientParent(nullptr);
         return;
     }
-    // Both need their native windows for the manager to hear of the link.
-    p->topWidget_->winId();
+    // What the window is to the window manager. A child window must be
+    // transient for its parent, so that the manager keeps it above the
+    // parent whatever raises the parent, and never lists it on its own; Qt
+    // says so only for its dialog, tool and popup kinds. Sheets and child
+    // windows that may become main are dialogs. Those that never become main
+    // (status panels, menus, popovers) are tool (utility) windows: helpers
+    // of their parent, which the manager also leaves out of its window
+    // cycling, and which still take the keyboard once clicked or activated.
+    // Not popups: Qt's popups grab the pointer and the keyboard and close at
+    // any click elsewhere, where the kit's menus and popovers close by rules
+    // of their own (timed, on leaving, on losing key status). A utility
+    // panel without a parent is still a helper of the application
+    // (transient for all of its windows).
+    Qt::WindowType kind = Qt::Window;
+    if (p) kind = isSheet() || canBecomeMainWindow() ? Qt::Dialog : Qt::Tool;
+    else if (styleMask_ & UtilityWindowMask) kind = Qt::Tool;
+    QWindow* want = nullptr;
+    if (p && p->topWidget_) {
+        p->topWidget_->winId();
+        want = p->topWidget_->windowHandle();
+    }
+    const bool kindChanges = topWidget_->windowType() != kind;
+    if (!kindChanges && mine && mine->transientParent() == want) return;
+    // Qt hands both to the manager when it maps the window: one already on
+    // screen (a popover that became a child at the end of its animation) is
+    // mapped again, within this turn of the loop, so nothing is seen of it.
+    const bool wasKey = shown && isKeyWindow();
+    if (shown) topWidget_->hide();
+    if (kindChanges) topWidget_->setWindowFlags((topWidget_->windowFlags() & ~Qt::WindowType_Mask) | kind);
     topWidget_->winId();
-    mine = topWidget_->windowHandle();
-    if (mine && mine->transientParent() != p->topWidget_->windowHandle())
-        mine->setTransientParent(p->topWidget_->windowHandle());
+    if ((mine = topWidget_->windowHandle())) mine->setTransientParent(want);
+    if (!shown) return;
+    topWidget_->show();
+    if (platformStacksWindows()) topWidget_->raise();
+    if (wasKey) topWidget_->activateWindow();
 }
 
 void Window::setQtModal(bool modal) {

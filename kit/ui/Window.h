@@ -153,12 +153,13 @@ public:
     bool hasShadow() const { return hasShadow_; }
     void setHasShadow(bool s) { hasShadow_ = s; }
     // Recomputes the window's shape from what it draws. A window that is not
-    // opaque takes the shape of its pixels that are mostly opaque, so
+    // opaque takes the shape of its pixels that are at least half covered, so
     // its clear rounded corners are cut out of the window instead of showing
     // black on a screen without a compositor (and what is drawn fainter than
-    // that lets the windows beneath show). The kit does this once the window
-    // has been shown and whenever its size changes; call it after changing
-    // the outline a window draws.
+    // that lets the windows beneath show); the pixels it keeps are shown at
+    // full strength, not darkened. The kit does this once the window has been
+    // shown and whenever its size changes; call it after changing the outline
+    // a window draws.
     void invalidateShadow();
     // Draws into the current drawing of this window what its parent window
     // shows beneath it, blurred by about `radius` points: the frosted backdrop
@@ -205,12 +206,15 @@ public:
     virtual void sendEvent(Event& e);
     // The view under a point of the window's base coordinates.
     View* hitTest(Point inWindow) const;
-    // Moves the window with the pointer from the press `mouseDown` on: each
-    // later drag (reaching mouseDragged()) puts the window where it was at the
-    // press plus the pointer's travel since the press, so no movement is lost.
-    // Under a window manager a real press hands the move to the window
-    // system's own move instead. Does nothing in full screen or when the
-    // window is not movable.
+    // Moves the window with the pointer from the press `mouseDown` on, once
+    // the pointer has gone kWindowDragThreshold points with the button down
+    // (a click never moves it): each drag from then on (reaching
+    // mouseDragged()) puts the window where it was at the press plus the
+    // pointer's travel since the press, so no movement is lost. Under a
+    // window manager a real drag is handed to the manager's own move at that
+    // point instead (the window keeps that small distance to the pointer).
+    // Does nothing in full screen or when the window is not movable.
+    static constexpr double kWindowDragThreshold = 3;
     void performWindowDragWithEvent(const Event& mouseDown);
     // End of the responder chain.
     void mouseDown(Event& e) override;
@@ -332,6 +336,7 @@ private:
     Weak<Responder> firstResponder_;
     Weak<View> mouseDownView_;
     bool draggingWindow_ = false;
+    bool windowMoveBegun_ = false;
     Point dragStartScreen_;
     Point dragStartOrigin_;
     std::vector<std::shared_ptr<Window>> children_;

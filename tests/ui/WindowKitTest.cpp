@@ -182,6 +182,42 @@ TEST_F(UiTest, ChildWindowsAreTheirParentsTransientWindows) {
     EXPECT_EQ(kit::widgetOf(*child)->windowHandle()->transientParent(), nullptr);
 }
 
+// The window system is told a child's kind, for which alone it keeps the
+// child above its parent: a child that may become main is a dialog, one that
+// never does (a status panel, a menu, a popover) a tool window, a parentless
+// window a plain one.
+TEST_F(UiTest, ChildWindowsAreDialogsOrToolWindowsAndStayFrameless) {
+    struct Panel : kit::Window {
+        using kit::Window::Window;
+        bool canBecomeMainWindow() const override { return true; }
+    };
+    auto parent = std::make_shared<kit::Window>(Rect(100, 100, 400, 300), kit::TitledWindowMask);
+    auto panel = std::make_shared<Panel>(Rect(100, 100, 300, 200), kit::BorderlessWindowMask);
+    auto menu = std::make_shared<kit::Window>(Rect(150, 120, 100, 50), kit::BorderlessWindowMask);
+    auto popover = std::make_shared<kit::Window>(Rect(150, 120, 100, 50),
+                                                 kit::BorderlessWindowMask | kit::UtilityWindowMask);
+    parent->orderFront();
+    EXPECT_EQ(kit::widgetOf(*parent)->windowType(), Qt::Window);
+    parent->addChildWindow(panel, kit::WindowOrderingMode::Above);
+    panel->addChildWindow(menu, kit::WindowOrderingMode::Above);
+    EXPECT_EQ(kit::widgetOf(*panel)->windowType(), Qt::Dialog);
+    EXPECT_EQ(kit::widgetOf(*menu)->windowType(), Qt::Tool);
+    EXPECT_EQ(kit::widgetOf(*menu)->windowHandle()->transientParent(), kit::widgetOf(*panel)->windowHandle());
+    // A popover is on screen before it becomes a child: shown again, linked.
+    popover->orderFront();
+    EXPECT_EQ(kit::widgetOf(*popover)->windowType(), Qt::Tool);
+    parent->addChildWindow(popover, kit::WindowOrderingMode::Above);
+    EXPECT_TRUE(kit::widgetOf(*popover)->isVisible());
+    EXPECT_EQ(kit::widgetOf(*popover)->windowHandle()->transientParent(), kit::widgetOf(*parent)->windowHandle());
+    for (kit::Window* w : {static_cast<kit::Window*>(panel.get()), menu.get(), popover.get()})
+        EXPECT_TRUE(kit::widgetOf(*w)->windowFlags() & Qt::FramelessWindowHint);
+    // Closed and shown again without a parent, the panel is a plain window.
+    panel->close();
+    panel->orderFront();
+    EXPECT_EQ(kit::widgetOf(*panel)->windowType(), Qt::Window);
+    EXPECT_EQ(kit::widgetOf(*panel)->windowHandle()->transientParent(), nullptr);
+}
+
 class Fill : public kit::View {
 public:
     Fill(const Rect& r, kit::Color c) : kit::View(r), color_(c) {}
@@ -191,6 +227,34 @@ public:
     }
     kit::Color color_;
 };
+
+// A translucent window whose background is inset half a pixel (as the main
+// window's is, just below its title bar): its half-covered rim belongs to its
+// shape (the X test sees it shown at full strength), the quarter-covered
+// corner does not, and a render keeps the true alpha.
+TEST_F(UiTest, ATranslucentWindowsShapeHoldsItsHalfCoveredRim) {
+    struct Inset : kit::View {
+        using kit::View::View;
+        void drawRect(const Rect&) override {
+            kit::Color::rgb255(242, 247, 255).setFill();
+            kit::BezierPath::fillRect(kit::insetRect(bounds(), 0.5, 0.5));
+        }
+    };
+    auto w = std::make_shared<kit::Window>(Rect(100, 100, 60, 40), kit::BorderlessWindowMask);
+    w->setOpaque(false);
+    w->setBackgroundColor(kit::Color::clear());
+    w->setContentView(std::make_shared<Inset>(Rect()));
+    w->orderFront();
+    kit::runFor(0.05);
+    const QRegion shape = kit::widgetOf(*w)->mask();
+    for (QPoint p : {QPoint(30, 0), QPoint(0, 20), QPoint(59, 20), QPoint(30, 39), QPoint(30, 20)})
+        EXPECT_TRUE(shape.contains(p)) << p.x() << "," << p.y();
+    for (QPoint p : {QPoint(0, 0), QPoint(59, 39)}) EXPECT_FALSE(shape.contains(p)) << p.x() << "," << p.y();
+    // A render of the window keeps the half-covered rim.
+    kit::Bitmap r = kit::renderWindow(*w);
+    EXPECT_NEAR(r.pixel(30, 0).alpha, 0.5, 0.02);
+    EXPECT_NEAR(r.pixel(30, 20).alpha, 1.0, 0.01);
+}
 
 TEST_F(UiTest, ARenderOfAWindowShowsItsChildWindowsWhereTheySit) {
     auto parent = std::make_shared<kit::Window>(Rect(100, 100, 200, 150), kit::BorderlessWindowMask);

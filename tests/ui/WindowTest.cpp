@@ -203,4 +203,26 @@ TEST_F(UiTest, MovableByBackgroundDragsTheWindowButNotThroughControls) {
     EXPECT_EQ(w->frame().origin, (kit::Point{130, 90}));
 }
 
+TEST_F(UiTest, AClickOrATwitchOnTheBackgroundLeavesTheWindowWhereItIs) {
+    auto w = std::make_shared<kit::Window>(Rect(100, 100, 300, 200), kit::TitledWindowMask);
+    w->setMovableByWindowBackground(true);
+    w->makeKeyAndOrderFront();
+    uitest::send(*w, kit::EventType::LeftMouseDown, {20, 20});
+    uitest::send(*w, kit::EventType::LeftMouseUp, {20, 20});
+    EXPECT_EQ(w->frame().origin, (kit::Point{100, 100}));
+    // Under 3 points of travel with the button down: still a click.
+    uitest::send(*w, kit::EventType::LeftMouseDown, {20, 20});
+    uitest::send(*w, kit::EventType::LeftMouseDragged, {22, 21});
+    EXPECT_EQ(w->frame().origin, (kit::Point{100, 100}));
+    // Past it, the window follows from the press, the first points included.
+    uitest::send(*w, kit::EventType::LeftMouseDragged, {23, 18});
+    EXPECT_EQ(w->frame().origin, (kit::Point{103, 98}));
+    uitest::send(*w, kit::EventType::LeftMouseUp, {20, 20});
+    // The next press starts afresh.
+    uitest::send(*w, kit::EventType::LeftMouseDown, {20, 20});
+    uitest::send(*w, kit::EventType::LeftMouseDragged, {21, 21});
+    uitest::send(*w, kit::EventType::LeftMouseUp, {21, 21});
+    EXPECT_EQ(w->frame().origin, (kit::Point{103, 98}));
+}
+
 }  // namespace

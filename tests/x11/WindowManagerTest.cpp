@@ -1,0 +1,257 @@
+// The program's windows on a real X display under a real window manager
+// (openbox): panels, menus and popovers stay above the window they belong
+// to whatever raises that window, and a click on the window's background
+// never moves it. The offscreen screen of the other tests has no window
+// manager, so none of this can be seen there.
+#include <gtest/gtest.h>
+
+#include <QImage>
+#include <algorithm>
+#include <memory>
+
+#include "Comm/ErrorWindowController.h"
+#include "Comm/Lib/YLPopoverController.h"
+#include "Comm/Lib/YLPopoverWindow.h"
+#include "Comm/PopWindow/RMAAttachedWindow.h"
+#include "Comm/PopWindow/StatusPanel.h"
+#include "Comm/SelectValueView.h"
+#include "Comm/TextImageButton.h"
+#include "Disk/GetVolumes.h"
+#include "DiskTool/FormatTypeViewController.h"
+#include "DiskTool/MakeSureFormatViewController.h"
+#include "DiskTool/RepairDiskTableCellView.h"
+#include "DiskTool/RepairDiskViewController.h"
+#include "FileCopy/DiskCopyViewController.h"
+#include "MainWindowController.h"
+#include "kit/RunLoop.h"
+#include "kit/ui/Application.h"
+#include "kit/ui/Control.h"
+#include "kit/ui/TableView.h"
+#include "support/SimRoot.h"
+#include "x11/X11Session.h"
+
+namespace {
+
+using x11::WindowId;
+
+class WindowManagerTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        kit::ensureUiApp();
+        ASSERT_TRUE(sim.ok()) << sim.error();
+        GetVolumes& volumes = GetVolumes::Instance();
+        ASSERT_TRUE(kit::runUntil([&] { return !volumes.isScanningVolumes(); }, 60));
+        volumes.getDiskAndVolumes();
+        ASSERT_TRUE(kit::runUntil([&] { return !volumes.isScanningVolumes(); }, 60));
+        main = std::make_shared<MainWindowController>();
+        ASSERT_NE(main->window(), nullptr);
+        main->window()->center();
+        main->window()->makeKeyAndOrderFront();
+        mainId = x11::idOf(*main->window());
+        ASSERT_TRUE(x11::waitUntilManaged(mainId)) << "the window manager never listed the main window";
+    }
+    void TearDown() override {
+        x11::release();
+        for (kit::Window* w : kit::Application::shared().windows()) w->orderOut();
+        kit::runFor(0.2);
+    }
+
+    // The window stands above the main window in the manager's stacking.
+    ::testing::AssertionResult aboveMain(const kit::Window& w) {
+        const WindowId id = x11::idOf(w);
+        const int mine = x11::stackIndex(id), theirs = x11::stackIndex(mainId);
+        if (mine > theirs && theirs >= 0) return ::testing::AssertionSuccess();
+        return ::testing::AssertionFailure() << "stacked at " << mine << ", the main window at " << theirs << " ("
+                                             << x11::windowType(id) << ")";
+    }
+
+    // The descendant of `root` with this identifier.
+    static kit::View* find(kit::View& root, const std::string& identifier) {
+        for (const auto& s : root.subviews()) {
+            if (s->identifier() == identifier) return s.get();
+            if (kit::View* v = find(*s, identifier)) return v;
+        }
+        return nullptr;
+    }
+
+    sim::SimRoot sim{"demo"};
+    std::shared_ptr<MainWindowController> main;
+    WindowId mainId = 0;
+};
+
+TEST_F(WindowManagerTest, APanelStaysAboveTheMainWindowWhateverRaisesIt) {
+    auto panel = std::make_shared<ErrorWindowController>();
+    std::shared_ptr<StatusAttachedWindow> window = showStatusPanel(panel, *main->window());
+    panel->changeErrorLabelStr("Please select a destination drive.");
+    ASSERT_NE(window, nullptr);
+    const WindowId id = x11::idOf(*window);
+    ASSERT_TRUE(x11::waitUntilManaged(id));
+    EXPECT_EQ(x11::transientFor(id), mainId) << x11::windowType(id);
+    // A helper of the main window (it never becomes main itself).
+    EXPECT_NE(x11::windowType(id).find("_NET_WM_WINDOW_TYPE_UTILITY"), std::string::npos) << x11::windowType(id);
+    EXPECT_TRUE(aboveMain(*window));
+
+    // Activated by the window manager (the task list, Alt+Tab, another program).
+    ASSERT_TRUE(x11::activate(mainId));
+    EXPECT_TRUE(aboveMain(*window));
+    x11::screenshot("x11-panel-over-main-activated.png");
+
+    // A click on the main window's title strip, which the panel leaves uncovered.
+    const kit::Rect f = main->window()->frame();
+    ASSERT_LT(window->frame().maxY(), f.maxY() - 12);
+    x11::pointerTo(kit::Point{f.x() + f.width() - 60, kit::Screen::main().frame.height() - f.maxY() + 10});
+    x11::click();
+    EXPECT_TRUE(aboveMain(*window));
+    EXPECT_TRUE(window->isVisible());
+    window->close();
+}
+
+TEST_F(WindowManagerTest, TheFormatPanelStaysAboveAfterATypeIsChosenFromItsMenu) {
+    main->TopDiskToolButtonAction(nullptr);
+    RepairDiskViewController* page = main->repairDiskVC();
+    ASSERT_NE(page, nullptr);
+    ASSERT_TRUE(kit::runUntil([&] { return page->isShown() && !page->rows().empty(); }, 30));
+    long row = -1;
+    for (size_t i = 0; i < page->rows().size(); ++i)
+        if (page->rows()[i]->volumeName() == "Photos") row = long(i);
+    ASSERT_GE(row, 0);
+    kit::TableView* table = page->parTableView();
+    x11::pointerTo(x11::xPointOf(*table, kit::Point{40, table->rectOfRow(row).midY()}));
+    x11::click();
+    RepairDiskTableCellView* cell = page->cellAtRow(row);
+    ASSERT_NE(cell, nullptr);
+    kit::View* format = find(*cell, "format");
+    ASSERT_NE(format, nullptr);
+    x11::pointerTo(x11::xPointOf(*format));
+    x11::click();
+    ASSERT_TRUE(kit::runUntil([&] { return page->makeSureFormatVC() && page->makeSureFormatVC()->superDelegate(); }, 5));
+    std::shared_ptr<MakeSureFormatViewController> confirmation = page->makeSureFormatVC();
+    std::shared_ptr<kit::Window> panel = confirmation->superDelegate();
+    const WindowId panelId = x11::idOf(*panel);
+    ASSERT_TRUE(x11::waitUntilManaged(panelId));
+    EXPECT_EQ(x11::transientFor(panelId), mainId) << x11::windowType(panelId);
+    EXPECT_TRUE(aboveMain(*panel));
+
+    // The type menu: transient for the panel, above it.
+    x11::pointerTo(x11::xPointOf(*confirmation->typeSelectBut()));
+    x11::click();
+    ASSERT_TRUE(confirmation->isPopSortWin());
+    std::shared_ptr<RMAAttachedWindow> menu = confirmation->sortAttachedWindow();
+    ASSERT_NE(menu, nullptr);
+    const WindowId menuId = x11::idOf(*menu);
+    ASSERT_TRUE(x11::waitUntilManaged(menuId));
+    EXPECT_EQ(x11::transientFor(menuId), panelId) << x11::windowType(menuId);
+    EXPECT_GT(x11::stackIndex(menuId), x11::stackIndex(panelId));
+    x11::screenshot("x11-format-type-menu.png");
+
+    // "MS-DOS FAT32": the menu goes, the panel stays above the main window.
+    x11::pointerTo(x11::xPointOf(*confirmation->formatTypeVC()->view_2()));
+    x11::click();
+    EXPECT_EQ(confirmation->typeLabel()->stringValue(), "MS-DOS FAT32");
+    kit::runFor(0.5);
+    EXPECT_FALSE(menu->isVisible());
+    EXPECT_TRUE(panel->isVisible());
+    EXPECT_TRUE(aboveMain(*panel));
+    x11::screenshot("x11-format-panel-after-type.png");
+
+    ASSERT_TRUE(x11::activate(mainId));
+    EXPECT_TRUE(aboveMain(*panel));
+
+    x11::pointerTo(x11::xPointOf(*confirmation->noButton()));
+    x11::click();
+    EXPECT_FALSE(panel->isVisible());
+}
+
+TEST_F(WindowManagerTest, TheDrivePickerPopoverStaysAboveTheMainWindow) {
+    DiskCopyViewController* screen = main->diskCopyVC();
+    ASSERT_NE(screen, nullptr);
+    x11::pointerTo(x11::xPointOf(*screen->selectFromVC()->selectDiskBut()));
+    x11::click();
+    ASSERT_TRUE(kit::runUntil([&] {
+        YLPopoverController* c = screen->popoverController();
+        return c && c->popoverIsVisible() && c->popoverWindow()->parentWindow() == main->window();
+    }, 5));
+    YLPopoverWindow* popover = screen->popoverController()->popoverWindow();
+    const WindowId id = x11::idOf(*popover);
+    ASSERT_TRUE(x11::waitUntilManaged(id));
+    EXPECT_EQ(x11::transientFor(id), mainId) << x11::windowType(id);
+    EXPECT_TRUE(aboveMain(*popover));
+
+    ASSERT_TRUE(x11::activate(mainId));
+    EXPECT_TRUE(popover->isVisible());
+    EXPECT_TRUE(aboveMain(*popover));
+    x11::screenshot("x11-drive-picker-over-main.png");
+    screen->popoverController()->forceClosePopover(nullptr);
+}
+
+// Where the title bar meets the content, the screen shows the bar's light
+// bottom line and the content's light top row from edge to edge: no darkened
+// half-covered rim, no pixels cut out of the window's shape.
+TEST_F(WindowManagerTest, TheTitleBarsBottomLineRunsUnbrokenToTheWindowsEdges) {
+    const kit::Point at = x11::xPosition(mainId);
+    const QImage screen = x11::grabScreen();
+    const int left = int(at.x), right = int(at.x + main->window()->frame().width()) - 1;
+    for (int row : {24, 25}) {
+        const int y = int(at.y) + row;
+        // The corner pixels of the content's top row are only a quarter covered.
+        for (int x = left + (row == 25); x <= right - (row == 25); ++x) {
+            const QRgb c = screen.pixel(x, y);
+            EXPECT_GE(std::min({qRed(c), qGreen(c), qBlue(c)}), 215) << "at " << x - left << "," << row;
+            if (HasFailure()) return;
+        }
+    }
+}
+
+// A point of the Disk Copy page where no control takes the press: it goes
+// to the window's background.
+kit::Point backgroundPoint(kit::Window& w) {
+    for (kit::Point p : {kit::Point{300, 30}, kit::Point{200, 60}, kit::Point{860, 300}}) {
+        kit::View* hit = w.hitTest(p);
+        if (hit && !dynamic_cast<kit::Control*>(hit)) return p;
+    }
+    return kit::Point{-1, -1};
+}
+
+TEST_F(WindowManagerTest, AClickOnTheBackgroundNeverMovesTheWindowAndADragDoes) {
+    kit::Window& w = *main->window();
+    const kit::Point inWindow = backgroundPoint(w);
+    ASSERT_GE(inWindow.x, 0) << "no background on the page";
+    const double sh = kit::Screen::main().frame.height();
+    const kit::Point spot{w.frame().x() + inWindow.x, sh - (w.frame().y() + inWindow.y)};
+    const kit::Point before = x11::xPosition(mainId);
+
+    // A quick click, then the pointer goes elsewhere without a button: the
+    // window stays.
+    x11::pointerTo(spot);
+    x11::click();
+    x11::pointerTo(kit::Point{spot.x + 150, spot.y + 120});
+    x11::pointerTo(kit::Point{spot.x + 220, spot.y + 160});
+    kit::runFor(0.3);
+    EXPECT_EQ(x11::xPosition(mainId), before);
+    x11::click();   // ends a move the window manager may have begun
+    kit::runFor(0.2);
+
+    // A press and 2 pixels of travel: still nothing. From 4 pixels on, the
+    // window manager moves the window with the pointer, and leaves it where
+    // the button is let go.
+    const kit::Point start = x11::xPosition(mainId);
+    x11::pointerTo(spot);
+    x11::press();
+    // (Each step is given time to reach the program on a loaded machine: the
+    // window manager's move begins at the step that crosses the threshold.)
+    x11::pointerTo(kit::Point{spot.x + 2, spot.y}, 0.4);
+    EXPECT_EQ(x11::xPosition(mainId), start);
+    x11::pointerTo(kit::Point{spot.x + 4, spot.y}, 0.6);
+    x11::pointerTo(kit::Point{spot.x + 60, spot.y + 40}, 0.4);
+    x11::pointerTo(kit::Point{spot.x + 104, spot.y + 70}, 0.4);
+    x11::release();
+    x11::pointerTo(kit::Point{spot.x + 300, spot.y + 200});
+    kit::runFor(0.3);
+    const kit::Point after = x11::xPosition(mainId);
+    EXPECT_NEAR(after.x, start.x + 100, 1);
+    EXPECT_NEAR(after.y, start.y + 70, 1);
+    EXPECT_NEAR(w.frame().x(), after.x, 1);
+    EXPECT_NEAR(sh - w.frame().maxY(), after.y, 1);
+}
+
+}  // namespace
