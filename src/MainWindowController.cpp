@@ -1,5 +1,7 @@
 #include "MainWindowController.h"
 
+#include <chrono>
+
 #include "Comm/LeftButton.h"
 #include "Comm/BGWView.h"
 #include "Comm/TCImageWindow.h"
@@ -7,6 +9,9 @@
 #include "kit/ui/Animation.h"
 #include "kit/ui/Application.h"
 #include "kit/ui/Control.h"
+#include "kit/RunLoop.h"
+#include "kit/SysPath.h"
+#include "kit/System.h"
 
 // A feature screen is built into its host view once its class exists; until
 // then the host view stays empty.
@@ -24,6 +29,7 @@
 #endif
 #if __has_include("Bootable/SelectDrivceViewController.h")
 #include "Bootable/SelectDrivceViewController.h"
+#include "Bootable/boot/OVBootable.h"
 #define PELORIN_HAS_BOOTABLE_SCREEN 1
 #endif
 
@@ -186,6 +192,52 @@ void MainWindowController::TopDiskToolButtonAction(kit::Object*) {
     selectTab(tab_disktool_.get(), kTabs[3].y - kHighlightOffset, diskTool_.get());
 }
 
-void MainWindowController::closeWindow(kit::Object*) { exitProcess(0); }
+void MainWindowController::closeWindow(kit::Object*) { stopJobsAndQuit(); }
 
-void MainWindowController::windowWillClose(kit::Window&) { exitProcess(0); }
+void MainWindowController::windowWillClose(kit::Window&) { stopJobsAndQuit(); }
+
+void MainWindowController::stopRunningJobs() {
+#ifdef PELORIN_HAS_DISK_COPY_SCREEN
+    if (diskCopyVC_ && diskCopyVC_->isRunning()) diskCopyVC_->cancelButtonAction(nullptr);
+#endif
+#ifdef PELORIN_HAS_DMG_SCREEN
+    if (dmgVC_ && dmgVC_->isRunning()) dmgVC_->cancelButtonAction(nullptr);
+#endif
+#ifdef PELORIN_HAS_BOOTABLE_SCREEN
+    // The stop the clone's confirmation asks for; a Preboot repair is not
+    // stopped halfway, only waited for.
+    if (bootableVC_ && bootableVC_->isRunning()) bootableVC_->cancelToCopySystem();
+#endif
+}
+
+bool MainWindowController::jobsWorking() const {
+#ifdef PELORIN_HAS_DISK_COPY_SCREEN
+    if (diskCopyVC_ && diskCopyVC_->isWorking()) return true;
+#endif
+#ifdef PELORIN_HAS_DMG_SCREEN
+    if (dmgVC_ && dmgVC_->isWorking()) return true;
+#endif
+#ifdef PELORIN_HAS_BOOTABLE_SCREEN
+    if (OVBootable::OVShareInstance().isRunning() || (bootableVC_ && bootableVC_->isRepairing())) return true;
+#endif
+    return false;
+}
+
+void MainWindowController::stopJobsAndQuit() {
+    if (quitting_) return;
+    quitting_ = true;
+    stopRunningJobs();
+    // The jobs end on their own threads and report on the main queue, so the
+    // loop keeps running while the close waits for them.
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::duration<double>(kit::scaled(kCloseWait));
+    auto check = [this, deadline] {
+        if (jobsWorking() && std::chrono::steady_clock::now() < deadline) return false;
+        if (jobsWorking()) kit::systemLog("closing with a job still under way after the wait");
+        exitProcess(0);
+        return true;
+    };
+    if (check()) return;
+    kit::Timer::scheduled(0.05, true, life_, [check](kit::Timer& t) {
+        if (check()) t.invalidate();
+    });
+}

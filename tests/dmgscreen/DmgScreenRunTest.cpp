@@ -176,6 +176,27 @@ TEST_F(DmgScreenTest, StopDuringASlowCreateLeavesTheStopPaneAndNoImage) {
     EXPECT_TRUE(runs("hdiutil", "mount").empty());
 }
 
+TEST_F(DmgScreenTest, StopDuringAHungEjectKeepsTheAttachedImageAndSaysSo) {
+    // The disk tool's minute of time-out becomes 6 s.
+    sim.setKnob("diskutil eject", "hang");
+    chooseUsbToBackup();
+    ASSERT_TRUE(startRun());
+    ASSERT_TRUE(kit::runUntil([&] { return !runs("diskutil", "eject").empty(); }, 60));
+    click(screen->cancelButton());
+    EXPECT_TRUE(stopShown());
+    const std::string attached = sim.path("/Volumes/PelorinDmg");
+    ASSERT_TRUE(kit::runUntil([&] { return screen->errorLable()->stringValue() != "You have stopped the process."; }, 30));
+    const std::vector<std::string> images = filesEndingIn(sim.path("/Volumes/Backup"), ".dmg");
+    ASSERT_EQ(images.size(), 1u) << "an image whose volume is attached was removed";
+    EXPECT_TRUE(fs::is_directory(attached));
+    EXPECT_EQ(screen->errorLable()->stringValue(),
+              "You have stopped the process. The disk image is still attached and was kept: " +
+                  fs::path(images[0]).filename().string());
+    EXPECT_TRUE(failureShown());
+    EXPECT_TRUE(main->isTabChangeAllowed());
+    EXPECT_FALSE(screen->isWorking());
+}
+
 TEST_F(DmgScreenTest, StopInsideTheStartDelayStartsNothing) {
     EnvGuard realTime("PELORIN_TIME_SCALE", "1");
     chooseUsbToBackup();

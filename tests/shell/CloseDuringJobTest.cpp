@@ -1,0 +1,163 @@
+// Closing the main window while a job runs, on the simulated machine: each
+// kind of job (copy, disk image, zip, clone) is stopped as its own Stop does,
+// the close waits for its tools and its clean-up, and only then does the
+// program end, with status 0. Nothing partial is left under its final name,
+// no image stays attached and no tool outlives the program.
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <optional>
+
+#include "clonescreen/CloneScreenTestUtil.h"
+#include "copyscreen/CopyScreenTestUtil.h"
+#include "dmgscreen/DmgScreenTestUtil.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+// What the program's end was asked with; the test stands in for the end.
+std::optional<int> gExitStatus;
+void recordExit(int status) { gExitStatus = status; }
+
+// Replaces the program's end for one test and puts it back afterwards.
+class ExitWatch {
+public:
+    ExitWatch() : saved_(MainWindowController::exitProcess) {
+        gExitStatus.reset();
+        MainWindowController::exitProcess = recordExit;
+    }
+    ~ExitWatch() { MainWindowController::exitProcess = saved_; }
+
+private:
+    void (*saved_)(int);
+};
+
+// A file of `bytes` whose blocks are all allocated (read back as zeros): a
+// copy of it writes every byte, which holds the job for a while.
+void makeLargeFile(const std::string& path, off_t bytes) {
+    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    ASSERT_GE(fd, 0) << path;
+    ASSERT_EQ(::posix_fallocate(fd, 0, bytes), 0) << path;
+    ::close(fd);
+}
+
+constexpr off_t kLarge = off_t(2) << 30;   // 2 GB
+
+bool alive(pid_t pid) { return pid > 0 && ::kill(pid, 0) == 0; }
+
+// The close as the user makes it, with the wait at its real length (10 s): a
+// loaded machine may take a while to end the tools.
+void closeAndWaitForTheEnd(MainWindowController& main) {
+    EnvGuard realTime("PELORIN_TIME_SCALE", "1");
+    main.closeWindow(nullptr);
+    ASSERT_TRUE(kit::runUntil([] { return gExitStatus.has_value(); }, 60));
+    EXPECT_EQ(gExitStatus, std::optional<int>(0));
+    // It ended because the work was over, not because the wait ran out.
+    EXPECT_FALSE(main.jobsWorking());
+}
+
+}  // namespace
+
+namespace copyscreen {
+
+class CloseDuringCopyTest : public CopyScreenTest {};
+
+TEST_F(CloseDuringCopyTest, ALargeFileRemovesItsPartAndEnds) {
+    makeLargeFile(sim.path("/Volumes/USB/big.bin"), kLarge);
+    chooseUsbToBackup();
+    ExitWatch exitWatch;
+    ASSERT_TRUE(startCopy());
+    const std::string target = screen->openUrl() + "/big.bin";
+    ASSERT_TRUE(kit::runUntil([&] { return fs::exists(target); }, 60));
+    closeAndWaitForTheEnd(*main);
+    EXPECT_FALSE(fs::exists(target)) << "a partial copy stays under the file's name";
+    EXPECT_FALSE(screen->doCopy()->isRunning());
+    EXPECT_EQ(screen->errorLable()->stringValue(), "You have stopped the copying process.");
+}
+
+TEST_F(CloseDuringCopyTest, NothingRunningEndsAtOnce) {
+    ExitWatch exitWatch;
+    main->closeWindow(nullptr);
+    EXPECT_EQ(gExitStatus, std::optional<int>(0));
+}
+
+}  // namespace copyscreen
+
+namespace dmgscreen {
+
+class CloseDuringImageTest : public DmgScreenTest {};
+
+TEST_F(CloseDuringImageTest, TheCopyIntoTheImageEjectsAndRemovesIt) {
+    makeLargeFile(sim.path("/Volumes/USB/big.bin"), kLarge);
+    chooseUsbToBackup();
+    ExitWatch exitWatch;
+    ASSERT_TRUE(startRun());
+    const std::string volume = sim.path("/Volumes/PelorinDmg");
+    ASSERT_TRUE(kit::runUntil([&] { return fs::exists(volume + "/big.bin"); }, 60));
+    closeAndWaitForTheEnd(*main);
+    EXPECT_FALSE(fs::exists(volume)) << "the image is still attached";
+    EXPECT_TRUE(filesEndingIn(sim.path("/Volumes/Backup"), ".dmg").empty()) << "a partial image stays";
+    EXPECT_EQ(runs("diskutil", "eject").size(), 1u);
+    for (const auto& run : sim.journal()) EXPECT_FALSE(alive(run.pid)) << run.tool << " still runs";
+}
+
+TEST_F(CloseDuringImageTest, ASlowCreateEndsTheToolAndLeavesNoImage) {
+    sim.setKnob("hdiutil create", "slow:30");
+    chooseUsbToBackup();
+    ExitWatch exitWatch;
+    ASSERT_TRUE(startRun());
+    ASSERT_TRUE(kit::runUntil([&] { return !runs("hdiutil", "create").empty(); }, 20));
+    closeAndWaitForTheEnd(*main);
+    EXPECT_FALSE(alive(runs("hdiutil", "create")[0].pid));
+    EXPECT_TRUE(filesEndingIn(sim.path("/Volumes/Backup"), ".dmg").empty());
+    EXPECT_TRUE(runs("hdiutil", "mount").empty());
+}
+
+TEST_F(CloseDuringImageTest, ZipEndsItAndRemovesThePartialArchive) {
+    // A zip that has begun its archive and then takes its time: it names its
+    // process (the same once it has exec'd) so the test can look for it.
+    const std::string pidFile = sim.path("/zip.pid");
+    fs::create_directories(sim.path("/usr/bin"));
+    fs::remove(sim.path("/usr/bin/zip"));
+    writeFile(sim.path("/usr/bin/zip"),
+              "#!/bin/sh\necho $$ > '" + pidFile + "'\nprintf partial > \"$3\"\nexec sleep 600\n");
+    ::chmod(sim.path("/usr/bin/zip").c_str(), 0755);
+    writeFile(sim.path("/Volumes/USB/zipme/a.txt"), "a");
+    chooseUsbToBackup();
+    screen->viewDragAction(screen->selectFromVC()->eumeArr({sim.path("/Volumes/USB/zipme")}));
+    ASSERT_TRUE(kit::runUntil([&] { return screen->selectFilesSize() >= 0; }, 20));
+    click(screen->makeZipBut());
+    ExitWatch exitWatch;
+    ASSERT_TRUE(startRun());
+    ASSERT_TRUE(kit::runUntil([&] { return !filesEndingIn(sim.path("/Volumes/Backup"), ".zip").empty(); }, 30));
+    ASSERT_TRUE(kit::runUntil([&] { return !readFile(pidFile).empty(); }, 10));
+    const pid_t zip = std::stoi(readFile(pidFile));
+    closeAndWaitForTheEnd(*main);
+    EXPECT_FALSE(alive(zip));
+    EXPECT_TRUE(filesEndingIn(sim.path("/Volumes/Backup"), ".zip").empty()) << "a partial archive stays";
+}
+
+}  // namespace dmgscreen
+
+namespace clonescreen {
+
+class CloseDuringCloneTest : public CloneScreenTest {};
+
+TEST_F(CloseDuringCloneTest, TheRestoreEndsTheRestoreTool) {
+    sim.setKnob("asr restore", "hang");
+    chooseTarget(externalDisk());
+    ExitWatch exitWatch;
+    ASSERT_TRUE(startClone());
+    ASSERT_TRUE(kit::runUntil([&] { return !sim.journalFor("asr").empty(); }, 60));
+    closeAndWaitForTheEnd(*main);
+    const auto restores = sim.journalFor("asr");
+    ASSERT_EQ(restores.size(), 1u);
+    EXPECT_FALSE(alive(restores[0].pid)) << "the restore tool outlives the program";
+    EXPECT_FALSE(OVBootable::OVShareInstance().isRunning());
+    EXPECT_EQ(failureText(), "You have stopped the clone process.");
+}
+
+}  // namespace clonescreen
