@@ -58,6 +58,12 @@ void AppDelegate::applicationDidFinishLaunching() {
     GetVolumes::Instance().getExVolumes();
 }
 
+bool AppDelegate::applicationShouldTerminate() {
+    if (!mainWindowController_) return true;
+    mainWindowController_->closeWindow(nullptr);
+    return false;
+}
+
 bool AppDelegate::checkAppDuplicateAndBringToFrontWithBundle(const std::string& bundleIdentifier) {
     const pid_t current = kit::currentApplication().processIdentifier;
     std::vector<kit::RunningApplication> running = kit::runningApplicationsWithBundleIdentifier(bundleIdentifier);

@@ -111,6 +111,7 @@ void Application::stop(int code) {
 }
 
 void Application::terminate(Object*) {
+    if (running_ && delegate_ && !delegate_->applicationShouldTerminate()) return;
     if (delegate_) delegate_->applicationWillTerminate();
     NotificationCenter::defaultCenter().post(ApplicationWillTerminateNotification, nullptr);
     if (running_) {

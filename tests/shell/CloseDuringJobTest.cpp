@@ -144,7 +144,11 @@ TEST_F(CloseDuringImageTest, ZipEndsItAndRemovesThePartialArchive) {
 
 namespace clonescreen {
 
-class CloseDuringCloneTest : public CloneScreenTest {};
+class CloseDuringCloneTest : public CloneScreenTest {
+    // The clone's tests shorten the time for the whole program; the others
+    // of this one keep theirs.
+    EnvGuard keepTimeScale_{"PELORIN_TIME_SCALE", std::getenv("PELORIN_TIME_SCALE")};
+};
 
 TEST_F(CloseDuringCloneTest, TheRestoreEndsTheRestoreTool) {
     sim.setKnob("asr restore", "hang");
