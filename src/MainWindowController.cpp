@@ -223,15 +223,36 @@ bool MainWindowController::jobsWorking() const {
     return false;
 }
 
+void MainWindowController::endWaitedTools() {
+#ifdef PELORIN_HAS_DMG_SCREEN
+    // An eject has a minute of its own; the image stays when it is cut short.
+    if (dmgVC_ && dmgVC_->makeDmg()) dmgVC_->makeDmg()->giveUpWaiting();
+#endif
+}
+
 void MainWindowController::stopJobsAndQuit() {
     if (quitting_) return;
     quitting_ = true;
     stopRunningJobs();
     // The jobs end on their own threads and report on the main queue, so the
     // loop keeps running while the close waits for them.
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::duration<double>(kit::scaled(kCloseWait));
-    auto check = [this, deadline] {
-        if (jobsWorking() && std::chrono::steady_clock::now() < deadline) return false;
+    using Clock = std::chrono::steady_clock;
+    struct Wait {
+        Clock::time_point deadline;
+        bool toolsEnded = false;
+    };
+    auto wait = std::make_shared<Wait>();
+    wait->deadline =
+        Clock::now() + std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(kit::scaled(kCloseWait)));
+    auto check = [this, wait] {
+        if (jobsWorking() && Clock::now() < wait->deadline) return false;
+        if (jobsWorking() && !wait->toolsEnded) {
+            wait->toolsEnded = true;
+            // A tool that ignores the request to end is killed after a second.
+            wait->deadline = Clock::now() + std::chrono::seconds(2);
+            endWaitedTools();
+            return false;
+        }
         if (jobsWorking()) kit::systemLog("closing with a job still under way after the wait");
         exitProcess(0);
         return true;

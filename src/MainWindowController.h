@@ -50,14 +50,17 @@ public:
     // each running job is stopped as its own Stop does (its tools ended, what
     // it made partly removed, an image ejected first), and the program ends
     // with status 0 once that work is over, or after kCloseWait seconds
-    // (scaled) at most.
+    // (scaled); tools still running then are ended, and the program waits a
+    // two seconds more at most.
     void closeWindow(kit::Object* sender);
     void windowWillClose(kit::Window& w) override;
     static constexpr double kCloseWait = 10.0;
-    // The two steps of that close: stop every running job as its Stop does,
-    // and whether any job's work (a tool, a clean-up) is still under way.
+    // The steps of that close: stop every running job as its Stop does,
+    // whether any job's work (a tool, a clean-up) is still under way, and
+    // end the tools that work still waits for.
     void stopRunningJobs();
     bool jobsWorking() const;
+    void endWaitedTools();
 
     TCImageWindow* aWindow() const { return aWindow_; }
     kit::View* titleBarView() const { return titleBarView_; }

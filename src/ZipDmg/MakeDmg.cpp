@@ -293,6 +293,7 @@ bool MakeDmg::makeTmpDmgWithPath(const std::string& path, const std::string& wit
         return false;
     }
     isCancelCopy_ = false;
+    giveUp_ = false;
     auto job = std::make_shared<Job>();
     {
         std::lock_guard<std::mutex> lock(mutex_);
@@ -550,14 +551,17 @@ bool MakeDmg::ejectVolume(const std::string& mountPoint) {
     if (!isFolder(mountPoint)) return true;
     // Bounded runs and no lock: a disk tool that hangs ends at its time-out and
     // holds back no other eject.
-    OVCapture info = OVCaptureLimited(kit::format("diskutil info -plist %s", kit::shellQuote(mountPoint)), kCaptureName);
+    const auto givenUp = [this] { return giveUp_.load(); };
+    OVCapture info = OVCaptureLimited(kit::format("diskutil info -plist %s", kit::shellQuote(mountPoint)), kCaptureName,
+                                      OVCaptureTimeout, givenUp);
     std::optional<kit::Value> value = info.ok() ? info.value() : std::nullopt;
     std::optional<std::string> uuid = value && value->isDict() ? value->getString("VolumeUUID") : std::nullopt;
     if (!uuid || uuid->empty()) {
         kit::logf("dmg: no volume at %@ to eject", mountPoint);
         return false;
     }
-    OVCapture eject = OVCaptureLimited(kit::format("diskutil eject %s", kit::shellQuote(*uuid)), kCaptureName);
+    OVCapture eject =
+        OVCaptureLimited(kit::format("diskutil eject %s", kit::shellQuote(*uuid)), kCaptureName, OVCaptureTimeout, givenUp);
     kit::logf("%@", eject.path);
     if (!eject.ok()) {
         kit::logf("dmg: eject of %@ failed (%d%s)", mountPoint, eject.status, eject.timedOut ? ", timed out" : "");

@@ -86,6 +86,10 @@ public:
     // Whether the last job still has work under way: a tool, the copy, the
     // eject or the removal of what a stopped or failed job made.
     bool isWorking() const;
+    // The program is about to end and waits no longer: an eject still inside
+    // its time-out is ended now, and its image kept as for any failed eject.
+    // Any thread.
+    void giveUpWaiting() { giveUp_.store(true); }
     // The disk tool's information on a volume (name, mount point, identifier);
     // nullopt when there is none, it does not parse or the tool timed out.
     std::optional<kit::Value> getDisjInfo(const char* volume);
@@ -155,6 +159,7 @@ private:
 
     std::atomic<MakeDmgDelegate*> makeDmgDelegate_{nullptr};
     std::atomic<bool> isCancelCopy_{false};
+    std::atomic<bool> giveUp_{false};
 
     mutable std::mutex mutex_;
     std::shared_ptr<Job> job_;     // the image job, running or last; guarded by mutex_

@@ -8,6 +8,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <optional>
 
 #include "clonescreen/CloneScreenTestUtil.h"
@@ -46,7 +47,14 @@ void makeLargeFile(const std::string& path, off_t bytes) {
 
 constexpr off_t kLarge = off_t(2) << 30;   // 2 GB
 
-bool alive(pid_t pid) { return pid > 0 && ::kill(pid, 0) == 0; }
+// Whether a process still runs: one that has ended but waits to be reaped by
+// whoever adopted it (a zombie) runs no more.
+bool alive(pid_t pid) {
+    if (pid <= 0 || ::kill(pid, 0) != 0) return false;
+    const std::string stat = screentest::readFile("/proc/" + std::to_string(pid) + "/stat");
+    const size_t close = stat.rfind(')');
+    return close == std::string::npos || close + 2 >= stat.size() || stat[close + 2] != 'Z';
+}
 
 // The close as the user makes it, with the wait at its real length (10 s): a
 // loaded machine may take a while to end the tools.
@@ -102,6 +110,26 @@ TEST_F(CloseDuringImageTest, TheCopyIntoTheImageEjectsAndRemovesIt) {
     EXPECT_TRUE(filesEndingIn(sim.path("/Volumes/Backup"), ".dmg").empty()) << "a partial image stays";
     EXPECT_EQ(runs("diskutil", "eject").size(), 1u);
     for (const auto& run : sim.journal()) EXPECT_FALSE(alive(run.pid)) << run.tool << " still runs";
+}
+
+TEST_F(CloseDuringImageTest, AHungEjectIsEndedAtTheEndOfTheWaitAndItsImageKept) {
+    // A wait of 5 s; the disk tool's minute of time-out becomes 30 s.
+    EnvGuard scale("PELORIN_TIME_SCALE", "0.5");
+    sim.setKnob("diskutil eject", "hang");
+    chooseUsbToBackup();
+    ExitWatch exitWatch;
+    ASSERT_TRUE(startRun());
+    ASSERT_TRUE(kit::runUntil([&] { return !runs("diskutil", "eject").empty(); }, 60));
+    const auto closed = std::chrono::steady_clock::now();
+    main->closeWindow(nullptr);
+    ASSERT_TRUE(kit::runUntil([] { return gExitStatus.has_value(); }, 60));
+    EXPECT_LT(std::chrono::steady_clock::now() - closed, std::chrono::seconds(20));
+    EXPECT_EQ(gExitStatus, std::optional<int>(0));
+    EXPECT_FALSE(main->jobsWorking());
+    EXPECT_FALSE(alive(runs("diskutil", "eject")[0].pid)) << "the hung eject outlives the program";
+    // Still attached: the image is not removed.
+    EXPECT_TRUE(fs::is_directory(sim.path("/Volumes/PelorinDmg")));
+    EXPECT_EQ(filesEndingIn(sim.path("/Volumes/Backup"), ".dmg").size(), 1u);
 }
 
 TEST_F(CloseDuringImageTest, ASlowCreateEndsTheToolAndLeavesNoImage) {
