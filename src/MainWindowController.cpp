@@ -6,12 +6,12 @@
 #include "Comm/BGWView.h"
 #include "Comm/TCImageWindow.h"
 #include "Comm/WindowChrome.h"
-#include "kit/ui/Animation.h"
-#include "kit/ui/Application.h"
-#include "kit/ui/Control.h"
 #include "kit/RunLoop.h"
 #include "kit/SysPath.h"
 #include "kit/System.h"
+#include "kit/ui/Animation.h"
+#include "kit/ui/Application.h"
+#include "kit/ui/Control.h"
 
 // A feature screen is built into its host view once its class exists; until
 // then the host view stays empty.

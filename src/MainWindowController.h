@@ -50,7 +50,7 @@ public:
     // each running job is stopped as its own Stop does (its tools ended, what
     // it made partly removed, an image ejected first), and the program ends
     // with status 0 once that work is over, or after kCloseWait seconds
-    // (scaled); tools still running then are ended, and the program waits a
+    // (scaled); tools still running then are ended, and the program waits
     // two seconds more at most.
     void closeWindow(kit::Object* sender);
     void windowWillClose(kit::Window& w) override;

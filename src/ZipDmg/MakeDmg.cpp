@@ -265,8 +265,7 @@ void MakeDmg::endJob(const std::shared_ptr<Job>& job, bool success, bool removeI
         }
         job->ended.store(true);
         if (success) self->report(kStatusText, 100);
-        else if (kept.empty()) self->failJob();
-        else self->failJob(kept);
+        else self->failJob(kept.empty() ? std::nullopt : std::optional<std::string>(kept));
     });
 }
 

@@ -31,7 +31,8 @@ public:
     virtual ~MakeDmgDelegate() = default;
     // A status text and the progress (0..100); 100 means the job is done.
     virtual void copyFileToDmgWithFileName(const std::string& fileName, float Withprogress) {}
-    // The image or archive could not be made. The error is always none.
+    // The image or archive could not be made. The error is none, or says that
+    // the image stays because its volume could not be ejected.
     virtual void makeDmgFailWithError(const std::optional<std::string>& error) {}
     // The image is made and mounted; answer with doCopyFilesToDmgWithDmg.
     virtual void beginToCopyDmg() {}

@@ -195,6 +195,12 @@ TEST_F(DmgScreenTest, StopDuringAHungEjectKeepsTheAttachedImageAndSaysSo) {
     EXPECT_TRUE(failureShown());
     EXPECT_TRUE(main->isTabChangeAllowed());
     EXPECT_FALSE(screen->isWorking());
+
+    // Told once the page has moved on, it comes as a message of its own.
+    click(screen->failCancelButton());
+    screen->stoppedImageKept("kept.dmg");
+    EXPECT_EQ(messages(), std::vector<std::string>{"kept.dmg"});
+    EXPECT_FALSE(screen->selectDiskView()->isHidden());
 }
 
 TEST_F(DmgScreenTest, StopInsideTheStartDelayStartsNothing) {
