@@ -295,15 +295,8 @@ TEST_F(DmgScreenTest, SystemVolumeDestinationByVersion) {
 
 TEST_F(DmgScreenTest, StopDuringZipLeavesTheStopPaneAndNoArchive) {
     // A zip that takes its time before it writes anything.
-    fs::create_directories(sim.path("/usr/bin"));
-    fs::remove(sim.path("/usr/bin/zip"));
-    writeFile(sim.path("/usr/bin/zip"), "#!/bin/sh\nsleep 3\nexec /usr/bin/zip \"$@\"\n");
-    ::chmod(sim.path("/usr/bin/zip").c_str(), 0755);
-    writeFile(sim.path("/Volumes/USB/zipme/a.txt"), "a");
-    chooseUsbToBackup();
-    screen->viewDragAction(screen->selectFromVC()->eumeArr({sim.path("/Volumes/USB/zipme")}));
-    ASSERT_TRUE(kit::runUntil([&] { return screen->selectFilesSize() >= 0; }, 20));
-    click(screen->makeZipBut());
+    zipDroppedFolderWith("#!/bin/sh\nsleep 3\nexec /usr/bin/zip \"$@\"\n");
+    if (HasFatalFailure()) return;
     ASSERT_TRUE(startRun());
     kit::runUntil([] { return false; }, 0.8);
     ASSERT_TRUE(screen->isRunning());

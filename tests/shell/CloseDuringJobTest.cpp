@@ -109,7 +109,11 @@ TEST_F(CloseDuringImageTest, TheCopyIntoTheImageEjectsAndRemovesIt) {
     EXPECT_FALSE(fs::exists(volume)) << "the image is still attached";
     EXPECT_TRUE(filesEndingIn(sim.path("/Volumes/Backup"), ".dmg").empty()) << "a partial image stays";
     EXPECT_EQ(runs("diskutil", "eject").size(), 1u);
-    for (const auto& run : sim.journal()) EXPECT_FALSE(alive(run.pid)) << run.tool << " still runs";
+    // The job's tools (the volume list's own scans, which the eject set off,
+    // are not the job's).
+    for (const auto& run : sim.journal())
+        if (run.tool == "hdiutil" || (run.tool == "diskutil" && !run.args.empty() && run.args[0] == "eject"))
+            EXPECT_FALSE(alive(run.pid)) << run.tool << " still runs";
 }
 
 TEST_F(CloseDuringImageTest, AHungEjectIsEndedAtTheEndOfTheWaitAndItsImageKept) {
@@ -148,16 +152,8 @@ TEST_F(CloseDuringImageTest, ZipEndsItAndRemovesThePartialArchive) {
     // A zip that has begun its archive and then takes its time: it names its
     // process (the same once it has exec'd) so the test can look for it.
     const std::string pidFile = sim.path("/zip.pid");
-    fs::create_directories(sim.path("/usr/bin"));
-    fs::remove(sim.path("/usr/bin/zip"));
-    writeFile(sim.path("/usr/bin/zip"),
-              "#!/bin/sh\necho $$ > '" + pidFile + "'\nprintf partial > \"$3\"\nexec sleep 600\n");
-    ::chmod(sim.path("/usr/bin/zip").c_str(), 0755);
-    writeFile(sim.path("/Volumes/USB/zipme/a.txt"), "a");
-    chooseUsbToBackup();
-    screen->viewDragAction(screen->selectFromVC()->eumeArr({sim.path("/Volumes/USB/zipme")}));
-    ASSERT_TRUE(kit::runUntil([&] { return screen->selectFilesSize() >= 0; }, 20));
-    click(screen->makeZipBut());
+    zipDroppedFolderWith("#!/bin/sh\necho $$ > '" + pidFile + "'\nprintf partial > \"$3\"\nexec sleep 600\n");
+    if (HasFatalFailure()) return;
     ExitWatch exitWatch;
     ASSERT_TRUE(startRun());
     ASSERT_TRUE(kit::runUntil([&] { return !filesEndingIn(sim.path("/Volumes/Backup"), ".zip").empty(); }, 30));
