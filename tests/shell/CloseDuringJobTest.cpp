@@ -8,12 +8,15 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <QApplication>
+#include <QCloseEvent>
 #include <chrono>
 #include <optional>
 
 #include "clonescreen/CloneScreenTestUtil.h"
 #include "copyscreen/CopyScreenTestUtil.h"
 #include "dmgscreen/DmgScreenTestUtil.h"
+#include "kit/ui/QtBridge.h"
 
 namespace {
 
@@ -56,11 +59,21 @@ bool alive(pid_t pid) {
     return close == std::string::npos || close + 2 >= stat.size() || stat[close + 2] != 'Z';
 }
 
+// The ways the user closes the main window.
+enum class Close { Button, WindowManager };
+
 // The close as the user makes it, with the wait at its real length (10 s): a
 // loaded machine may take a while to end the tools.
-void closeAndWaitForTheEnd(MainWindowController& main) {
+void closeAndWaitForTheEnd(MainWindowController& main, Close how = Close::Button) {
     EnvGuard realTime("PELORIN_TIME_SCALE", "1");
-    main.closeWindow(nullptr);
+    kit::Window& window = *main.window();
+    if (how == Close::Button) {
+        window.standardWindowButton(kit::WindowButtonKind::Close)->performClick();
+    } else {
+        // Alt+F4, or a taskbar's close.
+        QCloseEvent close;
+        QApplication::sendEvent(kit::widgetOf(window), &close);
+    }
     ASSERT_TRUE(kit::runUntil([] { return gExitStatus.has_value(); }, 60));
     EXPECT_EQ(gExitStatus, std::optional<int>(0));
     // It ended because the work was over, not because the wait ran out.
@@ -105,7 +118,7 @@ TEST_F(CloseDuringImageTest, TheCopyIntoTheImageEjectsAndRemovesIt) {
     ASSERT_TRUE(startRun());
     const std::string volume = sim.path("/Volumes/PelorinDmg");
     ASSERT_TRUE(kit::runUntil([&] { return fs::exists(volume + "/big.bin"); }, 60));
-    closeAndWaitForTheEnd(*main);
+    closeAndWaitForTheEnd(*main, Close::WindowManager);
     EXPECT_FALSE(fs::exists(volume)) << "the image is still attached";
     EXPECT_TRUE(filesEndingIn(sim.path("/Volumes/Backup"), ".dmg").empty()) << "a partial image stays";
     EXPECT_EQ(runs("diskutil", "eject").size(), 1u);
@@ -180,7 +193,7 @@ TEST_F(CloseDuringCloneTest, TheRestoreEndsTheRestoreTool) {
     ExitWatch exitWatch;
     ASSERT_TRUE(startClone());
     ASSERT_TRUE(kit::runUntil([&] { return !sim.journalFor("asr").empty(); }, 60));
-    closeAndWaitForTheEnd(*main);
+    closeAndWaitForTheEnd(*main, Close::WindowManager);
     const auto restores = sim.journalFor("asr");
     ASSERT_EQ(restores.size(), 1u);
     EXPECT_FALSE(alive(restores[0].pid)) << "the restore tool outlives the program";
