@@ -92,6 +92,12 @@ const std::string& temporaryDirectory() {
     return g_tempDir;
 }
 
+void exitProcess(int status) {
+    std::fflush(nullptr);
+    removeTemporaryDirectory();
+    ::_exit(status);
+}
+
 double timeScale() {
     const char* env = std::getenv("PELORIN_TIME_SCALE");
     if (!env || !*env) return 1.0;

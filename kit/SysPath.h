@@ -15,8 +15,14 @@ std::string unSysPath(const std::string& hostPath);
 std::string machineStatePath();               // sysPath("/.pelorin/machine.plist")
 
 // The platform's per-user temporary folder: a private directory (mode 0700) made
-// once per process, ending in "/". Never a shared /tmp name.
+// once per process, ending in "/". Never a shared /tmp name. It goes when the
+// process ends through exit() or exitProcess().
 const std::string& temporaryDirectory();
+
+// Ends the process at once with the status: the output streams are flushed and
+// the temporary folder is removed, but no static object is torn down (windows
+// and timers that statics hold would outlive the toolkit's own globals).
+[[noreturn]] void exitProcess(int status);
 
 // PELORIN_TIME_SCALE (default 1): all kit waits, delays and timers are multiplied by it.
 double timeScale();

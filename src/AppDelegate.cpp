@@ -2,7 +2,6 @@
 
 #include <unistd.h>
 
-#include <cstdio>
 #include <cstdlib>
 
 #include "Disk/GetVolumes.h"
@@ -11,6 +10,7 @@
 #include "ToolWind/OVCheckUpdateWindowController.h"
 #include "ToolWind/TCPreferenceWindowController.h"
 #include "kit/Bundle.h"
+#include "kit/SysPath.h"
 #include "kit/app/Launch.h"
 #include "kit/app/RunningApplication.h"
 #include "kit/ui/View.h"
@@ -50,13 +50,18 @@ void AppDelegate::applicationDidFinishLaunching() {
     if (checkAppDuplicateAndBringToFrontWithBundle(kit::Bundle::main().bundleIdentifier())) {
         // The running copy has been asked forward; this one leaves before it
         // makes any window or starts any scan.
-        std::fflush(nullptr);
-        _exit(0);
+        kit::exitProcess(0);
     }
     GetVolumes::Instance().getVolumes();
     mainWindowController_ = std::make_shared<MainWindowController>("MainWindowController");
     if (kit::Window* window = mainWindowController_->window()) window->center();
     GetVolumes::Instance().getExVolumes();
+}
+
+bool AppDelegate::applicationShouldTerminate() {
+    if (!mainWindowController_) return true;
+    mainWindowController_->closeWindow(nullptr);
+    return false;
 }
 
 bool AppDelegate::checkAppDuplicateAndBringToFrontWithBundle(const std::string& bundleIdentifier) {

@@ -16,6 +16,9 @@ public:
     ~AppDelegate() override;
 
     void applicationDidFinishLaunching() override;
+    // Quitting is closing the main window: a job under way is stopped first,
+    // and the window's close ends the program.
+    bool applicationShouldTerminate() override;
 
     // Brings every other running copy of the bundle identifier to the front;
     // YES when there was one.

@@ -1,9 +1,14 @@
 #include "MainWindowController.h"
 
+#include <chrono>
+
 #include "Comm/LeftButton.h"
 #include "Comm/BGWView.h"
 #include "Comm/TCImageWindow.h"
 #include "Comm/WindowChrome.h"
+#include "kit/RunLoop.h"
+#include "kit/SysPath.h"
+#include "kit/System.h"
 #include "kit/ui/Animation.h"
 #include "kit/ui/Application.h"
 #include "kit/ui/Control.h"
@@ -24,6 +29,7 @@
 #endif
 #if __has_include("Bootable/SelectDrivceViewController.h")
 #include "Bootable/SelectDrivceViewController.h"
+#include "Bootable/boot/OVBootable.h"
 #define PELORIN_HAS_BOOTABLE_SCREEN 1
 #endif
 
@@ -186,6 +192,73 @@ void MainWindowController::TopDiskToolButtonAction(kit::Object*) {
     selectTab(tab_disktool_.get(), kTabs[3].y - kHighlightOffset, diskTool_.get());
 }
 
-void MainWindowController::closeWindow(kit::Object*) { exitProcess(0); }
+void MainWindowController::closeWindow(kit::Object*) { stopJobsAndQuit(); }
 
-void MainWindowController::windowWillClose(kit::Window&) { exitProcess(0); }
+void MainWindowController::windowWillClose(kit::Window&) { stopJobsAndQuit(); }
+
+void MainWindowController::stopRunningJobs() {
+#ifdef PELORIN_HAS_DISK_COPY_SCREEN
+    if (diskCopyVC_ && diskCopyVC_->isRunning()) diskCopyVC_->cancelButtonAction(nullptr);
+#endif
+#ifdef PELORIN_HAS_DMG_SCREEN
+    if (dmgVC_ && dmgVC_->isRunning()) dmgVC_->cancelButtonAction(nullptr);
+#endif
+#ifdef PELORIN_HAS_BOOTABLE_SCREEN
+    // The stop the clone's confirmation asks for; a Preboot repair is not
+    // stopped halfway, only waited for.
+    if (bootableVC_ && bootableVC_->isRunning()) bootableVC_->cancelToCopySystem();
+#endif
+}
+
+bool MainWindowController::jobsWorking() const {
+#ifdef PELORIN_HAS_DISK_COPY_SCREEN
+    if (diskCopyVC_ && diskCopyVC_->isWorking()) return true;
+#endif
+#ifdef PELORIN_HAS_DMG_SCREEN
+    if (dmgVC_ && dmgVC_->isWorking()) return true;
+#endif
+#ifdef PELORIN_HAS_BOOTABLE_SCREEN
+    if (OVBootable::OVShareInstance().isRunning() || (bootableVC_ && bootableVC_->isRepairing())) return true;
+#endif
+    return false;
+}
+
+void MainWindowController::endWaitedTools() {
+#ifdef PELORIN_HAS_DMG_SCREEN
+    // An eject has a minute of its own; the image stays when it is cut short.
+    if (dmgVC_ && dmgVC_->makeDmg()) dmgVC_->makeDmg()->giveUpWaiting();
+#endif
+}
+
+void MainWindowController::stopJobsAndQuit() {
+    if (quitting_) return;
+    quitting_ = true;
+    stopRunningJobs();
+    // The jobs end on their own threads and report on the main queue, so the
+    // loop keeps running while the close waits for them.
+    using Clock = std::chrono::steady_clock;
+    struct Wait {
+        Clock::time_point deadline;
+        bool toolsEnded = false;
+    };
+    auto wait = std::make_shared<Wait>();
+    wait->deadline =
+        Clock::now() + std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(kit::scaled(kCloseWait)));
+    auto check = [this, wait] {
+        if (jobsWorking() && Clock::now() < wait->deadline) return false;
+        if (jobsWorking() && !wait->toolsEnded) {
+            wait->toolsEnded = true;
+            // A tool that ignores the request to end is killed after a second.
+            wait->deadline = Clock::now() + std::chrono::seconds(2);
+            endWaitedTools();
+            return false;
+        }
+        if (jobsWorking()) kit::systemLog("closing with a job still under way after the wait");
+        exitProcess(0);
+        return true;
+    };
+    if (check()) return;
+    kit::Timer::scheduled(0.05, true, life_, [check](kit::Timer& t) {
+        if (check()) t.invalidate();
+    });
+}

@@ -45,10 +45,22 @@ public:
     void BootableButtonAction(kit::Object* sender);
     void TopDmgButtonAction(kit::Object* sender);
     void TopDiskToolButtonAction(kit::Object* sender);
-    void closeWindow(kit::Object* sender);
     // However the window closes (its close button, the window manager's
-    // close request), the program ends.
+    // close request), the program ends, but never in the middle of a job:
+    // each running job is stopped as its own Stop does (its tools ended, what
+    // it made partly removed, an image ejected first), and the program ends
+    // with status 0 once that work is over, or after kCloseWait seconds
+    // (scaled); tools still running then are ended, and the program waits
+    // two seconds more at most.
+    void closeWindow(kit::Object* sender);
     void windowWillClose(kit::Window& w) override;
+    static constexpr double kCloseWait = 10.0;
+    // The steps of that close: stop every running job as its Stop does,
+    // whether any job's work (a tool, a clean-up) is still under way, and
+    // end the tools that work still waits for.
+    void stopRunningJobs();
+    bool jobsWorking() const;
+    void endWaitedTools();
 
     TCImageWindow* aWindow() const { return aWindow_; }
     kit::View* titleBarView() const { return titleBarView_; }
@@ -79,6 +91,7 @@ private:
     void addBootableView();
     void setTabFrame(kit::Point point);
     void selectTab(LeftButton* tab, double highlightY, kit::View* host);
+    void stopJobsAndQuit();
 
     TCImageWindow* aWindow_ = nullptr;
     kit::View* titleBarView_ = nullptr;
@@ -91,4 +104,7 @@ private:
     std::shared_ptr<kit::ImageView> selectBgImage_;
     std::shared_ptr<LeftButton> tab_diskclone_, tab_bootable_, tab_createImage_, tab_disktool_;
     bool canChangeTab_ = true;
+    bool quitting_ = false;
+    // Lives as long as the controller: the close's timer holds it weakly.
+    std::shared_ptr<int> life_ = std::make_shared<int>(0);
 };

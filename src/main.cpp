@@ -1,9 +1,5 @@
 // The entry: the launcher check, the display-sleep assertion and the
 // application loop.
-#include <unistd.h>
-
-#include <cstdio>
-
 #include "AppDelegate.h"
 #include "MyNSApplication.h"
 #include "PreventSleep.h"
@@ -26,6 +22,5 @@ int main(int argc, char* argv[]) {
     kit::releasePowerAssertion(assertionID);
     // The windows and controllers that the menu file's objects hold are not
     // torn down one by one after the loop: the process leaves as it is.
-    std::fflush(nullptr);
-    _exit(result);
+    kit::exitProcess(result);
 }

@@ -1,5 +1,12 @@
 #include "kit/ui/AppMain.h"
 
+#include <fcntl.h>
+#include <signal.h>
+#include <unistd.h>
+
+#include <QCoreApplication>
+#include <QSocketNotifier>
+#include <cerrno>
 #include <map>
 #include <mutex>
 
@@ -37,6 +44,36 @@ Window* frontCandidate() {
     return nullptr;
 }
 
+// The session's request to end the program (SIGTERM at logout or shutdown,
+// SIGHUP when its terminal goes, SIGINT from the terminal) is a quit request
+// like the Quit item's: the program ends through its loop, so work under way
+// is stopped first and the temporary folder goes with the process. The
+// handler only wakes the main loop through a pipe.
+int gQuitPipe[2] = {-1, -1};
+
+void onQuitSignal(int) {
+    const int saved = errno;
+    const char byte = 1;
+    [[maybe_unused]] ssize_t n = ::write(gQuitPipe[1], &byte, 1);
+    errno = saved;
+}
+
+void quitOnTerminationSignals() {
+    if (gQuitPipe[0] >= 0 || ::pipe2(gQuitPipe, O_CLOEXEC | O_NONBLOCK) != 0) return;
+    auto* notifier = new QSocketNotifier(gQuitPipe[0], QSocketNotifier::Read, QCoreApplication::instance());
+    QObject::connect(notifier, &QSocketNotifier::activated, [] {
+        char bytes[16];
+        while (::read(gQuitPipe[0], bytes, sizeof bytes) > 0) {
+        }
+        Application::shared().terminate(nullptr);
+    });
+    struct sigaction action {};
+    action.sa_handler = onQuitSignal;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART;
+    for (int signal : {SIGTERM, SIGHUP, SIGINT}) ::sigaction(signal, &action, nullptr);
+}
+
 }  // namespace
 
 void registerApplicationClass(const std::string& className, std::function<std::unique_ptr<Application>()> make) {
@@ -71,6 +108,7 @@ int applicationMain(int argc, char** argv) {
         Application::shared().terminate(sender);
     });
     installAppKeyRouting();
+    quitOnTerminationSignals();
 
     std::string nib = info.getString("NSMainNibFile").value_or("MainMenu");
     if (auto path = bundle.pathForResource(nib, "json")) {

@@ -8,7 +8,8 @@
 // file ("NSMainNibFile") whose objects include the application delegate,
 // records this process as a running copy of its bundle identifier
 // (ApplicationRegistry), then runs: the delegate's did-finish-launching, the
-// menu bar put on the main window, the main loop until terminate().
+// menu bar put on the main window, the main loop until terminate(). SIGTERM,
+// SIGHUP and SIGINT ask for terminate() as the Quit item does.
 //
 // A request from another copy to come to the front brings the main window
 // (else the first visible window) forward and makes the application active.

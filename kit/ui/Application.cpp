@@ -11,6 +11,7 @@
 
 #include "kit/Notification.h"
 #include "kit/RunLoop.h"
+#include "kit/SysPath.h"
 #include "kit/ui/MainThreadCheck.h"
 #include "kit/ui/Menu.h"
 #include "kit/ui/ViewWidget.h"
@@ -110,6 +111,7 @@ void Application::stop(int code) {
 }
 
 void Application::terminate(Object*) {
+    if (running_ && delegate_ && !delegate_->applicationShouldTerminate()) return;
     if (delegate_) delegate_->applicationWillTerminate();
     NotificationCenter::defaultCenter().post(ApplicationWillTerminateNotification, nullptr);
     if (running_) {
@@ -121,8 +123,7 @@ void Application::terminate(Object*) {
     // No loop of ours to return from. The process leaves without running
     // static destructors: windows and animations that statics hold would be
     // torn down after the toolkit's own globals.
-    std::fflush(nullptr);
-    _exit(0);
+    exitProcess(0);
 }
 
 void Application::activateIgnoringOtherApps(bool) {

@@ -32,6 +32,10 @@ class ApplicationDelegate {
 public:
     virtual ~ApplicationDelegate() = default;
     virtual void applicationDidFinishLaunching() {}
+    // Asked when the program is told to quit while its loop runs (the Quit
+    // item, the session's request to end): false when the delegate ends the
+    // program itself once it is ready to.
+    virtual bool applicationShouldTerminate() { return true; }
     virtual void applicationWillTerminate() {}
 };
 
@@ -57,7 +61,8 @@ public:
     // Tells the delegate, posts the will-terminate notification and ends the
     // program with status 0: inside run() by ending it (run() returns 0),
     // elsewhere by ending the process at once. Either way no static object
-    // is torn down after the toolkit's globals.
+    // is torn down after the toolkit's globals. Inside run() a delegate that
+    // answers applicationShouldTerminate() with false ends it later itself.
     void terminate(Object* sender = nullptr);
 
     bool isActive() const { return active_; }

@@ -35,6 +35,8 @@ public:
     void topCopyFinished(int failedCount) override;
     void cancelButtonAction(kit::Object* sender);
     void cancelCopy();
+    // Whether the engine still works, the removal of a stopped item included.
+    bool isWorking() const { return doCopy_ && doCopy_->isRunning(); }
     void changePathValue(const std::string& path);
     void changeProValue(float percent);
     void backHomeView() override;

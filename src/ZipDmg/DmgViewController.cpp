@@ -289,10 +289,21 @@ void DmgViewController::copyFileToDmgWithFileName(const std::string& fileName, f
     changePathValue(fileName, Withprogress);
 }
 
-void DmgViewController::makeDmgFailWithError(const std::optional<std::string>&) {
+void DmgViewController::makeDmgFailWithError(const std::optional<std::string>& error) {
     if (!runGuard_.isRunning()) return;
-    showFailView(kFailed);
+    showFailView(error ? std::string(kFailed) + " " + *error : std::string(kFailed));
 }
+
+void DmgViewController::stoppedImageKept(const std::string& text) {
+    // Said on the stop pane while it shows; once the page has moved on, in a
+    // message of its own.
+    const bool stopPaneShown = !runGuard_.isRunning() && !copyProgressView_->isHidden() && !endView_->isHidden() &&
+                               !failView_->isHidden() && errorLable_->stringValue() == kStopped;
+    if (stopPaneShown) errorLable_->setStringValue(std::string(kStopped) + " " + text);
+    else showErrorWindowWithErrorStr(text);
+}
+
+bool DmgViewController::isWorking() const { return makeDmg_ && makeDmg_->isWorking(); }
 
 std::string DmgViewController::statusTextFor(const std::string& text) {
     const bool zipLine = text.find("(stored") != std::string::npos || text.find("(deflated") != std::string::npos;

@@ -54,11 +54,15 @@ public:
     void beginToCopyDmg() override;
     void copyFileToDmgWithFileName(const std::string& fileName, float Withprogress) override;
     void makeDmgFailWithError(const std::optional<std::string>& error) override;
+    void stoppedImageKept(const std::string& text) override;
     void changePathValue(const std::string& text, float withProValue);
     void changePathValue(const std::string& text);
     void zipWritProgress(float progress, const std::string& withPath);
     void cancelButtonAction(kit::Object* sender);
     void cancelMakeZip();
+    // Whether the engine still has work under way, a stopped job's clean-up
+    // included.
+    bool isWorking() const;
     void backHomeView() override;
 
     // The status text shown for an engine report: zip's output chunk less its

@@ -28,6 +28,8 @@ const char* const kStatusText = "Creating disk image…";
 const char* const kVolumeName = "PelorinDmg";
 const char* const kStagingPrefix = "org.pelorin.Pelorin.";
 const char* const kCaptureName = "ejectExecCommandTemp.plist";
+// Why an image stays after a stop or a failure: its volume is still attached.
+const char* const kKeptFormat = "The disk image is still attached and was kept: %@";
 // Room the file system of the image needs beyond the bytes of the items.
 constexpr uint64_t kImageMargin = 50000000;
 
@@ -171,6 +173,7 @@ std::string mountPointFromAttachOutput(const std::string& output) {
 struct MakeDmg::Job {
     std::atomic<bool> cancelled{false};  // stopped: nothing more is reported
     std::atomic<bool> ended{false};      // its last report was made
+    std::atomic<bool> settled{false};    // its tools have ended and its clean-up is done
     // Guarded by MakeDmg::mutex_.
     Phase phase = Phase::Creating;
     std::string staging;
@@ -206,6 +209,12 @@ std::shared_ptr<MakeDmg::Job> MakeDmg::currentJob() const {
     return job_;
 }
 
+bool MakeDmg::isWorking() const {
+    auto job = currentJob();
+    if (job && !job->settled.load()) return true;
+    return zip_ && !zip_->ended;
+}
+
 bool MakeDmg::busy() const {
     auto job = currentJob();
     if (job && !job->ended.load() && !job->cancelled.load()) return true;
@@ -231,11 +240,11 @@ void MakeDmg::reportFromWorker(const std::shared_ptr<Job>& job, const std::strin
     });
 }
 
-void MakeDmg::failJob() {
-    if (MakeDmgDelegate* d = makeDmgDelegate_.load()) d->makeDmgFailWithError(std::nullopt);
+void MakeDmg::failJob(const std::optional<std::string>& error) {
+    if (MakeDmgDelegate* d = makeDmgDelegate_.load()) d->makeDmgFailWithError(error);
 }
 
-void MakeDmg::endJob(const std::shared_ptr<Job>& job, bool success, bool removeImage) {
+void MakeDmg::endJob(const std::shared_ptr<Job>& job, bool success, bool removeImage, const std::string& kept) {
     std::string staging, image;
     {
         std::lock_guard<std::mutex> lock(mutex_);
@@ -246,13 +255,33 @@ void MakeDmg::endJob(const std::shared_ptr<Job>& job, bool success, bool removeI
     removeTree(staging);
     // An image that is not complete never stays under the job's name.
     if (!image.empty()) ::unlink(image.c_str());
+    job->settled.store(true);
     auto self = shared_from_this();
-    kit::dispatch::async(kit::dispatch::mainQueue(), [self, job, success] {
-        if (job->cancelled.load()) return;
+    kit::dispatch::async(kit::dispatch::mainQueue(), [self, job, success, kept] {
+        if (job->cancelled.load()) {
+            // The stop has been shown; an image left behind is still told.
+            if (MakeDmgDelegate* d = self->makeDmgDelegate_.load(); d && !kept.empty()) d->stoppedImageKept(kept);
+            return;
+        }
         job->ended.store(true);
         if (success) self->report(kStatusText, 100);
-        else self->failJob();
+        else self->failJob(kept.empty() ? std::nullopt : std::optional<std::string>(kept));
     });
+}
+
+void MakeDmg::endAfterEject(const std::shared_ptr<Job>& job, bool ejected, bool success) {
+    if (ejected) {
+        // An image that is not complete never stays under the job's name.
+        endJob(job, success, !success);
+        return;
+    }
+    std::string image;
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        image = job->imagePath;
+    }
+    kit::logf("dmg: the volume of %@ could not be ejected; the image is kept", image);
+    endJob(job, false, false, kit::format(kKeptFormat, kit::lastPathComponent(image)));
 }
 
 // ---- image route ----
@@ -263,6 +292,7 @@ bool MakeDmg::makeTmpDmgWithPath(const std::string& path, const std::string& wit
         return false;
     }
     isCancelCopy_ = false;
+    giveUp_ = false;
     auto job = std::make_shared<Job>();
     {
         std::lock_guard<std::mutex> lock(mutex_);
@@ -461,6 +491,7 @@ void MakeDmg::doCopyFilesToDmgWithDmg(const std::vector<std::string>& paths) {
         // Nothing to copy: nothing is reported and the volume stays as it is;
         // the engine is free for the next job.
         job->ended.store(true);
+        job->settled.store(true);
         return;
     }
     auto self = shared_from_this();
@@ -495,23 +526,8 @@ void MakeDmg::copyLoop(std::shared_ptr<Job> job, std::vector<std::string> paths,
         job->ejectStarted = true;
     }
     bool ejected = ejectVolume(mountPoint);
-    if (job->cancelled.load()) {
-        endJob(job, false, true);
-        return;
-    }
-    if (failures) {
-        // Some items are missing: the image is not what was asked for.
-        endJob(job, false, true);
-        return;
-    }
-    if (!ejected) {
-        // The items are all there, but the volume is still attached: the job is
-        // not done, and the image is kept for the user to eject.
-        kit::logf("dmg: the image at %@ could not be ejected", mountPoint);
-        endJob(job, false, false);
-        return;
-    }
-    endJob(job, true, false);
+    // Stopped, or some items are missing: the image is not what was asked for.
+    endAfterEject(job, ejected, !job->cancelled.load() && failures == 0);
 }
 
 void MakeDmg::ejectInBackground(const std::shared_ptr<Job>& job) {
@@ -524,22 +540,27 @@ void MakeDmg::ejectInBackground(const std::shared_ptr<Job>& job) {
     }
     auto self = shared_from_this();
     std::thread([self, job, mountPoint] {
-        self->ejectVolume(mountPoint);
-        self->endJob(job, false, true);
+        bool ejected = self->ejectVolume(mountPoint);
+        self->endAfterEject(job, ejected, false);
     }).detach();
 }
 
 bool MakeDmg::ejectVolume(const std::string& mountPoint) {
+    // Nothing attached there any more: nothing to eject.
+    if (!isFolder(mountPoint)) return true;
     // Bounded runs and no lock: a disk tool that hangs ends at its time-out and
     // holds back no other eject.
-    OVCapture info = OVCaptureLimited(kit::format("diskutil info -plist %s", kit::shellQuote(mountPoint)), kCaptureName);
+    const auto givenUp = [this] { return giveUp_.load(); };
+    OVCapture info = OVCaptureLimited(kit::format("diskutil info -plist %s", kit::shellQuote(mountPoint)), kCaptureName,
+                                      OVCaptureTimeout, givenUp);
     std::optional<kit::Value> value = info.ok() ? info.value() : std::nullopt;
     std::optional<std::string> uuid = value && value->isDict() ? value->getString("VolumeUUID") : std::nullopt;
     if (!uuid || uuid->empty()) {
         kit::logf("dmg: no volume at %@ to eject", mountPoint);
         return false;
     }
-    OVCapture eject = OVCaptureLimited(kit::format("diskutil eject %s", kit::shellQuote(*uuid)), kCaptureName);
+    OVCapture eject =
+        OVCaptureLimited(kit::format("diskutil eject %s", kit::shellQuote(*uuid)), kCaptureName, OVCaptureTimeout, givenUp);
     kit::logf("%@", eject.path);
     if (!eject.ok()) {
         kit::logf("dmg: eject of %@ failed (%d%s)", mountPoint, eject.status, eject.timedOut ? ", timed out" : "");

@@ -31,10 +31,14 @@ public:
     virtual ~MakeDmgDelegate() = default;
     // A status text and the progress (0..100); 100 means the job is done.
     virtual void copyFileToDmgWithFileName(const std::string& fileName, float Withprogress) {}
-    // The image or archive could not be made. The error is always none.
+    // The image or archive could not be made. The error is none, or says that
+    // the image stays because its volume could not be ejected.
     virtual void makeDmgFailWithError(const std::optional<std::string>& error) {}
     // The image is made and mounted; answer with doCopyFilesToDmgWithDmg.
     virtual void beginToCopyDmg() {}
+    // A stopped job's image could not be ejected: it is kept, never removed
+    // while its volume is attached. The text says so and names the image.
+    virtual void stoppedImageKept(const std::string& text) {}
 };
 
 // Runs `command` through the shell with its standard output in the capture file
@@ -77,8 +81,16 @@ public:
     void doCopyFilesToDmgWithDmg(const std::vector<std::string>& paths);
     // Stops whatever runs: the create or mount tool is terminated, the copy ends
     // before its next item, zip is terminated; what the job made is ejected and
-    // removed, and nothing more is reported. Main thread.
+    // removed, and nothing more is reported, but for an image that could not be
+    // ejected: that one is kept (stoppedImageKept). Main thread.
     void stopMakeDmg();
+    // Whether the last job still has work under way: a tool, the copy, the
+    // eject or the removal of what a stopped or failed job made.
+    bool isWorking() const;
+    // The program is about to end and waits no longer: an eject still inside
+    // its time-out is ended now, and its image kept as for any failed eject.
+    // Any thread.
+    void giveUpWaiting() { giveUp_.store(true); }
     // The disk tool's information on a volume (name, mount point, identifier);
     // nullopt when there is none, it does not parse or the tool timed out.
     std::optional<kit::Value> getDisjInfo(const char* volume);
@@ -127,7 +139,7 @@ private:
     std::shared_ptr<Job> currentJob() const;
     void report(const std::string& text, float progress);      // main thread
     void reportFromWorker(const std::shared_ptr<Job>& job, const std::string& text, float progress);
-    void failJob();                                             // main thread
+    void failJob(const std::optional<std::string>& error = std::nullopt);  // main thread
     void createStep(std::shared_ptr<Job> job, std::string folder, std::string name, uint64_t bytes);
     void createFinished(const std::shared_ptr<Job>& job, int status, bool launched, bool ours);
     void mountStep(std::shared_ptr<Job> job, std::string imagePath);
@@ -136,7 +148,11 @@ private:
     void ejectInBackground(const std::shared_ptr<Job>& job);
     // Ends the job: its staging folder and (when asked) its image are removed,
     // then the end is reported on the main queue unless the job was stopped.
-    void endJob(const std::shared_ptr<Job>& job, bool success, bool removeImage);
+    // `kept` (non-empty) tells why the image stays: it could not be ejected.
+    void endJob(const std::shared_ptr<Job>& job, bool success, bool removeImage, const std::string& kept = "");
+    // The job's end once its volume has been ejected, or not: an image whose
+    // volume is still attached is never removed.
+    void endAfterEject(const std::shared_ptr<Job>& job, bool ejected, bool success);
     bool ejectVolume(const std::string& mountPoint);
     void zipEnded(const std::shared_ptr<ZipJob>& job, kit::Process& process);
     // Starts zip over allSelectFileArr_ (main thread).
@@ -144,6 +160,7 @@ private:
 
     std::atomic<MakeDmgDelegate*> makeDmgDelegate_{nullptr};
     std::atomic<bool> isCancelCopy_{false};
+    std::atomic<bool> giveUp_{false};
 
     mutable std::mutex mutex_;
     std::shared_ptr<Job> job_;     // the image job, running or last; guarded by mutex_

@@ -28,7 +28,7 @@ namespace dmgtest {
 namespace fs = std::filesystem;
 
 struct Event {
-    enum Kind { Progress, Fail, Begin } kind;
+    enum Kind { Progress, Fail, Begin, Kept } kind;
     std::string text;
     float progress = 0;
     bool onMain = false;
@@ -39,8 +39,11 @@ public:
     void copyFileToDmgWithFileName(const std::string& fileName, float progress) override {
         add({Event::Progress, fileName, progress, kit::dispatch::isMainThread()});
     }
-    void makeDmgFailWithError(const std::optional<std::string>&) override {
-        add({Event::Fail, "", 0, kit::dispatch::isMainThread()});
+    void makeDmgFailWithError(const std::optional<std::string>& error) override {
+        add({Event::Fail, error.value_or(""), 0, kit::dispatch::isMainThread()});
+    }
+    void stoppedImageKept(const std::string& text) override {
+        add({Event::Kept, text, 0, kit::dispatch::isMainThread()});
     }
     void beginToCopyDmg() override {
         add({Event::Begin, "", 0, kit::dispatch::isMainThread()});
@@ -68,6 +71,13 @@ public:
         int n = 0;
         for (const auto& e : events()) n += e.kind == kind;
         return n;
+    }
+    // The text of the last event of a kind ("" when there is none).
+    std::string lastText(Event::Kind kind) const {
+        std::string text;
+        for (const auto& e : events())
+            if (e.kind == kind) text = e.text;
+        return text;
     }
     bool allOnMain() const {
         for (const auto& e : events())

@@ -402,6 +402,8 @@ TEST_F(ImageRoute, AFailedEjectIsAFailureAndTheCompleteImageIsKept) {
             EXPECT_FALSE(r.done());
             EXPECT_EQ(attached().size(), 1u);
             EXPECT_TRUE(fs::exists(image())) << "the items are all there; the user can eject it";
+            EXPECT_NE(r.lastText(Event::Fail).find(std::string(kJob) + ".dmg"), std::string::npos)
+                << "the failure does not say which image was kept";
             // Clean up for the next round: eject by hand, drop the image.
             knob(k, "ok");
             engine->unmountDmgWithFullPath();
@@ -442,6 +444,28 @@ TEST_F(ImageRoute, AHungEjectEndsAtItsTimeOutAndHoldsBackNoOtherJobsEject) {
     EXPECT_TRUE(recorder.failed());
     EXPECT_FALSE(recorder.done());
     other->setMakeDmgDelegate(nullptr);
+}
+
+TEST_F(ImageRoute, StopDuringAHungEjectKeepsTheAttachedImageAndSaysSo) {
+    EnvGuard scale("PELORIN_TIME_SCALE", "0.1");  // the disk tool's minute becomes 6 s
+    writeFile(src + "/a.txt", "a");
+    items = {src + "/a.txt"};
+    knob("diskutil eject", "hang");
+    start();
+    ASSERT_TRUE(waitFor([&] { return !runs("diskutil", "eject").empty(); }, 30));
+    engine->setIsCancelCopy(true);
+    engine->stopMakeDmg();
+    EXPECT_TRUE(engine->isWorking()) << "the eject still runs";
+    // The eject ends at its time-out; the volume is still attached, so the
+    // image stays, and the stopped job says so.
+    ASSERT_TRUE(waitFor([&] { return recorder.count(Event::Kept) > 0; }, 30));
+    EXPECT_TRUE(fs::exists(image())) << "an image whose volume is attached was removed";
+    EXPECT_EQ(attached().size(), 1u);
+    EXPECT_NE(recorder.lastText(Event::Kept).find(std::string(kJob) + ".dmg"), std::string::npos);
+    EXPECT_FALSE(engine->isWorking());
+    EXPECT_FALSE(recorder.ended()) << "a stopped job reported its end";
+    const pid_t eject = runs("diskutil", "eject")[0].pid;
+    EXPECT_TRUE(waitFor([&] { return ::kill(eject, 0) != 0; }, 5)) << "the hung eject was left running";
 }
 
 TEST_F(ImageRoute, ASecondStartWhileAJobRunsIsRefused) {

@@ -174,6 +174,33 @@ TEST_F(DmgScreenTest, StopDuringASlowCreateLeavesTheStopPaneAndNoImage) {
     EXPECT_TRUE(runs("hdiutil", "mount").empty());
 }
 
+TEST_F(DmgScreenTest, StopDuringAHungEjectKeepsTheAttachedImageAndSaysSo) {
+    // The disk tool's minute of time-out becomes 6 s.
+    sim.setKnob("diskutil eject", "hang");
+    chooseUsbToBackup();
+    ASSERT_TRUE(startRun());
+    ASSERT_TRUE(kit::runUntil([&] { return !runs("diskutil", "eject").empty(); }, 60));
+    click(screen->cancelButton());
+    EXPECT_TRUE(stopShown());
+    const std::string attached = sim.path("/Volumes/PelorinDmg");
+    ASSERT_TRUE(kit::runUntil([&] { return screen->errorLable()->stringValue() != "You have stopped the process."; }, 30));
+    const std::vector<std::string> images = filesEndingIn(sim.path("/Volumes/Backup"), ".dmg");
+    ASSERT_EQ(images.size(), 1u) << "an image whose volume is attached was removed";
+    EXPECT_TRUE(fs::is_directory(attached));
+    EXPECT_EQ(screen->errorLable()->stringValue(),
+              "You have stopped the process. The disk image is still attached and was kept: " +
+                  fs::path(images[0]).filename().string());
+    EXPECT_TRUE(failureShown());
+    EXPECT_TRUE(main->isTabChangeAllowed());
+    EXPECT_FALSE(screen->isWorking());
+
+    // Told once the page has moved on, it comes as a message of its own.
+    click(screen->failCancelButton());
+    screen->stoppedImageKept("kept.dmg");
+    EXPECT_EQ(messages(), std::vector<std::string>{"kept.dmg"});
+    EXPECT_FALSE(screen->selectDiskView()->isHidden());
+}
+
 TEST_F(DmgScreenTest, StopInsideTheStartDelayStartsNothing) {
     EnvGuard realTime("PELORIN_TIME_SCALE", "1");
     chooseUsbToBackup();
@@ -266,15 +293,8 @@ TEST_F(DmgScreenTest, SystemVolumeDestinationByVersion) {
 
 TEST_F(DmgScreenTest, StopDuringZipLeavesTheStopPaneAndNoArchive) {
     // A zip that takes its time before it writes anything.
-    fs::create_directories(sim.path("/usr/bin"));
-    fs::remove(sim.path("/usr/bin/zip"));
-    writeFile(sim.path("/usr/bin/zip"), "#!/bin/sh\nsleep 3\nexec /usr/bin/zip \"$@\"\n");
-    ::chmod(sim.path("/usr/bin/zip").c_str(), 0755);
-    writeFile(sim.path("/Volumes/USB/zipme/a.txt"), "a");
-    chooseUsbToBackup();
-    screen->viewDragAction(screen->selectFromVC()->eumeArr({sim.path("/Volumes/USB/zipme")}));
-    ASSERT_TRUE(kit::runUntil([&] { return screen->selectFilesSize() >= 0; }, 20));
-    click(screen->makeZipBut());
+    zipDroppedFolderWith("#!/bin/sh\nsleep 3\nexec /usr/bin/zip \"$@\"\n");
+    if (HasFatalFailure()) return;
     ASSERT_TRUE(startRun());
     kit::runUntil([] { return false; }, 0.8);
     ASSERT_TRUE(screen->isRunning());

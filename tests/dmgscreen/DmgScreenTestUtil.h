@@ -3,6 +3,8 @@
 // real main window with its screen, the real volume records of the machine,
 // the drive picker's hand-back, the panels laid over the window, the stand-in
 // tools' journal, and trees on disk.
+#include <sys/stat.h>
+
 #include "ZipDmg/DMGMakeSureWC.h"
 #include "ZipDmg/DmgViewController.h"
 #include "support/ScreenTestUtil.h"
@@ -32,6 +34,21 @@ protected:
         screen->controller()->eumeAllRootFileNodeWithRootArr(top, sim.path("/Volumes/USB"), false, false);
         EXPECT_TRUE(kit::runUntil([&] { return !screen->controller()->isListing(); }, 20));
         return top;
+    }
+
+    // zip replaced by a script of the test's own, the folder zipme of USB
+    // dropped onto the source slot, Backup as the destination and the zip
+    // archive as the output.
+    void zipDroppedFolderWith(const std::string& zipScript) {
+        fs::create_directories(sim.path("/usr/bin"));
+        fs::remove(sim.path("/usr/bin/zip"));
+        writeFile(sim.path("/usr/bin/zip"), zipScript);
+        ::chmod(sim.path("/usr/bin/zip").c_str(), 0755);
+        writeFile(sim.path("/Volumes/USB/zipme/a.txt"), "a");
+        chooseUsbToBackup();
+        screen->viewDragAction(screen->selectFromVC()->eumeArr({sim.path("/Volumes/USB/zipme")}));
+        ASSERT_TRUE(kit::runUntil([&] { return screen->selectFilesSize() >= 0; }, 20));
+        click(screen->makeZipBut());
     }
 
     // The stand-in tools' runs of one tool (and verb).

@@ -161,3 +161,34 @@ TEST(ShellProcess, TheRunCommandBuildsOnlyTheProgramAndTheSimulatedMachine) {
                                  "Pelorin -demo root=" + build + "/demo-root\n";
     EXPECT_EQ(std::regex_replace(readFile(calls), std::regex(" -j[0-9]+ "), " -jN "), expected);
 }
+
+namespace {
+
+// The private temporary folders of runs ("Pelorin-XXXXXX") inside a folder.
+std::vector<std::string> runFolders(const std::string& dir) {
+    std::vector<std::string> out;
+    for (const auto& e : fs::directory_iterator(dir))
+        if (e.path().filename().string().rfind("Pelorin-", 0) == 0) out.push_back(e.path().string());
+    return out;
+}
+
+}  // namespace
+
+TEST(ShellProcess, AQuitRequestEndsWithStatusZeroAndTakesTheTemporaryFolder) {
+    sim::SimRoot root("demo");
+    ASSERT_TRUE(root.ok()) << root.error();
+    TempDir dir;
+    const std::string tmp = dir / "tmp";
+    fs::create_directories(tmp);
+    auto env = appEnv(root, kBundle);
+    env["TMPDIR"] = tmp;
+    Child app(kBundle + "/Contents/MacOS/Pelorin", {"-demo"}, env, dir / "app.log");
+    ASSERT_TRUE(runningCopyReady(root, app, dir / "app.log")) << readFile(dir / "app.log");
+    // The launch scans capture the disk tool's answers in the run's folder.
+    ASSERT_TRUE(waitFor([&] { return !runFolders(tmp).empty(); }, 30));
+
+    // The session's request to end (as at logout) is a quit, not a kill.
+    app.terminate();
+    EXPECT_EQ(app.waitExit(30.0), std::optional<int>(0)) << readFile(dir / "app.log");
+    EXPECT_TRUE(runFolders(tmp).empty()) << "the run's temporary folder stays behind";
+}
