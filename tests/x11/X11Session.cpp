@@ -96,6 +96,12 @@ bool activate(WindowId id) {
     return ok;
 }
 
+bool raise(WindowId id) {
+    output("xdotool windowraise " + std::to_string(id));
+    settle(0.3);
+    return stackIndex(id) >= 0;
+}
+
 void pointerTo(kit::Point p, double settleSeconds) {
     output("xdotool mousemove --sync " + std::to_string(long(p.x)) + " " + std::to_string(long(p.y)));
     settle(settleSeconds);

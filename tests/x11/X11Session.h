@@ -38,6 +38,8 @@ kit::Point xPosition(WindowId id);
 // task list, Alt+Tab or another program asks for it), waited for while the
 // kit's loop runs.
 bool activate(WindowId id);
+// A raise of the window asked of the window manager (xdotool windowraise).
+bool raise(WindowId id);
 // The pointer: at a point of the screen in X's coordinates, then a click, a
 // press or a release of the first button. Each waits until the X server has
 // it and gives the kit's loop a moment.
