@@ -196,7 +196,11 @@ void RepairDiskViewController::takeListSnapshot() {
 }
 
 void RepairDiskViewController::reloadTable() {
-    if (parTableView_) parTableView_->reloadData();
+    if (!parTableView_) return;
+    parTableView_->reloadData();
+    // The table's own selection follows the page's, so a click on any row
+    // other than the page's selected one selects it.
+    parTableView_->selectRow(selectIndex_);
 }
 
 void RepairDiskViewController::loadTableView() {
