@@ -96,8 +96,9 @@ TEST_F(DiskManagerTest, Fat32FormatFromTheMenu) {
 }
 
 TEST_F(DiskManagerTest, ApfsFormatRenamesAndReformatsAndTheEndWaitsForIt) {
-    EnvGuard slower("PELORIN_TIME_SCALE", "0.3");   // the reformat takes 0.6 s
     openTabOnTheDemoMachine();
+    // The reformat takes 2 s: the busy panel is seen while it runs.
+    sim().setKnob("diskutil reformat", "slow:2");
     const long row = rowOf("Backup");
     clickRow(row);
     const std::string uuid = page->selectVolume()->diskUUID();
