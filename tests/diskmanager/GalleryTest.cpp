@@ -1,8 +1,8 @@
 // Pictures of the "Disk Manager" tab on the demo machine, rendered off screen
 // to ui-render/disk-manager/ under the build folder: a row selected with its
-// name being edited, the format confirmation with its name typed, then with
-// the type menu open, the
-// busy panel, and the end panels of a format that worked and of one that failed.
+// name being edited, the format confirmation with a name typed, then with its
+// type menu open, the busy panel, and the end panels of a format that worked
+// and of one that failed.
 #include "DiskManagerTestUtil.h"
 #include "support/Gallery.h"
 
