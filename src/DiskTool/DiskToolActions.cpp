@@ -179,9 +179,11 @@ FormatResult DiskToolActions::formatVolume(const VolumeObj& volume, const std::s
     kit::logf("-----:::::%@----::%@", type, volume.diskType());
     const std::string node = volume.volRootDir();
     if (node.empty()) return r;
-    r.name = r.route == FormatRoute::Reformat ? volume.volumeName() : eraseNameFor(name, type);
-    const bool rename = r.route == FormatRoute::Reformat && !(name.empty() || name == " " || name == volume.volumeName());
-    if (looksLikeAnOption(rename ? name : r.name)) {
+    const bool erase = r.route == FormatRoute::Erase;
+    r.name = erase ? eraseNameFor(name, type) : volume.volumeName();
+    const bool rename = !erase && !(name.empty() || name == " " || name == volume.volumeName());
+    // The name the tool is given, if any.
+    if (looksLikeAnOption(erase ? r.name : rename ? name : "")) {
         r.badName = true;
         return r;
     }

@@ -444,10 +444,6 @@ void RepairDiskViewController::makeSureToFormatSelectVolumeWithName(const std::s
         loadTableView();
         return;
     }
-    if (looksLikeAnOption(name)) {
-        showMessage(kNameOptionText);
-        return;
-    }
     const uint64_t run = ++formatRun_;
     kit::Weak<RepairDiskViewController> self(this);
     const bool started =
@@ -470,13 +466,15 @@ void RepairDiskViewController::formatEnded(uint64_t run, const VolumeObj& format
     if (auto busy = formatingVC_.lock()) busy->closeWindow();
     formatingVC_.reset();
     isScanV_ = false;
-    // The tool's change is in the list only after a scan that started after it.
-    requestRescan();
-    if (result.refused || result.badName) {
-        // Nothing was done: no end panel, the reason instead.
+    if (result.badName || result.refused) {
+        // Nothing was done: no end panel, the reason instead; a volume that
+        // has changed is shown as it is now.
         showMessage(result.refused ? kVolumeGoneText : kNameOptionText);
+        if (result.refused) requestRescan();
         return;
     }
+    // The tool's change is in the list only after a scan that started after it.
+    requestRescan();
     // The formatted volume stays selected, under the disk UUID it has now.
     if (result.ok && !result.diskUUID.empty() && selectVolume_ && sameVolume(*selectVolume_, formatted))
         followUUID_ = result.diskUUID;
