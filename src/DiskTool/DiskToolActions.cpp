@@ -7,6 +7,7 @@
 #include "DiskTool/DiskToolCommands.h"
 #include "kit/Dispatch.h"
 #include "kit/Format.h"
+#include "kit/Plist.h"
 #include "kit/Process.h"
 #include "kit/Shell.h"
 #include "kit/SysPath.h"
@@ -23,23 +24,103 @@ std::string lower(std::string s) {
     return s;
 }
 
+bool sameText(const std::string& a, const std::string& b) { return lower(a) == lower(b); }
+
 // "diskutil rename <uuid> <name>", every piece one quoted word.
 std::string renameLine(const std::string& uuid, const std::string& name) {
     return kit::format("diskutil rename %s %s", kit::shellQuote(uuid), kit::shellQuote(name));
 }
 
-// Runs "/usr/sbin/diskutil reformat <device node>" and waits for it: its exit
-// status, -1 when it could not start.
-int reformat(const std::string& deviceNode) {
-    auto task = kit::Process::create();
-    task->setLaunchPath(kit::sysPath("/usr/sbin/diskutil"));
-    task->setArguments({"reformat", deviceNode});
-    std::string error;
-    if (!task->launch(&error)) {
-        kit::logf("reformat could not start: %@", error);
-        return -1;
+// What the disk tool says of an operand now.
+struct Reading {
+    bool answered = false;              // the tool ran to its own end
+    int status = -1;
+    std::optional<kit::Value> record;   // its record, when it gave one that parses
+};
+
+Reading readRecord(const std::string& operand) {
+    kit::ShellRunLimits limits;
+    limits.timeoutSeconds = kDiskToolTimeout;
+    limits.captureOutput = true;
+    const kit::ShellRunResult run = kit::runShellLimited("diskutil info -plist " + kit::shellQuote(operand), limits);
+    Reading r;
+    r.answered = run.finished();
+    r.status = run.status;
+    if (r.answered && run.status == 0)
+        if (auto v = kit::parsePlist(run.output); v && v->isDict()) r.record = std::move(v);
+    if (run.timedOut) kit::logf("no answer about %@", operand);
+    return r;
+}
+
+// Whether a record of the tool is the chosen volume, mounted where it was: the
+// same mount point and disk UUID (the device node for a record without one).
+bool isTheVolume(const kit::Value& record, const VolumeObj& chosen) {
+    if (record.getString("MountPoint").value_or("") != chosen.volumeMountPoint()) return false;
+    const std::string uuid = chosen.diskUUID();
+    return uuid.empty() ? record.getString("DeviceNode").value_or("") == chosen.volRootDir()
+                        : sameText(record.getString("DiskUUID").value_or(""), uuid);
+}
+
+// The chosen volume's record as the disk tool gives it at its mount point right
+// now; nullopt when it has gone or another volume is mounted in its place.
+std::optional<kit::Value> stillTheSame(const VolumeObj& chosen) {
+    const std::string mountPoint = chosen.volumeMountPoint();
+    if (mountPoint.empty()) return std::nullopt;
+    Reading now = readRecord(mountPoint);
+    if (!now.record || !isTheVolume(*now.record, chosen)) {
+        kit::logf("the volume at %@ is not the one chosen", mountPoint);
+        return std::nullopt;
     }
-    return task->waitUntilExit();
+    return now.record;
+}
+
+// Runs "/usr/sbin/diskutil reformat <device node>" and waits for it, within
+// the format's time-out. The line's status; -1 when it could not start.
+int reformat(const std::string& deviceNode, bool* timedOut) {
+    kit::ShellRunLimits limits;
+    limits.timeoutSeconds = kFormatTimeout;
+    const kit::ShellRunResult run = kit::runShellLimited(
+        kit::format("%s reformat %s", kit::shellQuote(kit::sysPath("/usr/sbin/diskutil")), kit::shellQuote(deviceNode)),
+        limits);
+    *timedOut = run.timedOut;
+    if (!run.started) kit::logf("reformat could not start: %@", deviceNode);
+    return run.started ? run.status : -1;
+}
+
+// A format worked when the device node now holds a new file system (a volume
+// UUID other than before) of the type, with the name. Erased as APFS, another
+// file system's partition becomes the store of a new container: the volume of
+// the name is then looked for in that container. The formatted volume's disk
+// UUID goes into the result.
+bool formatReadsBack(const std::string& node, const std::string& type, const std::string& name,
+                     const std::string& uuidBefore, FormatResult& r) {
+    const Reading now = readRecord(node);
+    if (!now.record) return false;
+    const kit::Value& v = *now.record;
+    const std::string filesystem = v.getString("FilesystemName").value_or("");
+    if (!filesystem.empty()) {
+        const std::string uuid = v.getString("VolumeUUID").value_or("");
+        if (!sameText(filesystem, type) || v.getString("VolumeName").value_or("") != name) return false;
+        if (!uuidBefore.empty() && sameText(uuid, uuidBefore)) return false;
+        r.diskUUID = v.getString("DiskUUID").value_or("");
+        return true;
+    }
+    const std::string container = v.getString("APFSContainerReference").value_or("");
+    if (container.empty() || !sameText(type, "APFS")) return false;
+    const auto list = DoCommand("diskutil list -plist " + kit::shellQuote(container));
+    const kit::Value* disks = list && list->isDict() ? list->get("AllDisksAndPartitions") : nullptr;
+    if (!disks || !disks->asArray()) return false;
+    for (const kit::Value& disk : *disks->asArray()) {
+        const kit::Value* volumes = disk.isDict() ? disk.get("APFSVolumes") : nullptr;
+        if (!volumes || !volumes->asArray()) continue;
+        for (const kit::Value& volume : *volumes->asArray()) {
+            if (!volume.isDict()) continue;
+            if (volume.getString("VolumeName").value_or("") != name) continue;
+            r.diskUUID = volume.getString("DiskUUID").value_or("");
+            return true;
+        }
+    }
+    return false;
 }
 
 }  // namespace
@@ -56,23 +137,32 @@ RenameResult DiskToolActions::renameVolume(const VolumeObj& volume, const std::s
         return r;
     }
     r.sentName = *name;
+    if (looksLikeAnOption(*name)) {
+        r.badName = true;
+        return r;
+    }
     const std::string uuid = volume.diskUUID();
     if (uuid.empty()) return r;
+    if (!stillTheSame(volume)) {
+        r.refused = true;
+        return r;
+    }
     const DiskToolRun run = aepairExecCommand(renameLine(uuid, *name).c_str());
     kit::logf(" rename : %@ ", run.capturePath.value_or(""));
     r.status = run.status;
     if (!run.ok()) return r;
-    r.ok = true;
-    r.name = *name;
     // The tool decides where the renamed volume is mounted (a free folder name);
-    // its record says so.
-    if (auto info = DoCommand("diskutil info -plist " + kit::shellQuote(uuid)); info && info->isDict()) {
-        if (auto n = info->getString("VolumeName")) r.name = *n;
-        r.mountPoint = info->getString("MountPoint").value_or("");
-        r.readBack = true;
-    } else {
+    // its record says so, and says whether the name took.
+    const Reading now = readRecord(uuid);
+    if (!now.record) {
         kit::logf("rename: no record of %@ after the rename", uuid);
+        return r;
     }
+    r.name = now.record->getString("VolumeName").value_or("");
+    r.mountPoint = now.record->getString("MountPoint").value_or("");
+    r.readBack = true;
+    r.ok = r.name == *name;
+    if (!r.ok) kit::logf("rename: the volume is still named %@", r.name);
     return r;
 }
 
@@ -89,34 +179,47 @@ FormatResult DiskToolActions::formatVolume(const VolumeObj& volume, const std::s
     kit::logf("-----:::::%@----::%@", type, volume.diskType());
     const std::string node = volume.volRootDir();
     if (node.empty()) return r;
+    const bool erase = r.route == FormatRoute::Erase;
+    r.name = erase ? eraseNameFor(name, type) : volume.volumeName();
+    const bool rename = !erase && !(name.empty() || name == " " || name == volume.volumeName());
+    // The name the tool is given, if any.
+    if (looksLikeAnOption(erase ? r.name : rename ? name : "")) {
+        r.badName = true;
+        return r;
+    }
+    const std::optional<kit::Value> before = stillTheSame(volume);
+    if (!before) {
+        r.refused = true;
+        return r;
+    }
+    const std::string uuidBefore = before->getString("VolumeUUID").value_or("");
 
     if (r.route == FormatRoute::Reformat) {
-        r.name = volume.volumeName();
-        const bool rename = !(name.empty() || name == " " || name == volume.volumeName());
         if (rename) {
             const std::string uuid = volume.diskUUID();
             if (uuid.empty()) return r;
             const DiskToolRun run = changeNameExecCommand(renameLine(uuid, name).c_str());
             kit::logf(" rename : %@ ", run.capturePath.value_or(""));
             r.renameStatus = run.status;
+            r.timedOut = run.timedOut;
             // The volume keeps its files when the new name was refused.
             if (!run.ok()) return r;
             r.name = name;
         }
-        r.status = reformat(node);
-        r.ok = r.status == 0;
-        return r;
+        r.status = reformat(node, &r.timedOut);
+    } else {
+        const DiskToolRun run = eraserExecCommand(kit::format("diskutil eraseVolume %s %s %s", kit::shellQuote(type),
+                                                              kit::shellQuote(r.name), kit::shellQuote(node))
+                                                      .c_str());
+        kit::systemLog(" 1 ");
+        kit::logf(" rename : %@ ", run.capturePath.value_or(""));
+        kit::logf("format volume : %@", run.capturePath.value_or(""));
+        r.status = run.status;
+        r.timedOut = run.timedOut;
     }
-
-    r.name = eraseNameFor(name, type);
-    const DiskToolRun run = eraserExecCommand(
-        kit::format("diskutil eraseVolume %s %s %s", kit::shellQuote(type), kit::shellQuote(r.name), kit::shellQuote(node))
-            .c_str());
-    kit::systemLog(" 1 ");
-    kit::logf(" rename : %@ ", run.capturePath.value_or(""));
-    kit::logf("format volume : %@", run.capturePath.value_or(""));
-    r.status = run.status;
-    r.ok = run.ok();
+    if (r.timedOut || r.status != 0) return r;
+    r.ok = formatReadsBack(node, type, r.name, uuidBefore, r);
+    if (!r.ok) kit::logf("format: %@ does not hold a new %@ volume named %@", node, type, r.name);
     return r;
 }
 
@@ -124,9 +227,17 @@ EjectResult DiskToolActions::ejectVolume(const VolumeObj& volume) {
     EjectResult r;
     const std::string uuid = volume.diskUUID();
     if (uuid.empty()) return r;
+    if (!stillTheSame(volume)) {
+        r.refused = true;
+        return r;
+    }
     const DiskToolRun run = aepairExecCommand(kit::format("diskutil eject %s", kit::shellQuote(uuid)).c_str());
     r.status = run.status;
-    r.ok = run.ok();
+    if (!run.ok()) return r;
+    // Gone: the tool finds nothing at the mount point any more, or another volume.
+    const Reading now = readRecord(volume.volumeMountPoint());
+    r.ok = now.answered && (now.status != 0 || (now.record && !isTheVolume(*now.record, volume)));
+    if (!r.ok) kit::logf("eject: %@ is still there", volume.volumeMountPoint());
     return r;
 }
 

@@ -1,26 +1,20 @@
 #include "DiskTool/DiskToolCommands.h"
 
 #include <cctype>
-#include <filesystem>
-#include <mutex>
 #include <vector>
 
-#include "Disk/OVTask.h"
 #include "kit/Format.h"
-#include "kit/Shell.h"
-#include "kit/SysPath.h"
 
 namespace {
 
-DiskToolRun capture(const char* command, const char* fileName) {
+DiskToolRun capture(const char* command, const char* fileName, double timeoutSeconds) {
     DiskToolRun run;
     if (!command) return run;
-    std::lock_guard<std::mutex> lock(OVCaptureLock(fileName));
-    const std::string path = kit::temporaryDirectory() + fileName;
-    std::error_code ec;
-    std::filesystem::remove(path, ec);
-    run.status = kit::runShell(kit::format("%s > %s", command, kit::shellQuote(path)));
-    run.capturePath = path;
+    const OVCapture c = OVCaptureLimited(command, fileName, timeoutSeconds);
+    if (c.path.empty()) return run;
+    run.capturePath = c.path;
+    run.status = c.status;
+    run.timedOut = c.timedOut;
     return run;
 }
 
@@ -96,9 +90,17 @@ std::string lower(std::string s) {
 
 }  // namespace
 
-DiskToolRun eraserExecCommand(const char* command) { return capture(command, "eraserVolumeTemp.plist"); }
-DiskToolRun aepairExecCommand(const char* command) { return capture(command, "WexmireRepairTemp.plist"); }
-DiskToolRun changeNameExecCommand(const char* command) { return capture(command, "WexmireChangeNameTemp.plist"); }
+DiskToolRun eraserExecCommand(const char* command, double timeoutSeconds) {
+    return capture(command, "eraserVolumeTemp.plist", timeoutSeconds);
+}
+DiskToolRun aepairExecCommand(const char* command, double timeoutSeconds) {
+    return capture(command, "WexmireRepairTemp.plist", timeoutSeconds);
+}
+DiskToolRun changeNameExecCommand(const char* command, double timeoutSeconds) {
+    return capture(command, "WexmireChangeNameTemp.plist", timeoutSeconds);
+}
+
+bool looksLikeAnOption(const std::string& name) { return !name.empty() && name[0] == '-'; }
 
 bool containsChinese(const std::string& text) {
     for (char32_t c : codePoints(text))

@@ -3,24 +3,38 @@
 //
 // Each capture runs a shell line with its standard output redirected into its
 // own fixed-name property list in the temporary folder, and reports the line's
-// exit status with the file's path: a rename, erase, reformat or eject is judged
-// by that status, never by whether the file exists. The variable pieces of a
+// exit status with the file's path; the caller judges the tool by that status
+// and by reading the volume back, never by whether the file exists. Every run
+// is bounded: a tool that hangs is ended at the time-out, and no lock is held
+// while it runs, so one hung tool holds back no other. The variable pieces of a
 // command (names, identifiers, device nodes) are quoted by kit::shellQuote before
-// they are put into it; no buffer limits the line.
+// they are put into it.
 #include <cstdint>
 #include <optional>
 #include <string>
 
+#include "Disk/OVTask.h"
+
+// How long a rename, an eject or a query may take, and how long an erase or a
+// reformat (which writes a new file system), before the tool is ended.
+constexpr double kDiskToolTimeout = OVCaptureTimeout;
+constexpr double kFormatTimeout = 600.0;
+
 struct DiskToolRun {
-    std::optional<std::string> capturePath;  // nullopt when no command was given
+    std::optional<std::string> capturePath;  // nullopt when no command was given (or it was too long)
     int status = -1;                         // exit status; -1 when the line did not run
-    bool ok() const { return capturePath.has_value() && status == 0; }
+    bool timedOut = false;                   // ended at the time-out
+    bool ok() const { return capturePath.has_value() && !timedOut && status == 0; }
 };
 
 // "eraserVolumeTemp.plist", "WexmireRepairTemp.plist", "WexmireChangeNameTemp.plist".
-DiskToolRun eraserExecCommand(const char* command);
-DiskToolRun aepairExecCommand(const char* command);
-DiskToolRun changeNameExecCommand(const char* command);
+DiskToolRun eraserExecCommand(const char* command, double timeoutSeconds = kFormatTimeout);
+DiskToolRun aepairExecCommand(const char* command, double timeoutSeconds = kDiskToolTimeout);
+DiskToolRun changeNameExecCommand(const char* command, double timeoutSeconds = kDiskToolTimeout);
+
+// A name the tool would take for an option: one beginning with "-". Such a
+// name is refused, never sent.
+bool looksLikeAnOption(const std::string& name);
 
 // YES when a UTF-16 unit of the text lies in U+4E01..U+9FFE.
 bool containsChinese(const std::string& text);

@@ -31,15 +31,16 @@ constexpr double kBusyPanelDelay = 0.1;
 constexpr double kEndPanelDelay = 1.0;
 constexpr double kReloadDelay = 0.5;
 
+bool isRootVolume(const VolumeObj& v) { return v.volumeMountPoint() == kit::sysPath("/"); }
+
 // The running system's volumes: the one at the root, and its Data volume,
 // which the provider lists. Neither may be erased.
 bool isSystemVolume(const VolumeObj& v) {
-    const std::string mountPoint = v.volumeMountPoint();
-    return mountPoint == kit::sysPath("/") || mountPoint == kit::sysPath("/System/Volumes/Data");
+    return isRootVolume(v) || v.volumeMountPoint() == kit::sysPath("/System/Volumes/Data");
 }
 
 std::string iconName(const VolumeObj& v, bool selected) {
-    std::string name = v.bCanEject() ? "ic_usb" : isSystemVolume(v) ? "ic_os" : "ic_disk";
+    std::string name = v.bCanEject() ? "ic_usb" : isRootVolume(v) ? "ic_os" : "ic_disk";
     return selected ? name + "_sel" : name;
 }
 
@@ -143,6 +144,7 @@ void RepairDiskViewController::showView() {
         });
     }
     selectIndex_ = 0;
+    followUUID_.clear();
     isRenameEdit_ = false;
     isScanV_ = false;
     editStr_.clear();
@@ -163,34 +165,42 @@ void RepairDiskViewController::helpButtonAction(kit::Object*) {
 void RepairDiskViewController::takeListSnapshot() {
     if (!allVolumeArr_ || GetVolumes::Instance().isScanningVolumes()) return;
     rows_ = allVolumeArr_->snapshot();
+    // The selection follows its volume: a formatted one by the disk UUID it
+    // was given, any other by its own.
+    auto rowWhere = [&](const auto& same) {
+        for (size_t i = 0; i < rows_.size(); ++i)
+            if (rows_[i] && same(*rows_[i])) return long(i);
+        return -1L;
+    };
     long found = -1;
-    if (selectVolume_)
-        for (size_t i = 0; i < rows_.size() && found < 0; ++i)
-            if (rows_[i] && sameVolume(*selectVolume_, *rows_[i])) found = long(i);
+    if (!followUUID_.empty()) {
+        found = rowWhere([&](const VolumeObj& v) { return v.diskUUID() == followUUID_; });
+        if (found >= 0) followUUID_.clear();
+    }
+    if (found < 0 && selectVolume_) found = rowWhere([&](const VolumeObj& v) { return sameVolume(*selectVolume_, v); });
     if (found >= 0) {
         selectIndex_ = int32_t(found);
         selectVolume_ = rows_[size_t(found)];
     } else {
-        // The selected volume has gone: the row in its place is selected, and
-        // a rename of the gone volume ends.
+        // The selected volume has gone: no row is selected (another volume
+        // never takes its place unasked), and a rename of it ends.
         if (selectVolume_) {
             isRenameEdit_ = false;
             editStr_.clear();
             editTyped_ = false;
         }
-        if (rows_.empty()) {
-            selectIndex_ = 0;
-            selectVolume_.reset();
-        } else {
-            if (selectIndex_ < 0 || size_t(selectIndex_) >= rows_.size()) selectIndex_ = int32_t(rows_.size() - 1);
-            selectVolume_ = rows_[size_t(selectIndex_)];
-        }
+        selectIndex_ = -1;
+        selectVolume_.reset();
     }
     parTableView_->setSelectNum(selectIndex_);
 }
 
 void RepairDiskViewController::reloadTable() {
-    if (parTableView_) parTableView_->reloadData();
+    if (!parTableView_) return;
+    parTableView_->reloadData();
+    // The table's own selection follows the page's, so a click on any row
+    // other than the page's selected one selects it.
+    parTableView_->selectRow(selectIndex_);
 }
 
 void RepairDiskViewController::loadTableView() {
@@ -327,6 +337,7 @@ void RepairDiskViewController::configureCell(RepairDiskTableCellView& cell, cons
 
 bool RepairDiskViewController::shouldSelectRow(kit::TableView&, long row) {
     selectIndex_ = int32_t(row);
+    followUUID_.clear();
     isRenameEdit_ = false;
     editStr_.clear();
     editTyped_ = false;
@@ -373,14 +384,22 @@ void RepairDiskViewController::saveButtonAction(kit::Object*) {
     if (typed.empty() || typed == " ") return;
     std::shared_ptr<VolumeObj> volume = selectedVolumeForAction();
     if (!volume) return;
-    if (!renameNameFor(typed, volume->diskType(), volume->volumeName())) return;
+    const auto name = renameNameFor(typed, volume->diskType(), volume->volumeName());
+    if (!name) return;
+    if (looksLikeAnOption(*name)) {
+        showMessage(kNameOptionText);
+        return;
+    }
     kit::Weak<RepairDiskViewController> self(this);
     DiskToolActions::renameVolumeAsync(volume, typed, [self](const RenameResult& r) {
         RepairDiskViewController* p = self.get();
         if (!p) return;
-        if (!r.ok && !r.skipped) p->showMessage(kRenameFailedText);
-        // The list follows the tool: the renamed volume's folder has moved.
-        if (r.ok) p->requestRescan();
+        if (r.refused) p->showMessage(kVolumeGoneText);
+        else if (r.badName) p->showMessage(kNameOptionText);
+        else if (!r.ok && !r.skipped) p->showMessage(kRenameFailedText);
+        // The list follows the tool: the renamed volume's folder has moved, or
+        // the volume is not what the list says.
+        if (r.ok || r.refused || r.readBack) p->requestRescan();
         p->loadTableView();
     });
 }
@@ -427,9 +446,10 @@ void RepairDiskViewController::makeSureToFormatSelectVolumeWithName(const std::s
     }
     const uint64_t run = ++formatRun_;
     kit::Weak<RepairDiskViewController> self(this);
-    const bool started = DiskToolActions::formatVolumeAsync(volume, name, withType, [self, run](const FormatResult& r) {
-        if (RepairDiskViewController* p = self.get()) p->formatEnded(run, r);
-    });
+    const bool started =
+        DiskToolActions::formatVolumeAsync(volume, name, withType, [self, run, volume](const FormatResult& r) {
+            if (RepairDiskViewController* p = self.get()) p->formatEnded(run, *volume, r);
+        });
     if (!started) return;   // another format has not ended yet
     formatRunning_ = true;
     // The busy panel, unless the format has ended by then.
@@ -439,15 +459,25 @@ void RepairDiskViewController::makeSureToFormatSelectVolumeWithName(const std::s
     });
 }
 
-void RepairDiskViewController::formatEnded(uint64_t run, const FormatResult& result) {
+void RepairDiskViewController::formatEnded(uint64_t run, const VolumeObj& formatted, const FormatResult& result) {
     if (run != formatRun_) return;
     formatRunning_ = false;
     lastFormat_ = result;
     if (auto busy = formatingVC_.lock()) busy->closeWindow();
     formatingVC_.reset();
     isScanV_ = false;
+    if (result.badName || result.refused) {
+        // Nothing was done: no end panel, the reason instead; a volume that
+        // has changed is shown as it is now.
+        showMessage(result.refused ? kVolumeGoneText : kNameOptionText);
+        if (result.refused) requestRescan();
+        return;
+    }
     // The tool's change is in the list only after a scan that started after it.
     requestRescan();
+    // The formatted volume stays selected, under the disk UUID it has now.
+    if (result.ok && !result.diskUUID.empty() && selectVolume_ && sameVolume(*selectVolume_, formatted))
+        followUUID_ = result.diskUUID;
     kit::Weak<RepairDiskViewController> self(this);
     performAfterDelay(kEndPanelDelay, [self] {
         if (RepairDiskViewController* p = self.get()) p->showFormatEndWindow();
@@ -489,7 +519,7 @@ void RepairDiskViewController::ejectButtonAction(kit::Object*) {
     DiskToolActions::ejectVolumeAsync(volume, [self](const EjectResult& r) {
         RepairDiskViewController* p = self.get();
         if (!p) return;
-        if (!r.ok) p->showMessage(kEjectFailedText);
+        if (!r.ok) p->showMessage(r.refused ? kVolumeGoneText : kEjectFailedText);
         p->requestRescan();
         p->loadTableView();
     });

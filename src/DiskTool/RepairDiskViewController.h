@@ -6,11 +6,13 @@
 //
 // The page shows the list as its latest complete scan left it: it is built
 // when a scan ends (an empty list gives an empty table) and reloaded after
-// every scan, the selection staying on the same volume (same disk UUID).
-// Every action works on the volume of the selected row as the current list
-// holds it; a volume that has gone is refused with a message. A rename, a
-// format and an eject are judged by the tool's exit status, and a failure is
-// shown as one.
+// every scan, the selection staying on the same volume (same disk UUID; a
+// formatted volume under the UUID it was given). A selected volume that has
+// gone leaves no row selected. Every action works on the volume of the selected
+// row as the current list holds it, and the disk tool's record is compared with
+// it right before the change: a volume that has gone or changed is refused with
+// a message. A rename, a format and an eject are judged by the tool's exit
+// status and by reading the volume back, and a failure is shown as one.
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -42,7 +44,8 @@ class RepairDiskViewController : public kit::ViewController,
 public:
     // Texts of the page's own messages.
     static constexpr const char* kVolumeGoneText =
-        "This volume is no longer available. Please select another volume.";
+        "This volume is no longer available or has changed, so nothing was done. Please select it again.";
+    static constexpr const char* kNameOptionText = "A volume name can't begin with \"-\". Please type another name.";
     static constexpr const char* kRenameFailedText = "The volume could not be renamed.";
     static constexpr const char* kEjectFailedText = "The disk could not be ejected.";
 
@@ -125,7 +128,7 @@ private:
     std::shared_ptr<VolumeObj> selectedVolumeForAction();
     // A scan that starts after now (after the one running, if any).
     void requestRescan();
-    void formatEnded(uint64_t run, const FormatResult& result);
+    void formatEnded(uint64_t run, const VolumeObj& formatted, const FormatResult& result);
     void showMessage(const std::string& text);
     void configureCell(RepairDiskTableCellView& cell, const VolumeObj& volume, bool selected);
 
@@ -155,6 +158,9 @@ private:
     // The volume the open confirmation is about.
     std::shared_ptr<VolumeObj> formatVolume_;
     bool formatRunning_ = false;
+    // Set when a format of the selected volume ends: the disk UUID its row will
+    // carry after the rescan.
+    std::string followUUID_;
     uint64_t formatRun_ = 0;
     FormatResult lastFormat_;
 };

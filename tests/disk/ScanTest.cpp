@@ -345,6 +345,8 @@ TEST_F(ScanTest, EveryScanEndIsAnnouncedOnTheMainQueueForBothLists) {
         GetVolumesScanDidEndNotification, gv.get(), [&](const kit::Notification&) {
             if (!rescanned) {
                 rescanned = true;
+                // A slow disk tool: the rescan is still running when asked.
+                root.setKnob("diskutil list", "slow");
                 gv->getDiskAndVolumes();
                 EXPECT_TRUE(gv->isScanningVolumes());
             }

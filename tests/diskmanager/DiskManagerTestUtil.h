@@ -132,6 +132,18 @@ protected:
 
     sim::SimRoot& sim() { return *sim_; }
 
+    // The disk tool lines, whole, that name a volume by its mount point or disk
+    // UUID (the provider's scans name neither).
+    std::vector<std::vector<std::string>> diskutilLinesAbout(const std::string& mountPoint, const std::string& uuid) {
+        std::vector<std::vector<std::string>> out;
+        for (const auto& e : sim().journalFor("diskutil"))
+            for (const auto& arg : e.args)
+                if (arg == mountPoint || arg == uuid) {
+                    out.push_back(e.args);
+                    break;
+                }
+        return out;
+    }
     std::vector<std::vector<std::string>> diskutilArgs(const std::string& command) {
         std::vector<std::vector<std::string>> out;
         for (const auto& e : sim().journalFor("diskutil"))

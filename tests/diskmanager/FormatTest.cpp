@@ -96,8 +96,9 @@ TEST_F(DiskManagerTest, Fat32FormatFromTheMenu) {
 }
 
 TEST_F(DiskManagerTest, ApfsFormatRenamesAndReformatsAndTheEndWaitsForIt) {
-    EnvGuard slower("PELORIN_TIME_SCALE", "0.3");   // the reformat takes 0.6 s
     openTabOnTheDemoMachine();
+    // The reformat takes 2 s: the busy panel is seen while it runs.
+    sim().setKnob("diskutil reformat", "slow:2");
     const long row = rowOf("Backup");
     clickRow(row);
     const std::string uuid = page->selectVolume()->diskUUID();
@@ -176,8 +177,10 @@ TEST_F(DiskManagerTest, AFailureAfterTheBusyPanelClosesIt) {
 }
 
 TEST_F(DiskManagerTest, OneFormatAtATime) {
-    EnvGuard slower("PELORIN_TIME_SCALE", "0.3");
     openTabOnTheDemoMachine();
+    // The reformat takes 2 s, however busy the machine: the format is still
+    // running when the click returns.
+    sim().setKnob("diskutil reformat", "slow:2");
     auto c = openConfirmation(rowOf("Backup"));
     ASSERT_TRUE(c);
     sim().clearJournal();
@@ -194,6 +197,42 @@ TEST_F(DiskManagerTest, OneFormatAtATime) {
     click(endPanel()->closeButton());
     kit::runFor(0.2);
     clickRow(rowOf("USB"));
+    EXPECT_NE(openConfirmation(rowOf("USB")), nullptr);
+}
+
+TEST_F(DiskManagerTest, AFormatThatChangesNothingIsAFailure) {
+    openTabOnTheDemoMachine();
+    // The tool says it worked and does nothing.
+    sim().setKnob("diskutil eraseVolume", "garbage");
+    auto c = openConfirmation(rowOf("USB"));
+    ASSERT_TRUE(c);
+    click(c->okButton());
+    ASSERT_TRUE(kit::runUntil([&] { return endPanel() != nullptr; }, 30));
+    EXPECT_FALSE(endPanel()->formatSucceeded());
+    EXPECT_EQ(endPanel()->endLabel()->stringValue(), FormatEndViewController::kFailureText);
+    EXPECT_EQ(page->lastFormat().status, 0);
+    EXPECT_TRUE(fs::exists(sim().path("/Volumes/USB/readme.txt")));
+}
+
+TEST_F(DiskManagerTest, AHungFormatEndsOnTheFailurePanelAtItsTimeOut) {
+    // The erase's 600 s time-out scaled to 3 s, which the bound raises to 5 s.
+    EnvGuard faster("PELORIN_TIME_SCALE", "0.005");
+    openTabOnTheDemoMachine();
+    sim().setKnob("diskutil eraseVolume", "hang");
+    auto c = openConfirmation(rowOf("USB"));
+    ASSERT_TRUE(c);
+    click(c->okButton());
+    ASSERT_TRUE(kit::runUntil([&] { return busyPanelShown(); }, 10));
+    EXPECT_TRUE(DiskToolActions::isFormatting());
+    ASSERT_TRUE(kit::runUntil([&] { return endPanel() != nullptr; }, 60));
+    EXPECT_FALSE(endPanel()->formatSucceeded());
+    EXPECT_TRUE(page->lastFormat().timedOut);
+    EXPECT_FALSE(busyPanelShown());
+    EXPECT_FALSE(DiskToolActions::isFormatting());
+    EXPECT_FALSE(page->isFormatRunning());
+    EXPECT_TRUE(fs::exists(sim().path("/Volumes/USB/readme.txt")));
+    // A new format may start.
+    click(endPanel()->closeButton());
     EXPECT_NE(openConfirmation(rowOf("USB")), nullptr);
 }
 

@@ -1,7 +1,8 @@
 // Pictures of the "Disk Manager" tab on the demo machine, rendered off screen
 // to ui-render/disk-manager/ under the build folder: a row selected with its
-// name being edited, the format confirmation with the type menu open, the
-// busy panel, and the end panels of a format that worked and of one that failed.
+// name being edited, the format confirmation with a name typed, then with its
+// type menu open, the busy panel, and the end panels of a format that worked
+// and of one that failed.
 #include "DiskManagerTestUtil.h"
 #include "support/Gallery.h"
 
@@ -30,13 +31,14 @@ TEST_F(DiskManagerTest, Gallery) {
     auto c = openConfirmation(rowOf("Photos"));
     ASSERT_TRUE(c);
     typeInto(*c->nameTextFiled(), "Holiday 2024");
+    shoot(*main, "03-confirmation");
     c->openMenuAction(nullptr);
     ASSERT_TRUE(c->isPopSortWin());
     // The pointer over "MS-DOS FAT32": the menu stays open, the row lights up.
     kit::View* row = c->formatTypeVC()->view_2();
     uitest::send(*row->window(), kit::EventType::MouseMoved, uitest::centreInWindow(*row));
     ASSERT_FALSE(c->menuClose().isArmed());
-    shoot(*main, "03-confirmation-type-menu");
+    shoot(*main, "04-confirmation-type-menu");
     c->mouseEixtView(true);
     c->selectFormatbyType(0);
 
@@ -44,10 +46,10 @@ TEST_F(DiskManagerTest, Gallery) {
     sim().setKnob("diskutil eraseVolume", "slow:2");
     click(c->okButton());
     ASSERT_TRUE(kit::runUntil([&] { return busyPanelShown(); }, 10));
-    shoot(*main, "04-busy");
+    shoot(*main, "05-busy");
     ASSERT_TRUE(kit::runUntil([&] { return endPanel() != nullptr; }, 30));
     ASSERT_TRUE(endPanel()->formatSucceeded());
-    shoot(*main, "05-end-success");
+    shoot(*main, "06-end-success");
     click(endPanel()->closeButton());
     ASSERT_TRUE(kit::runUntil([&] { return rowOf("Holiday 2024") >= 0; }, 30));
 
@@ -57,5 +59,5 @@ TEST_F(DiskManagerTest, Gallery) {
     click(c->okButton());
     ASSERT_TRUE(kit::runUntil([&] { return endPanel() != nullptr; }, 30));
     ASSERT_FALSE(endPanel()->formatSucceeded());
-    shoot(*main, "06-end-failure");
+    shoot(*main, "07-end-failure");
 }

@@ -22,12 +22,13 @@ TEST_F(DiskManagerTest, RowsAndButtonsOfTheDemoMachine) {
     const long data = 0, usb = 1, photos = 2, backup = 3;
 
     // The first row is selected; the others show no buttons. The running
-    // system's Data volume can be renamed, not erased, and is fixed.
+    // system's Data volume can be renamed, not erased, and is fixed; the
+    // system picture is for the volume at the root alone.
     EXPECT_EQ(page->selectIndex(), 0);
     EXPECT_EQ(page->selectVolume(), page->rows()[0]);
     EXPECT_TRUE(cell(data)->isSelect());
     EXPECT_EQ(shownButtons(data), std::vector<std::string>{"rename"});
-    EXPECT_EQ(firstOfClass<kit::ImageView>(*cell(data))->image()->name(), "ic_os_sel");
+    EXPECT_EQ(firstOfClass<kit::ImageView>(*cell(data))->image()->name(), "ic_disk_sel");
     for (long row : {usb, photos, backup}) EXPECT_TRUE(shownButtons(row).empty()) << row;
 
     EXPECT_EQ(text(usb, "name"), "USB");
@@ -152,28 +153,121 @@ TEST_F(DiskManagerTest, EjectTakesTheWholeDiskAwayAndTheRowGoes) {
     const long row = rowOf("USB");
     clickRow(row);
     const std::string uuid = page->selectVolume()->diskUUID();
+    const std::string mountPoint = page->selectVolume()->volumeMountPoint();
     sim().clearJournal();
     click(button(row, "eject"));
     ASSERT_TRUE(kit::runUntil([&] { return rowOf("USB") < 0 && !GetVolumes::Instance().isScanningVolumes(); }, 30));
-    EXPECT_EQ(diskutilArgs("eject"), (std::vector<std::vector<std::string>>{{"eject", uuid}}));
+    // Still the chosen volume, the eject, and the check that it has gone.
+    EXPECT_EQ(diskutilLinesAbout(mountPoint, uuid),
+              (std::vector<std::vector<std::string>>{
+                  {"info", "-plist", mountPoint}, {"eject", uuid}, {"info", "-plist", mountPoint}}));
     EXPECT_FALSE(fs::exists(sim().path("/Volumes/USB")));
     EXPECT_FALSE(sim().machine().findDisk("disk4"));
     EXPECT_EQ(rowNames(), (std::vector<std::string>{"System HD - Data", "Photos", "Backup"}));
-    // The row in its place is selected.
-    EXPECT_EQ(page->selectIndex(), 1);
-    EXPECT_EQ(page->selectVolume()->volumeName(), "Photos");
+    // No other volume takes its place: no row is selected, none offers a button.
+    EXPECT_EQ(page->selectIndex(), -1);
+    EXPECT_EQ(page->selectVolume(), nullptr);
+    for (long r = 0; r < 3; ++r) {
+        EXPECT_FALSE(cell(r)->isSelect()) << r;
+        EXPECT_TRUE(shownButtons(r).empty()) << r;
+    }
+    page->formatButtonAction(nullptr);
+    EXPECT_EQ(confirmation(), nullptr);
     EXPECT_EQ(message(), "");
+    // A click on the row that took the stick's place selects it.
+    clickRow(1);
+    ASSERT_NE(page->selectVolume(), nullptr);
+    EXPECT_EQ(page->selectVolume()->volumeName(), "Photos");
+    EXPECT_EQ(shownButtons(1), (std::vector<std::string>{"rename", "format", "eject"}));
+}
+
+TEST_F(DiskManagerTest, TheSelectionFollowsTheFormattedVolume) {
+    openTabOnTheDemoMachine();
+    // Photos erased as APFS becomes a volume of a new container, listed last
+    // under a new disk UUID.
+    auto c = openConfirmation(rowOf("Photos"));
+    ASSERT_TRUE(c);
+    c->selectFormatbyType(3);
+    typeInto(*c->nameTextFiled(), "Pictures");
+    click(c->okButton());
+    ASSERT_TRUE(kit::runUntil([&] { return endPanel() != nullptr; }, 30));
+    EXPECT_TRUE(endPanel()->formatSucceeded());
+    ASSERT_TRUE(kit::runUntil(
+        [&] { return rowOf("Pictures") >= 0 && !GetVolumes::Instance().isScanningVolumes() && page->selectVolume(); }, 30));
+    EXPECT_EQ(rowNames(), (std::vector<std::string>{"System HD - Data", "USB", "Backup", "Pictures"}));
+    EXPECT_EQ(page->selectIndex(), rowOf("Pictures"));
+    EXPECT_EQ(page->selectVolume()->volumeName(), "Pictures");
+    EXPECT_TRUE(cell(rowOf("Pictures"))->isSelect());
+    EXPECT_FALSE(cell(rowOf("Backup"))->isSelect());
+}
+
+// The page's record is compared with the disk tool's right before a change:
+// another stick of the same name in the same place is not the chosen volume.
+TEST_F(DiskManagerTest, AVolumeThatChangedUnderThePageIsRefused) {
+    openTabOnTheDemoMachine();
+    // Another stick in the same folder: no mount or unmount, so no rescan.
+    const auto swapTheStick = [&] {
+        ASSERT_TRUE(sim().update([](sim::Machine& m) { m.findVolume("disk4s2")->diskUUID = sim::Machine::newUUID(); }));
+    };
+    // After each refusal the page rescans: wait until it shows the stick in
+    // place now, then select it.
+    const auto selectTheStickInPlace = [&] {
+        const std::string uuid = sim().machine().findVolume("disk4s2")->diskUUID;
+        ASSERT_TRUE(kit::runUntil(
+            [&] {
+                const long row = rowOf("USB");
+                return !GetVolumes::Instance().isScanningVolumes() && row >= 0 && page->rows()[size_t(row)]->diskUUID() == uuid;
+            },
+            30));
+        clickRow(rowOf("USB"));
+    };
+    const auto refused = [&] {
+        ASSERT_TRUE(kit::runUntil([&] { return message() == RepairDiskViewController::kVolumeGoneText; }, 30));
+        click(page->errorWC()->okButton());
+    };
+    sim().clearJournal();
+
+    selectTheStickInPlace();
+    swapTheStick();
+    auto c = openConfirmation(rowOf("USB"));
+    ASSERT_TRUE(c);
+    click(c->okButton());
+    refused();
+    EXPECT_FALSE(page->isFormatRunning());
+    EXPECT_EQ(endPanel(), nullptr);
+    EXPECT_FALSE(busyPanelShown());
+
+    selectTheStickInPlace();
+    swapTheStick();
+    click(button(rowOf("USB"), "rename"));
+    ASSERT_NE(renameField(rowOf("USB")), nullptr);
+    typeInto(*renameField(rowOf("USB")), "Stick");
+    click(button(rowOf("USB"), "save"));
+    refused();
+
+    selectTheStickInPlace();
+    swapTheStick();
+    click(button(rowOf("USB"), "eject"));
+    refused();
+
+    for (const char* command : {"eraseVolume", "rename", "eject"}) EXPECT_TRUE(diskutilArgs(command).empty()) << command;
+    EXPECT_TRUE(fs::exists(sim().path("/Volumes/USB/readme.txt")));
 }
 
 TEST_F(DiskManagerTest, AFailedEjectSaysSo) {
     openTabOnTheDemoMachine();
-    sim().setKnob("diskutil eject", "fail");
-    clickRow(rowOf("USB"));
-    click(button(rowOf("USB"), "eject"));
-    ASSERT_TRUE(kit::runUntil([&] { return !message().empty(); }, 30));
-    EXPECT_EQ(message(), RepairDiskViewController::kEjectFailedText);
-    EXPECT_TRUE(fs::exists(sim().path("/Volumes/USB/readme.txt")));
-    EXPECT_EQ(rowOf("USB"), 1);
+    // A tool that fails, and one that says it worked but leaves the volume there.
+    for (const char* knob : {"fail", "garbage"}) {
+        sim().setKnob("diskutil eject", knob);
+        clickRow(rowOf("USB"));
+        click(button(rowOf("USB"), "eject"));
+        ASSERT_TRUE(kit::runUntil([&] { return !message().empty(); }, 30)) << knob;
+        EXPECT_EQ(message(), RepairDiskViewController::kEjectFailedText) << knob;
+        EXPECT_TRUE(fs::exists(sim().path("/Volumes/USB/readme.txt")));
+        EXPECT_EQ(rowOf("USB"), 1);
+        click(page->errorWC()->okButton());
+        ASSERT_TRUE(kit::runUntil([&] { return !GetVolumes::Instance().isScanningVolumes(); }, 30));
+    }
 }
 
 TEST_F(DiskManagerTest, AFormatOfAVolumeThatHasGoneIsRefused) {

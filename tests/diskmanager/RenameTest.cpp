@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include "DiskManagerTestUtil.h"
+#include "support/WorkingFolderGuard.h"
 
 using namespace diskmanager;
 
@@ -48,26 +49,32 @@ TEST_F(DiskManagerTest, RenameOfTheUsbVolume) {
 
 TEST_F(DiskManagerTest, AFailedRenameLeavesTheRecordAndSaysSo) {
     openTabOnTheDemoMachine();
-    const long row = rowOf("USB");
-    clickRow(row);
-    std::shared_ptr<VolumeObj> usb = page->rows()[size_t(row)];
-    sim().setKnob("diskutil rename", "fail");
-    click(button(row, "rename"));
-    typeInto(*renameField(row), "Stick");
-    click(button(row, "save"));
-    ASSERT_TRUE(kit::runUntil([&] { return !message().empty(); }, 30));
-    EXPECT_EQ(message(), RepairDiskViewController::kRenameFailedText);
-    EXPECT_EQ(diskutilArgs("rename").size(), 1u);
-    EXPECT_EQ(usb->volumeName(), "USB");
-    EXPECT_EQ(usb->volumeMountPoint(), sim().path("/Volumes/USB"));
-    EXPECT_TRUE(fs::exists(sim().path("/Volumes/USB/readme.txt")));
-    EXPECT_EQ(text(row, "name"), "USB");
+    // A tool that fails, and one that says it worked but leaves the name as it was.
+    for (const char* knob : {"fail", "garbage"}) {
+        const long row = rowOf("USB");
+        clickRow(row);
+        std::shared_ptr<VolumeObj> usb = page->rows()[size_t(row)];
+        sim().setKnob("diskutil rename", knob);
+        sim().clearJournal();
+        click(button(row, "rename"));
+        typeInto(*renameField(row), "Stick");
+        click(button(row, "save"));
+        ASSERT_TRUE(kit::runUntil([&] { return !message().empty(); }, 30)) << knob;
+        EXPECT_EQ(message(), RepairDiskViewController::kRenameFailedText) << knob;
+        EXPECT_EQ(diskutilArgs("rename").size(), 1u);
+        EXPECT_EQ(usb->volumeName(), "USB");
+        EXPECT_EQ(usb->volumeMountPoint(), sim().path("/Volumes/USB"));
+        EXPECT_TRUE(fs::exists(sim().path("/Volumes/USB/readme.txt")));
+        EXPECT_EQ(text(row, "name"), "USB");
+        click(page->errorWC()->okButton());
+        ASSERT_TRUE(kit::runUntil([&] { return !GetVolumes::Instance().isScanningVolumes(); }, 30));
+    }
 }
 
 TEST_F(DiskManagerTest, ATypedNameReachesTheToolLiterally) {
+    WorkingFolderGuard cwd;
+    ASSERT_TRUE(cwd.ok());
     openTabOnTheDemoMachine();
-    char cwd[4096];
-    ASSERT_TRUE(::getcwd(cwd, sizeof cwd));
     const long row = rowOf("USB");
     clickRow(row);
     std::shared_ptr<VolumeObj> usb = page->rows()[size_t(row)];
@@ -78,9 +85,36 @@ TEST_F(DiskManagerTest, ATypedNameReachesTheToolLiterally) {
     click(button(row, "save"));
     ASSERT_TRUE(kit::runUntil([&] { return !diskutilArgs("rename").empty() && usb->volumeName() == name; }, 30));
     EXPECT_EQ(diskutilArgs("rename")[0], (std::vector<std::string>{"rename", usb->diskUUID(), name}));
-    for (const std::string& where : {std::string(cwd), sim().root(), sim().path("/Volumes"), sim().path("/tmp")})
+    for (const std::string& where : {cwd.path(), sim().root(), sim().path("/Volumes"), sim().path("/tmp")})
         EXPECT_FALSE(fs::exists(where + "/x")) << where;
     EXPECT_TRUE(fs::exists(usb->volumeMountPoint() + "/readme.txt"));
+}
+
+TEST_F(DiskManagerTest, ANameBeginningWithADashIsRefused) {
+    openTabOnTheDemoMachine();
+    const long row = rowOf("USB");
+    clickRow(row);
+    sim().clearJournal();
+    click(button(row, "rename"));
+    typeInto(*renameField(row), "-plist");
+    click(button(row, "save"));
+    ASSERT_TRUE(kit::runUntil([&] { return !message().empty(); }, 10));
+    EXPECT_EQ(message(), RepairDiskViewController::kNameOptionText);
+    click(page->errorWC()->okButton());
+
+    // The format's name as well.
+    auto c = openConfirmation(row);
+    ASSERT_TRUE(c);
+    typeInto(*c->nameTextFiled(), "-plist");
+    click(c->okButton());
+    ASSERT_TRUE(kit::runUntil([&] { return !message().empty(); }, 10));
+    EXPECT_EQ(message(), RepairDiskViewController::kNameOptionText);
+    kit::runFor(0.3);
+    EXPECT_FALSE(page->isFormatRunning());
+    EXPECT_EQ(endPanel(), nullptr);
+    for (const char* command : {"rename", "eraseVolume"}) EXPECT_TRUE(diskutilArgs(command).empty()) << command;
+    EXPECT_EQ(text(row, "name"), "USB");
+    EXPECT_TRUE(fs::exists(sim().path("/Volumes/USB/readme.txt")));
 }
 
 TEST_F(DiskManagerTest, NamesThatChangeNothingSendNothing) {

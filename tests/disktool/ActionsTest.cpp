@@ -19,6 +19,7 @@
 #include "sim/Scenario.h"
 #include "support/EnvGuard.h"
 #include "support/SimRoot.h"
+#include "support/WorkingFolderGuard.h"
 
 namespace fs = std::filesystem;
 
@@ -73,6 +74,19 @@ protected:
         return found;
     }
 
+    // The disk tool lines, whole, that name the volume by its mount point or
+    // disk UUID (the provider's scans, which mount watching may start, name
+    // none of them).
+    std::vector<std::vector<std::string>> diskutilLinesAbout(const VolumeObj& v) {
+        std::vector<std::vector<std::string>> out;
+        for (const auto& e : sim().journalFor("diskutil"))
+            for (const auto& arg : e.args)
+                if (arg == v.volumeMountPoint() || arg == v.diskUUID()) {
+                    out.push_back(e.args);
+                    break;
+                }
+        return out;
+    }
     std::vector<std::vector<std::string>> diskutilArgs(const std::string& command) {
         std::vector<std::vector<std::string>> out;
         for (const auto& e : sim().journalFor("diskutil"))
@@ -99,6 +113,9 @@ protected:
     FormatResult format(const std::shared_ptr<VolumeObj>& v, const std::string& name, const std::string& type) {
         return await<FormatResult>(
             [&](auto done) { ASSERT_TRUE(DiskToolActions::formatVolumeAsync(v, name, type, done)); });
+    }
+    EjectResult eject(const std::shared_ptr<VolumeObj>& v) {
+        return await<EjectResult>([&](auto done) { DiskToolActions::ejectVolumeAsync(v, done); });
     }
 
     static std::unique_ptr<sim::SimRoot> sim_;
@@ -157,16 +174,16 @@ TEST_F(DiskToolE2E, EmptyBlankOrUnchangedNamesSendNothing) {
 }
 
 TEST_F(DiskToolE2E, NamesReachTheToolLiterally) {
+    WorkingFolderGuard cwd;
+    ASSERT_TRUE(cwd.ok());
     auto usb = record("USB");
     ASSERT_TRUE(usb);
-    char cwd[4096];
-    ASSERT_TRUE(::getcwd(cwd, sizeof cwd));
     const std::string marker = sim().path("/tmp/ran");
     const std::vector<std::string> names = {
         "a\"; touch x; \"",
         "b'$(touch " + marker + ")'`touch " + marker + "`",
         "c\nd; touch " + marker,
-        "-e; touch x",
+        "e -plist; touch x",
     };
     for (const auto& name : names) {
         sim().clearJournal();
@@ -176,10 +193,100 @@ TEST_F(DiskToolE2E, NamesReachTheToolLiterally) {
         EXPECT_EQ(diskutilArgs("rename")[0].at(2), name);
         EXPECT_EQ(usb->volumeName(), name);
     }
-    EXPECT_FALSE(fs::exists(std::string(cwd) + "/x"));
+    EXPECT_FALSE(fs::exists(cwd.path() + "/x"));
     EXPECT_FALSE(fs::exists(sim().path("/x")));
     EXPECT_FALSE(fs::exists(marker));
     EXPECT_TRUE(fs::exists(usb->volumeMountPoint() + "/readme.txt"));
+}
+
+TEST_F(DiskToolE2E, ANameThatLooksLikeAnOptionIsRefused) {
+    auto usb = record("USB");
+    auto backup = record("Backup");
+    ASSERT_TRUE(usb && backup);
+    sim().clearJournal();
+    const RenameResult renamed = rename(usb, "-plist");
+    EXPECT_TRUE(renamed.badName);
+    EXPECT_FALSE(renamed.ok);
+    const FormatResult erased = format(usb, "-plist", "ExFAT");
+    EXPECT_TRUE(erased.badName);
+    EXPECT_FALSE(erased.ok);
+    const FormatResult reformatted = format(backup, "-x", "APFS");
+    EXPECT_TRUE(reformatted.badName);
+    EXPECT_TRUE(sim().journalFor("diskutil").empty());
+    EXPECT_EQ(usb->volumeName(), "USB");
+    EXPECT_TRUE(fs::exists(sim().path("/Volumes/USB/readme.txt")));
+    EXPECT_TRUE(fs::exists(sim().path("/Volumes/Backup/Projects")));
+    // A "-" further in is an ordinary character.
+    EXPECT_TRUE(rename(usb, "my-stick").ok);
+}
+
+// The volume the user chose is read again right before each change: another
+// volume now at its mount point, or none, is refused and nothing else runs.
+TEST_F(DiskToolE2E, AVolumeThatHasGoneOrChangedIsRefused) {
+    auto usb = record("USB");
+    ASSERT_TRUE(usb);
+    const std::string mountPoint = usb->volumeMountPoint();
+    // Another stick of the same name in its place: same folder, another UUID.
+    ASSERT_TRUE(sim().update([](sim::Machine& m) { m.findVolume("disk4s2")->diskUUID = sim::Machine::newUUID(); }));
+    sim().clearJournal();
+    EXPECT_TRUE(rename(usb, "Stick").refused);
+    EXPECT_TRUE(format(usb, "Blank", "ExFAT").refused);
+    EXPECT_TRUE(eject(usb).refused);
+    const std::vector<std::string> check = {"info", "-plist", mountPoint};
+    EXPECT_EQ(diskutilLinesAbout(*usb), (std::vector<std::vector<std::string>>{check, check, check}));
+    for (const char* command : {"rename", "eraseVolume", "eject"}) EXPECT_TRUE(diskutilArgs(command).empty()) << command;
+    EXPECT_TRUE(fs::exists(sim().path("/Volumes/USB/readme.txt")));
+    EXPECT_TRUE(sim().machine().findDisk("disk4"));
+
+    // Gone: nothing is mounted there any more.
+    ASSERT_TRUE(sim().update([](sim::Machine& m) { m.removeDisk("disk4"); }));
+    sim().clearJournal();
+    const FormatResult r = format(usb, "Blank", "ExFAT");
+    EXPECT_TRUE(r.refused);
+    EXPECT_FALSE(r.ok);
+    EXPECT_EQ(diskutilLinesAbout(*usb), (std::vector<std::vector<std::string>>{check}));
+}
+
+// A tool that exits 0 but changes nothing is a failure: each change is read back.
+TEST_F(DiskToolE2E, ToolsThatChangeNothingAreFailures) {
+    auto usb = record("USB");
+    auto backup = record("Backup");
+    ASSERT_TRUE(usb && backup);
+    for (const char* command : {"rename", "eraseVolume", "eject", "reformat"})
+        sim().setKnob(std::string("diskutil ") + command, "garbage");
+    const RenameResult renamed = rename(usb, "Stick");
+    EXPECT_FALSE(renamed.ok);
+    EXPECT_EQ(renamed.status, 0);
+    EXPECT_EQ(usb->volumeName(), "USB");
+    // The same type and name as before: only a new file system tells.
+    const FormatResult erased = format(usb, "USB", "ExFAT");
+    EXPECT_FALSE(erased.ok);
+    EXPECT_EQ(erased.status, 0);
+    EXPECT_FALSE(format(backup, "", "APFS").ok);
+    const EjectResult ejected = eject(usb);
+    EXPECT_FALSE(ejected.ok);
+    EXPECT_EQ(ejected.status, 0);
+    EXPECT_TRUE(fs::exists(sim().path("/Volumes/USB/readme.txt")));
+    EXPECT_TRUE(fs::exists(sim().path("/Volumes/Backup/Projects")));
+}
+
+// A hung tool holds back no other change, and ends at its time-out.
+TEST_F(DiskToolE2E, AHungRenameHoldsBackNoEjectAndEndsAtItsTimeOut) {
+    auto usb = record("USB");
+    auto photos = record("Photos");
+    ASSERT_TRUE(usb && photos);
+    sim().setKnob("diskutil rename", "hang");
+    std::optional<RenameResult> renamed;
+    DiskToolActions::renameVolumeAsync(usb, "Stick", [&](const RenameResult& r) { renamed = r; });
+    ASSERT_TRUE(kit::runUntil([&] { return !diskutilArgs("rename").empty(); }, 30));
+    const EjectResult ejected = eject(photos);
+    EXPECT_TRUE(ejected.ok);
+    EXPECT_FALSE(renamed.has_value());
+    EXPECT_FALSE(fs::exists(sim().path("/Volumes/Photos")));
+    // The rename's time-out (60 s, scaled, never under 5 s) ends it as a failure.
+    ASSERT_TRUE(kit::runUntil([&] { return renamed.has_value(); }, 60));
+    EXPECT_FALSE(renamed->ok);
+    EXPECT_EQ(usb->volumeName(), "USB");
 }
 
 // ---- format ----------------------------------------------------------------------
@@ -273,6 +380,9 @@ TEST_F(DiskToolE2E, EraseAsApfsConvertsAnotherFileSystem) {
     auto converted = record("Pictures");
     ASSERT_TRUE(converted);
     EXPECT_EQ(converted->diskType(), "APFS");
+    // Read back from the new container: the new volume's own disk UUID.
+    EXPECT_EQ(r.diskUUID, converted->diskUUID());
+    EXPECT_NE(r.diskUUID, photos->diskUUID());
 }
 
 // ---- eject -------------------------------------------------------------------------
@@ -281,12 +391,12 @@ TEST_F(DiskToolE2E, EjectByDiskUuidTakesTheWholeDiskAway) {
     auto usb = record("USB");
     ASSERT_TRUE(usb);
     const std::string uuid = usb->diskUUID();
+    const std::string mountPoint = usb->volumeMountPoint();
     sim().clearJournal();
-    std::optional<EjectResult> got;
-    DiskToolActions::ejectVolumeAsync(usb, [&](const EjectResult& r) { got = r; });
-    ASSERT_TRUE(kit::runUntil([&] { return got.has_value(); }, 60));
-    EXPECT_TRUE(got->ok);
-    EXPECT_EQ(diskutilArgs("eject"), (std::vector<std::vector<std::string>>{{"eject", uuid}}));
+    EXPECT_TRUE(eject(usb).ok);
+    // The check that it is still the chosen volume, the eject, and the read-back.
+    EXPECT_EQ(diskutilLinesAbout(*usb), (std::vector<std::vector<std::string>>{
+                                            {"info", "-plist", mountPoint}, {"eject", uuid}, {"info", "-plist", mountPoint}}));
     EXPECT_FALSE(sim().machine().findDisk("disk4"));
 
     // After the rescan the row's volume is gone: an action on it is refused.

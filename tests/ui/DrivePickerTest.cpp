@@ -210,13 +210,16 @@ TEST_F(PickerTest, HandBackRefreshesTheSharedRecord) {
 }
 
 TEST_F(PickerTest, OpenedDuringTheScanTheTilesComeWhenItEnds) {
-    // A fresh provider: opening asks for the list, which starts the scan.
+    // A fresh provider: opening asks for the list, which starts the scan
+    // (a slow disk tool keeps it running while the picker is looked at).
+    root.setKnob("diskutil list", "slow:2");
     auto p = open(false);
     EXPECT_TRUE(provider->isScanningVolumes());
     EXPECT_FALSE(p->loadP()->isHidden());
     EXPECT_TRUE(p->loadP()->isAnimating());
     EXPECT_TRUE(p->tiles().empty());
     ASSERT_TRUE(kit::runUntil([&] { return !p->tiles().empty(); }, 120));
+    root.clearKnobs();
     EXPECT_TRUE(p->loadP()->isHidden());
     std::vector<std::string> names;
     for (auto& t : p->tiles()) names.push_back(t->volumeObj()->volumeName());
