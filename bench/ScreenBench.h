@@ -129,17 +129,21 @@ inline std::string onlyEntry(const std::string& folder) {
     return found.size() == 1 ? found[0] : std::string();
 }
 
-// 200 top-level folders of 100 files each, 0 to 4 KiB.
-inline void makeTree(const std::string& root) {
+// 20,000 files of 0 to 4 KiB: 200 top-level folders of 100 files each, or
+// all of them at the top level (a camera card).
+inline void makeTree(const std::string& root, bool topLevelFiles) {
     std::vector<char> bytes(4096, 'p');
     for (int d = 0; d < 200; ++d) {
-        const std::string dir = root + "/folder" + std::to_string(d);
+        const std::string dir = topLevelFiles ? root : root + "/folder" + std::to_string(d);
         fs::create_directories(dir);
         for (int f = 0; f < 100; ++f) {
-            std::ofstream out(dir + "/file" + std::to_string(f) + ".dat", std::ios::binary);
+            std::ofstream out(dir + "/file" + std::to_string(d * 100 + f) + ".dat", std::ios::binary);
             out.write(bytes.data(), std::streamsize((d * 100 + f) * 37 % 4096));
         }
     }
+}
+inline const char* treeName(bool topLevelFiles) {
+    return topLevelFiles ? "20000 files at the top level" : "20000 files in 200 top-level folders";
 }
 
 inline std::shared_ptr<VolumeObj> volumeAt(const std::string& name, const std::string& mountPoint,
@@ -160,7 +164,7 @@ inline std::shared_ptr<VolumeObj> volumeAt(const std::string& name, const std::s
 struct Work {
     std::string folder, source, dest;
 };
-inline Work prepareWork(int argc, char** argv, const std::string& name) {
+inline Work prepareWork(int argc, char** argv, const std::string& name, bool topLevelFiles = false) {
     std::string work = argc > 1 ? argv[1] : (std::getenv("TMPDIR") ? std::getenv("TMPDIR") : "");
     if (work.empty()) work = fs::path(argv[0]).parent_path().string() + "/bench-tmp";
     work += "/" + name;
@@ -168,7 +172,7 @@ inline Work prepareWork(int argc, char** argv, const std::string& name) {
     Work w{work, work + "/Source", work + "/Dest"};
     fs::create_directories(w.source);
     fs::create_directories(w.dest);
-    makeTree(w.source);
+    makeTree(w.source, topLevelFiles);
     return w;
 }
 
@@ -278,6 +282,7 @@ struct Report {
     const char* runShort;   // the run in the ratio's line
     const char* endName;    // what the success is shown in: "view", "pane"
     const char* tool;       // the plain tool's command
+    const char* tree;       // what was copied (treeName)
 };
 // outputWrong: "" when the run's output holds what the tool's does, else why.
 inline void print(const Report& r, const Timings& t, const ToolRun& before, const ToolRun& after,
@@ -285,7 +290,7 @@ inline void print(const Report& r, const Timings& t, const ToolRun& before, cons
     const std::string success = std::string("success ") + r.endName;
     const std::string ratio = std::string(r.runShort) + " / " + r.tool;
     const double tool = (before.seconds + after.seconds) / 2;
-    std::printf("%s from the tab, 20000 files in 200 top-level folders\n", r.what);
+    std::printf("%s from the tab, %s\n", r.what, r.tree);
     std::printf("  %-24s%8.3f s\n", "listing the top level", t.listing);
     std::printf("  %-24s%8.3f s  (%s; output %s)\n", r.runLabel, t.engine,
                 (t.success ? success : "NOT the " + success).c_str(),

@@ -145,7 +145,9 @@ struct DoCopyFiles::Core : std::enable_shared_from_this<DoCopyFiles::Core> {
                 kit::dispatch::async(kit::dispatch::mainQueue(), [self] { self->deliver(Delivery::Rest); });
                 return;
             }
-            const Report& r = inbox[inboxNext++];
+            // Taken out first: a delegate that runs the main loop may start
+            // another delivery, which changes the inbox.
+            const Report r = std::move(inbox[inboxNext++]);
             if (isCancel.load()) continue;
             DoCopyFilesDelegate* d = delegate.load();
             if (!d) continue;
