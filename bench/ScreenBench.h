@@ -97,7 +97,8 @@ inline std::string sameContents(const fs::path& a, const fs::path& b) {
             if (!why.empty()) return why;
         } else if (S_ISREG(sa.st_mode)) {
             std::ifstream ia(pa, std::ios::binary), ib(pb, std::ios::binary);
-            const std::string da((std::istreambuf_iterator<char>(ia)), {}), db((std::istreambuf_iterator<char>(ib)), {});
+            const std::string da((std::istreambuf_iterator<char>(ia)), {});
+            const std::string db((std::istreambuf_iterator<char>(ib)), {});
             if (da != db) return "the bytes of " + pb.string();
         }
     }

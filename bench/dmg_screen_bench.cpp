@@ -45,8 +45,8 @@ int main(int argc, char** argv) {
     else if (ours != theirs)
         wrong = std::to_string(ours.size()) + " entries where zip stores " + std::to_string(theirs.size());
 
-    print({"zip", "run (0.3 s delay incl.)", "run", "pane", "zip -r -y", treeName(false)}, t, before, after, wrong, loadBefore,
-          loadAfter);
+    print({"zip", "run (0.3 s delay incl.)", "run", "pane", "zip -r -y", treeName(false)}, t, before, after, wrong,
+          loadBefore, loadAfter);
     fs::remove_all(work.folder);
     return t.success && wrong.empty() ? 0 : 1;
 }

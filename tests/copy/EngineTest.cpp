@@ -356,8 +356,10 @@ TEST_F(CopyEngine, RemovedDestinationReportsCopyFileError) {
     const Nodes sel = buildSelection(t / "vol", {"a", "b", "c", "d"});
     // The screen stops the run when told, and the worker waits for it there:
     // no later item is tried, nothing follows the error.
-    EXPECT_EQ(record(sel, t / "D", [&](Recorder& rec, DoCopyFiles& engine) { rec.onError = [&] { engine.setIsCancel(true); }; }),
-              (Events{"progress 5.0", "path a", "error"}));
+    const auto stopOnError = [](Recorder& rec, DoCopyFiles& engine) {
+        rec.onError = [&engine] { engine.setIsCancel(true); };
+    };
+    EXPECT_EQ(record(sel, t / "D", stopOnError), (Events{"progress 5.0", "path a", "error"}));
 
     // Not stopped: every later item reports it, and the end says how many failed.
     EXPECT_EQ(record(sel, t / "D"),
@@ -448,7 +450,8 @@ TEST_F(CopyEngine, ManyTopLevelItemsAreReportedInOrderWithoutAWaitPerItem) {
     std::vector<std::string> wantMore{"progress 5.0"};
     for (std::size_t i = 0; i < more.size(); ++i) {
         wantMore.push_back("path " + more[i]->name());
-        wantMore.push_back(kit::format("progress %0.1f", double(std::max<std::size_t>(5, 100 * (i + 1) / more.size()))));
+        const std::size_t percent = std::max<std::size_t>(5, 100 * (i + 1) / more.size());
+        wantMore.push_back(kit::format("progress %0.1f", double(percent)));
     }
     makeDirs(t / "D2");
     Recorder stopRec;
