@@ -6,7 +6,9 @@
 // between two turns of the main loop noted while it goes.
 #include <fcntl.h>
 #include <spawn.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
@@ -14,11 +16,13 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "Comm/SelectValueView.h"
+#include "Stats.h"
 #include "Disk/VolumeObj.h"
 #include "kit/RunLoop.h"
 #include "kit/ui/Application.h"
@@ -36,17 +40,28 @@ inline double secondsSince(Clock::time_point start) {
 }
 
 // Runs a program found on the PATH with these arguments, never through a
-// shell, and waits for it; its standard output is dropped when quiet.
-inline int run(const std::vector<std::string>& args, bool quiet = false) {
+// shell, and waits for it; its standard output is dropped when quiet, and
+// read into *output when that is given.
+inline int run(const std::vector<std::string>& args, bool quiet = false, std::string* output = nullptr) {
     std::vector<char*> argv;
     for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
     argv.push_back(nullptr);
+    int fds[2] = {-1, -1};
+    if (output && pipe2(fds, O_CLOEXEC) != 0) return 127;
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
-    if (quiet) posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+    if (output) posix_spawn_file_actions_adddup2(&actions, fds[1], 1);
+    else if (quiet) posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
     pid_t pid;
     const int spawned = posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), environ);
     posix_spawn_file_actions_destroy(&actions);
+    if (output) {
+        close(fds[1]);
+        char buf[65536];
+        ssize_t n;
+        while ((n = read(fds[0], buf, sizeof buf)) > 0) output->append(buf, static_cast<size_t>(n));
+        close(fds[0]);
+    }
     if (spawned != 0) return 127;
     int status = 0;
     while (waitpid(pid, &status, 0) < 0) {
@@ -54,17 +69,82 @@ inline int run(const std::vector<std::string>& args, bool quiet = false) {
     return WIFEXITED(status) ? WEXITSTATUS(status) : 128;
 }
 
-// 200 top-level folders of 100 files each, 0 to 4 KiB.
-inline void makeTree(const std::string& root) {
+// "" when the folder b holds what a holds (kinds, permission bits,
+// modification times, bytes, link targets; a and b themselves not compared),
+// else what differs first.
+inline std::string sameContents(const fs::path& a, const fs::path& b) {
+    std::error_code ec;
+    std::vector<fs::path> names, others;
+    for (const auto& e : fs::directory_iterator(a, ec)) names.push_back(e.path().filename());
+    for (const auto& e : fs::directory_iterator(b, ec)) others.push_back(e.path().filename());
+    std::sort(names.begin(), names.end());
+    std::sort(others.begin(), others.end());
+    if (names != others) return "the entries of " + b.string();
+    for (const auto& n : names) {
+        struct stat sa, sb;
+        const fs::path pa = a / n, pb = b / n;
+        if (lstat(pa.c_str(), &sa) != 0 || lstat(pb.c_str(), &sb) != 0) return "missing " + pb.string();
+        if ((sa.st_mode & S_IFMT) != (sb.st_mode & S_IFMT)) return "the kind of " + pb.string();
+        if (S_ISLNK(sa.st_mode)) {
+            if (fs::read_symlink(pa, ec) != fs::read_symlink(pb, ec)) return "the target of " + pb.string();
+            continue;
+        }
+        if ((sa.st_mode & 07777) != (sb.st_mode & 07777)) return "the modes of " + pb.string();
+        if (sa.st_mtim.tv_sec != sb.st_mtim.tv_sec || sa.st_mtim.tv_nsec != sb.st_mtim.tv_nsec)
+            return "the time of " + pb.string();
+        if (S_ISDIR(sa.st_mode)) {
+            const std::string why = sameContents(pa, pb);
+            if (!why.empty()) return why;
+        } else if (S_ISREG(sa.st_mode)) {
+            std::ifstream ia(pa, std::ios::binary), ib(pb, std::ios::binary);
+            const std::string da((std::istreambuf_iterator<char>(ia)), {});
+            const std::string db((std::istreambuf_iterator<char>(ib)), {});
+            if (da != db) return "the bytes of " + pb.string();
+        }
+    }
+    return "";
+}
+
+// The entry names of an archive that passes unzip's test; empty when it fails it.
+inline std::vector<std::string> zipEntries(const std::string& archive) {
+    std::vector<std::string> entries;
+    if (run({"unzip", "-tq", archive}, true) != 0) return entries;
+    std::string list;
+    run({"unzip", "-Z1", archive}, false, &list);
+    std::size_t start = 0;
+    while (start < list.size()) {
+        std::size_t end = list.find('\n', start);
+        if (end == std::string::npos) end = list.size();
+        if (end > start) entries.push_back(list.substr(start, end - start));
+        start = end + 1;
+    }
+    std::sort(entries.begin(), entries.end());
+    return entries;
+}
+
+// The only entry of a folder the run wrote into ("" when there is not exactly one).
+inline std::string onlyEntry(const std::string& folder) {
+    std::vector<std::string> found;
+    std::error_code ec;
+    for (const auto& e : fs::directory_iterator(folder, ec)) found.push_back(e.path().string());
+    return found.size() == 1 ? found[0] : std::string();
+}
+
+// 20,000 files of 0 to 4 KiB: 200 top-level folders of 100 files each, or
+// all of them at the top level (a camera card).
+inline void makeTree(const std::string& root, bool topLevelFiles) {
     std::vector<char> bytes(4096, 'p');
     for (int d = 0; d < 200; ++d) {
-        const std::string dir = root + "/folder" + std::to_string(d);
+        const std::string dir = topLevelFiles ? root : root + "/folder" + std::to_string(d);
         fs::create_directories(dir);
         for (int f = 0; f < 100; ++f) {
-            std::ofstream out(dir + "/file" + std::to_string(f) + ".dat", std::ios::binary);
+            std::ofstream out(dir + "/file" + std::to_string(d * 100 + f) + ".dat", std::ios::binary);
             out.write(bytes.data(), std::streamsize((d * 100 + f) * 37 % 4096));
         }
     }
+}
+inline const char* treeName(bool topLevelFiles) {
+    return topLevelFiles ? "20000 files at the top level" : "20000 files in 200 top-level folders";
 }
 
 inline std::shared_ptr<VolumeObj> volumeAt(const std::string& name, const std::string& mountPoint,
@@ -85,7 +165,7 @@ inline std::shared_ptr<VolumeObj> volumeAt(const std::string& name, const std::s
 struct Work {
     std::string folder, source, dest;
 };
-inline Work prepareWork(int argc, char** argv, const std::string& name) {
+inline Work prepareWork(int argc, char** argv, const std::string& name, bool topLevelFiles = false) {
     std::string work = argc > 1 ? argv[1] : (std::getenv("TMPDIR") ? std::getenv("TMPDIR") : "");
     if (work.empty()) work = fs::path(argv[0]).parent_path().string() + "/bench-tmp";
     work += "/" + name;
@@ -93,7 +173,7 @@ inline Work prepareWork(int argc, char** argv, const std::string& name) {
     Work w{work, work + "/Source", work + "/Dest"};
     fs::create_directories(w.source);
     fs::create_directories(w.dest);
-    makeTree(w.source);
+    makeTree(w.source, topLevelFiles);
     return w;
 }
 
@@ -183,6 +263,19 @@ bool runFromTab(Screen& screen, const char* program, const char* what, Timings& 
     return true;
 }
 
+// The plain tool over the same tree, once before the run and once after it.
+struct ToolRun {
+    double seconds = 0;
+    int status = -1;
+};
+inline ToolRun timeTool(const std::vector<std::string>& args) {
+    const Clock::time_point start = Clock::now();
+    ToolRun r;
+    r.status = run(args, true);
+    r.seconds = secondsSince(start);
+    return r;
+}
+
 // The times of the run beside those of the plain tool over the same tree.
 struct Report {
     const char* what;       // "copy": the title's first word
@@ -190,16 +283,26 @@ struct Report {
     const char* runShort;   // the run in the ratio's line
     const char* endName;    // what the success is shown in: "view", "pane"
     const char* tool;       // the plain tool's command
+    const char* tree;       // what was copied (treeName)
 };
-inline void print(const Report& r, const Timings& t, double toolSeconds, int toolStatus) {
+// outputWrong: "" when the run's output holds what the tool's does, else why.
+inline void print(const Report& r, const Timings& t, const ToolRun& before, const ToolRun& after,
+                  const std::string& outputWrong, const std::string& loadBefore, const std::string& loadAfter) {
     const std::string success = std::string("success ") + r.endName;
     const std::string ratio = std::string(r.runShort) + " / " + r.tool;
-    std::printf("%s from the tab, 20000 files in 200 top-level folders\n", r.what);
+    const double tool = (before.seconds + after.seconds) / 2;
+    std::printf("%s from the tab, %s\n", r.what, r.tree);
     std::printf("  %-24s%8.3f s\n", "listing the top level", t.listing);
-    std::printf("  %-24s%8.3f s  (%s)\n", r.runLabel, t.engine, (t.success ? success : "NOT the " + success).c_str());
-    std::printf("  %-24s%8.3f s  (status %d)\n", r.tool, toolSeconds, toolStatus);
-    std::printf("  %-24s%8.2f\n", ratio.c_str(), toolSeconds > 0 ? t.engine / toolSeconds : 0.0);
+    std::printf("  %-24s%8.3f s  (%s; output %s)\n", r.runLabel, t.engine,
+                (t.success ? success : "NOT the " + success).c_str(),
+                outputWrong.empty() ? "right" : ("WRONG: " + outputWrong).c_str());
+    std::printf("  %-24s%8.3f s before, %.3f s after  (status %d, %d)\n", r.tool, before.seconds, after.seconds,
+                before.status, after.status);
+    std::printf("  %-24s%8.2f  (against the mean of the two; %.2f-%.2f)\n", ratio.c_str(),
+                tool > 0 ? t.engine / tool : 0.0, t.engine / std::max(before.seconds, after.seconds),
+                t.engine / std::max(1e-9, std::min(before.seconds, after.seconds)));
     std::printf("  %-24s%8.1f ms  (goal: 50 ms or less)\n", "worst main-thread gap", t.worstGap);
+    std::printf("  load average: before %s, after %s\n", loadBefore.c_str(), loadAfter.c_str());
 }
 
 }  // namespace screenbench

@@ -10,19 +10,25 @@
 //   mix    small and middle-sized files, one large file, links, a sparse file
 //   every  one folder of 20,000 files: copied as a whole folder, and with every
 //          file checked on its own (what a large hand-picked selection gives)
+//   top    a whole volume with 20,000 files at its top level (a camera card)
 //
-// Fairness: every round runs each side once, in an order that rotates from
-// round to round; before each timed run the disk is synced and the whole source
-// read again, so each side starts from the same warm cache; each run writes a
-// fresh destination, and the outputs of a round are verified, then deleted
-// outside the timed windows, followed by a sync and a pause (--settle, default
-// 2 s) so no run follows a large deletion. Prints min / median / max per side
-// and the ratio of the medians; for the engine also the longest stall of the
-// main loop during the run, and for the every-file case the memory the run
-// added per checked item.
+// Fairness: every round runs each side once, in an order that turns round from
+// one round to the next (A B, then B A), so that each engine run is compared
+// with the tool run beside it; before each timed run the disk is synced and the
+// whole source read again, so each side starts from the same warm cache; each
+// run writes a fresh destination, and the outputs of a round are verified, then
+// deleted outside the timed windows, followed by a sync and a pause (--settle,
+// default 2 s) so no run follows a large deletion. Prints min / median / max of
+// each side's times, and the median, min and max of the ratios of the rounds
+// (each run against the tool's run of its own round); for the engine also the
+// longest stall of the main loop during the run, for the every and top cases
+// the memory per item (the peak resident size of a process that makes the
+// nodes and runs the copy once, less its size before), and the load average
+// before and after each case.
 //
 // The work folder defaults to $TMPDIR, else bench-tmp beside the build's bench
-// folder. Use a folder on a real disk.
+// folder. A folder in RAM (under /dev/shm) shows the engine's own cost; one on
+// a real disk what a user waits for. 5 rounds unless -r says otherwise.
 #include <dirent.h>
 #include <fcntl.h>
 #include <spawn.h>
@@ -158,6 +164,13 @@ void makeFlat(const std::string& root) {
         writeFile(root + "/flat/file " + std::to_string(f) + ".dat", rng() % 16385, f % 7 ? 0644 : 0600);
 }
 
+// 20,000 small files at the top level of the volume.
+void makeTop(const std::string& root) {
+    mkdirs(root);
+    for (int f = 0; f < 20000; ++f)
+        writeFile(root + "/IMG_" + std::to_string(10000 + f) + ".dat", rng() % 16385, f % 7 ? 0644 : 0600);
+}
+
 // ---- checks ----
 
 bool sameFileBytes(const std::string& a, const std::string& b) {
@@ -225,16 +238,6 @@ void readAll(const std::string& path) {
         }
         close(fd);
     }
-}
-
-// The resident set now, in KiB.
-long rssKiB() {
-    long pages = 0, resident = 0;
-    if (FILE* f = std::fopen("/proc/self/statm", "r")) {
-        if (std::fscanf(f, "%ld %ld", &pages, &resident) != 2) resident = 0;
-        std::fclose(f);
-    }
-    return resident * (sysconf(_SC_PAGESIZE) / 1024);
 }
 
 // ---- the engine as the screen drives it ----
@@ -338,17 +341,18 @@ void settle(double seconds) {
     std::this_thread::sleep_for(std::chrono::duration<double>(seconds));
 }
 
-// Runs every side once per round, in a rotating order; verifies and removes
-// each round's outputs outside the timed windows.
+// Runs every side once per round, in the order A B C, then C B A; verifies and
+// removes each round's outputs outside the timed windows.
 bool runRounds(const std::string& caseName, const std::string& work, const std::string& src, std::vector<Side>& sides,
                int rounds, double settleSeconds) {
     bool allEqual = true;
     for (int round = 0; round < rounds; ++round) {
         std::vector<std::string> outputs;
         for (std::size_t k = 0; k < sides.size(); ++k) {
-            Side& side = sides[(k + std::size_t(round)) % sides.size()];
-            const std::string dest = work + "/out-" + caseName + "-" + std::to_string(round) + "-" +
-                                     std::to_string((k + std::size_t(round)) % sides.size());
+            const std::size_t at = round % 2 ? sides.size() - 1 - k : k;
+            Side& side = sides[at];
+            const std::string dest =
+                work + "/out-" + caseName + "-" + std::to_string(round) + "-" + std::to_string(at);
             mkdirs(dest);
             outputs.push_back(dest);
             sync();
@@ -369,22 +373,91 @@ bool runRounds(const std::string& caseName, const std::string& work, const std::
 }
 
 void printSide(const Side& side, const Side& reference) {
-    std::printf("  %-22s min %8.3f  median %8.3f  max %8.3f s   ratio %6.3f", side.label.c_str(), side.times.min(),
-                side.times.median(), side.times.max(), side.times.median() / reference.times.median());
+    std::printf("  %-22s min %8.3f  median %8.3f  max %8.3f s", side.label.c_str(), side.times.min(),
+                side.times.median(), side.times.max());
+    if (&side != &reference) {
+        const Stats r = pairedRatios(side.times, reference.times);
+        std::printf("   ratio %6.3f (%.3f-%.3f)", r.median(), r.min(), r.max());
+    }
     if (side.longestStall > 0) std::printf("   main loop stall max %5.1f ms", side.longestStall * 1000);
     std::printf("\n");
+}
+
+// A line of /proc/self/status ("VmRSS", "VmHWM"), in KiB.
+long statusKiB(const char* key) {
+    long value = 0;
+    if (std::FILE* f = std::fopen("/proc/self/status", "r")) {
+        char line[256];
+        const std::size_t n = std::strlen(key);
+        while (std::fgets(line, sizeof line, f))
+            if (std::strncmp(line, key, n) == 0 && line[n] == ':') value = std::atol(line + n + 1);
+        std::fclose(f);
+    }
+    return value;
+}
+
+// The memory one run takes per item, in a process of its own: its resident
+// size before the nodes are made, and its peak once they were made and copied.
+// Prints "items before peak" (KiB).
+int memoryRun(const std::string& caseName, const std::string& src, const std::string& dest) {
+    kit::ensureMainThreadApp();
+    const long before = statusKiB("VmRSS");
+    const bool every = caseName == "every";
+    DoCopyFiles::Nodes nodes = every ? everyFileChecked(src) : wholeVolume(src);
+    const std::size_t items = every ? nodes[0]->children().size() : nodes.size();
+    runEngine(nodes, dest);
+    std::printf("%zu %ld %ld\n", items, before, statusKiB("VmHWM"));
+    return 0;
+}
+
+// Runs memoryRun in a new process of this program; KiB per item, or -1.
+double memoryPerItem(const std::string& caseName, const std::string& src, const std::string& dest) {
+    char exe[4096];
+    const ssize_t n = readlink("/proc/self/exe", exe, sizeof exe - 1);
+    if (n <= 0) return -1;
+    exe[n] = 0;
+    int fds[2];
+    if (pipe2(fds, O_CLOEXEC) != 0) die("pipe");
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, fds[1], 1);
+    const std::vector<std::string> args{exe, "--memory-run", caseName, src, dest};
+    std::vector<char*> argv;
+    for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+    argv.push_back(nullptr);
+    pid_t pid;
+    const int spawned = posix_spawn(&pid, exe, &actions, nullptr, argv.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    close(fds[1]);
+    std::string out;
+    char buf[256];
+    ssize_t got;
+    while ((got = read(fds[0], buf, sizeof buf)) > 0) out.append(buf, std::size_t(got));
+    close(fds[0]);
+    if (spawned != 0) return -1;
+    int status = 0;
+    while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+    }
+    unsigned long items = 0;
+    long before = 0, peak = 0;
+    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0 ||
+        std::sscanf(out.c_str(), "%lu %ld %ld", &items, &before, &peak) != 3 || items == 0)
+        return -1;
+    return double(peak - before) / double(items);
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-    int rounds = 3;
+    if (argc == 5 && std::strcmp(argv[1], "--memory-run") == 0) return memoryRun(argv[2], argv[3], argv[4]);
+    int rounds = 5;
     double settleSeconds = 2;
     int arg = 1;
     while (arg < argc && argv[arg][0] == '-') {
         const bool known = std::strcmp(argv[arg], "-r") == 0 || std::strcmp(argv[arg], "--settle") == 0;
         if (!known || arg + 1 >= argc) {
-            std::fprintf(stderr, "usage: %s [-r rounds] [--settle seconds] [work-folder [small|large|mix|every]...]\n",
+            std::fprintf(stderr,
+                         "usage: %s [-r rounds] [--settle seconds] [work-folder [small|large|mix|every|top]...]\n",
                          argv[0]);
             return 2;
         }
@@ -406,12 +479,16 @@ int main(int argc, char** argv) {
     const std::vector<Case> cases = {{"small", "20,000 small files, whole volume", makeSmall},
                                      {"large", "3 x 200 MB", makeLarge},
                                      {"mix", "mixed tree", makeMix},
-                                     {"every", "folder of 20,000 files", makeFlat}};
+                                     {"every", "folder of 20,000 files", makeFlat},
+                                     {"top", "whole volume, 20,000 files at its top level", makeTop}};
     bool allEqual = true;
-    std::printf("%d rounds; ratio = median / median of cp -a; ratios under 1 mean the engine is faster\n", rounds);
+    std::printf("%d rounds, each side in turn (A B, then B A); ratio = the median (min-max) of the rounds' ratios "
+                "to cp -a run in the same round; under 1 means the engine is faster\n",
+                rounds);
     for (const auto& c : cases) {
         if (!wanted.empty() && std::find(wanted.begin(), wanted.end(), c.name) == wanted.end()) continue;
-        const std::string src = work + "/src-" + c.name;
+        const std::string name = c.name;
+        const std::string src = work + "/src-" + name;
         removeTree(src);
         c.make(src);
         settle(settleSeconds);
@@ -422,11 +499,7 @@ int main(int argc, char** argv) {
             if (run({"cp", "-a", "--", src + "/.", dest}) != 0) die("cp -a failed");
             return since(t0);
         }, src);
-        // Resident memory around the first every-file run: before its nodes are
-        // made, once they are, and after the run (the nodes still held).
-        long rssBase = 0, rssNodes = 0, rssAfter = 0;
-        std::size_t checked = 0;
-        if (std::string(c.name) == "every") {
+        if (name == "every") {
             sides.emplace_back("engine, whole folder", nullptr, src);
             sides.emplace_back("engine, every file", nullptr, src + "/flat");
         } else {
@@ -437,31 +510,31 @@ int main(int argc, char** argv) {
             const bool every = side.label == "engine, every file";
             Side* self = &side;
             side.run = [&, self, every](const std::string& dest) {
-                const bool measure = every && checked == 0;
-                if (measure) rssBase = rssKiB();
                 DoCopyFiles::Nodes nodes = every ? everyFileChecked(src) : wholeVolume(src);
-                if (measure) {
-                    checked = nodes[0]->children().size();
-                    rssNodes = rssKiB();
-                }
                 EngineRun r = runEngine(nodes, dest);
-                if (measure) rssAfter = rssKiB();
                 self->longestStall = std::max(self->longestStall, r.longestStall);
                 return r.seconds;
             };
         }
-        allEqual = runRounds(c.name, work, src, sides, rounds, settleSeconds) && allEqual;
+        const std::string loadBefore = loadAverage();
+        allEqual = runRounds(name, work, src, sides, rounds, settleSeconds) && allEqual;
+        const std::string loadAfter = loadAverage();
 
         std::printf("%s (%s)\n", c.name, c.what);
         for (const auto& side : sides) printSide(side, sides[0]);
-        if (std::string(c.name) == "every") {
-            const Side& whole = sides[1];
-            const Side& every = sides[2];
-            std::printf("  every file / whole folder: %.3f (median)\n", every.times.median() / whole.times.median());
-            if (checked)
-                std::printf("  memory per checked item: %.3f KiB for its node, %.3f KiB added by the run\n",
-                            double(rssNodes - rssBase) / double(checked), double(rssAfter - rssNodes) / double(checked));
+        if (name == "every") {
+            const Stats r = pairedRatios(sides[2].times, sides[1].times);
+            std::printf("  every file / whole folder: %.3f (%.3f-%.3f)\n", r.median(), r.min(), r.max());
         }
+        if (name == "every" || name == "top") {
+            const std::string dest = work + "/out-" + name + "-memory";
+            mkdirs(dest);
+            const double perItem = memoryPerItem(name, src, dest);
+            removeTree(dest);
+            if (perItem < 0) std::printf("  memory per item: could not be measured\n");
+            else std::printf("  memory per item: %.3f KiB (peak resident size of one run)\n", perItem);
+        }
+        std::printf("  load average: before %s, after %s\n", loadBefore.c_str(), loadAfter.c_str());
         std::fflush(stdout);
         removeTree(src);
     }

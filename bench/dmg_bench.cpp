@@ -8,12 +8,13 @@
 //
 //   dmg_bench [-r rounds] [--settle seconds] [work folder] [--tools <folder of sim-* tools>]
 //
-// Fairness, as in copy_bench: each round runs every side once in a rotating
-// order; before each timed run the disk is synced and the items read again;
-// every run writes a fresh output, which is checked (the archive's entries and
-// its integrity; the image's and the folder's contents) and removed outside the
-// timed windows, followed by a sync and a pause. Prints min / median / max per
-// side and the ratio of the medians.
+// Fairness, as in copy_bench: each round runs every side once, in the order
+// A B C, then C B A; before each timed run the disk is synced and the items
+// read again; every run writes a fresh output, which is checked (the archive's
+// entries and its integrity; the image's and the folder's contents) and removed
+// outside the timed windows, followed by a sync and a pause. Prints min /
+// median / max per side, the median (min-max) of each round's ratio to the
+// tool's run of the same round, and the load average before and after.
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -239,16 +240,15 @@ bool runRounds(const std::string& name, std::vector<Side>& sides, int rounds, do
     for (int round = 0; round < rounds; ++round) {
         std::vector<std::pair<Side*, std::string>> made;
         for (size_t k = 0; k < sides.size(); ++k) {
-            const size_t which = (k + size_t(round)) % sides.size();
+            const size_t which = round % 2 ? sides.size() - 1 - k : k;
             Side& side = sides[which];
             const std::string tag = std::to_string(round) + "-" + std::to_string(which);
             double t = side.run(tag);
             if (t < 0) {
                 std::printf("  %s, %s, round %d: FAILED\n", name.c_str(), side.label.c_str(), round);
                 ok = false;
-            } else {
-                side.times.values.push_back(t);
             }
+            side.times.values.push_back(t);
             made.emplace_back(&side, tag);
         }
         for (auto& [side, tag] : made) {
@@ -264,13 +264,22 @@ bool runRounds(const std::string& name, std::vector<Side>& sides, int rounds, do
     return ok;
 }
 
-void print(const std::string& title, const std::vector<Side>& sides, size_t reference) {
+// A failed run's time is negative: its round gives no ratio, its time no figure.
+void print(const std::string& title, const std::vector<Side>& sides, size_t reference, const std::string& loadBefore) {
     std::printf("%s\n", title.c_str());
     for (const auto& s : sides) {
-        if (s.times.values.empty()) continue;
-        std::printf("  %-16s min %8.3f  median %8.3f  max %8.3f s   ratio %6.3f\n", s.label.c_str(), s.times.min(),
-                    s.times.median(), s.times.max(), s.times.median() / sides[reference].times.median());
+        Stats times;
+        for (double t : s.times.values)
+            if (t >= 0) times.values.push_back(t);
+        if (times.values.empty()) continue;
+        const Stats ratios = pairedRatios(s.times, sides[reference].times);
+        std::printf("  %-16s min %8.3f  median %8.3f  max %8.3f s", s.label.c_str(), times.min(), times.median(),
+                    times.max());
+        if (&s != &sides[reference] && !ratios.values.empty())
+            std::printf("   ratio %6.3f (%.3f-%.3f)", ratios.median(), ratios.min(), ratios.max());
+        std::printf("\n");
     }
+    std::printf("  load average: before %s, after %s\n", loadBefore.c_str(), loadAverage().c_str());
     std::fflush(stdout);
 }
 
@@ -313,8 +322,9 @@ bool zipBench(const std::string& name, const std::vector<std::string>& items, co
                      check);
     sides.emplace_back("zip -r -y", direct(" > /dev/null"), check);
     sides.emplace_back("zip -r -y | cat", direct(" | cat > /dev/null"), check);
+    const std::string load = loadAverage();
     bool ok = runRounds("zip " + name, sides, rounds, settleSeconds);
-    print("zip route, " + name + " (ratio against zip -r -y)", sides, 1);
+    print("zip route, " + name + " (ratio against zip -r -y)", sides, 1, load);
     engine->setMakeDmgDelegate(nullptr);
     return ok;
 }
@@ -368,9 +378,10 @@ bool copyBench(const std::string& name, const std::vector<std::string>& items, c
                          fs::remove_all(folder(tag));
                          return why;
                      });
+    const std::string load = loadAverage();
     bool ok = runRounds("copy " + name, sides, rounds, settleSeconds);
     print("image route copy step, " + name + " (ratio against cp -a; the engine's time includes the eject)", sides,
-          1);
+          1, load);
     engine->setMakeDmgDelegate(nullptr);
     return ok;
 }
@@ -379,7 +390,7 @@ bool copyBench(const std::string& name, const std::vector<std::string>& items, c
 
 int main(int argc, char** argv) {
     std::string base, tools = fs::path(argv[0]).parent_path().parent_path().string();
-    int rounds = 3;
+    int rounds = 5;
     double settleSeconds = 2;
     for (int i = 1; i < argc; ++i) {
         std::string a = argv[i];
@@ -397,17 +408,19 @@ int main(int argc, char** argv) {
     std::string root = work + "/root";
     fs::create_directories(root);
     kit::ensureMainThreadApp();
-    std::printf("%d rounds; ratio = median / median of the tool; ratios under 1 mean the engine is faster\n", rounds);
+    std::printf("%d rounds, each side in turn (A B C, then C B A); ratio = the median (min-max) of the rounds' ratios "
+                "to the tool run in the same round; under 1 means the engine is faster\n",
+                rounds);
     bool ok = true;
 
     // The zip route runs the host's zip directly; the image route needs the
     // simulated machine for its disk-image tool and disk tool.
     {
-        auto small = makeTree(work + "/zip-small", 4000, 0, 0);
+        auto small = makeTree(work + "/zip-small", 20000, 0, 0);
         auto large = makeTree(work + "/zip-large", 0, 2, 40 << 20);
         auto mixed = makeTree(work + "/zip-mixed", 1000, 1, 20 << 20);
         settle(settleSeconds);
-        ok = zipBench("4000 small files", small, work, rounds, settleSeconds) && ok;
+        ok = zipBench("20000 small files", small, work, rounds, settleSeconds) && ok;
         ok = zipBench("2 x 40 MB", large, work, rounds, settleSeconds) && ok;
         ok = zipBench("mixed", mixed, work, rounds, settleSeconds) && ok;
     }

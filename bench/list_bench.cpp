@@ -1,15 +1,20 @@
 // Times the file browser on generated trees of 100,000 files and prints:
-//   - the top-level listing of a folder of 100,000 entries ÷ `find DIR -maxdepth 1`
-//     (its output read through a pipe), and the same folder opened as a child;
-//   - the selection count of a nested tree (every top-level item selected but
-//     one file, so each top-level folder is measured) ÷ `du -s DIR`;
+//   - the top-level listing of a folder of 100,000 entries ÷ `find DIR -maxdepth 1
+//     -printf '%s %y %p\n'` (which, like the listing, reads each entry's size and
+//     kind; its output read through a pipe), and the same folder opened as a child;
+//   - the selection count of a nested tree of files that hold real data (every
+//     top-level item selected but one file, so each top-level folder is
+//     measured) ÷ `du -s DIR`, and the count checked against what `du -s` says;
 //   - the worst gap of the main thread (the longest stretch in which it ran no
-//     event-loop pass) while each listing ran.
+//     event-loop pass) while each listing ran, and the load average.
 //
 //   list_bench [-r rounds] [work folder]
 //
 // The work folder defaults to $TMPDIR, else /tmp. Each measure runs `rounds`
-// times (default 5), alternating with its baseline; the best time counts.
+// times (default 5) beside its baseline, in turn (A B, then B A); both sides
+// are timed alike, from their start until their whole result is in the
+// caller's hands. Prints the median times and the median (min-max) of the
+// rounds' ratios.
 #include <fcntl.h>
 #include <time.h>
 #include <spawn.h>
@@ -29,6 +34,7 @@
 #include <string>
 #include <vector>
 
+#include "Stats.h"
 #include "DiskList/Controller.h"
 #include "DiskList/GetFilesSize.h"
 #include "kit/RunLoop.h"
@@ -50,8 +56,8 @@ void die(const std::string& what) {
 double seconds(Clock::duration d) { return std::chrono::duration<double>(d).count(); }
 
 // Runs a command with its standard output read to the end through a pipe;
-// returns the wall time.
-double timeCommand(const std::vector<std::string>& args) {
+// returns the wall time (and the output in *out).
+double timeCommand(const std::vector<std::string>& args, std::string* out = nullptr) {
     int fds[2];
     if (::pipe2(fds, O_CLOEXEC) != 0) die("pipe");
     posix_spawn_file_actions_t actions;
@@ -66,8 +72,9 @@ double timeCommand(const std::vector<std::string>& args) {
     posix_spawn_file_actions_destroy(&actions);
     ::close(fds[1]);
     char buf[65536];
-    while (::read(fds[0], buf, sizeof buf) > 0) {
-    }
+    ssize_t n;
+    while ((n = ::read(fds[0], buf, sizeof buf)) > 0)
+        if (out) out->append(buf, static_cast<size_t>(n));
     ::close(fds[0]);
     int status = 0;
     while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
@@ -80,12 +87,18 @@ double timeCommand(const std::vector<std::string>& args) {
     return t;
 }
 
-// A file of the given size without writing its data: sizes are what the
-// listing reads, and a sparse file costs the disk nothing.
-void makeFile(const std::string& path, off_t size) {
+// A file of the given size. Sparse (no data written) for the listing, which
+// reads only sizes; with its data for the count, since a disk-usage count
+// counts the blocks that hold data and a sparse file has none.
+void makeFile(const std::string& path, off_t size, bool withData = false) {
     const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
     if (fd < 0) die("create " + path);
-    if (size > 0 && ::ftruncate(fd, size) != 0) die("size " + path);
+    if (withData) {
+        static const std::vector<char> bytes(1 << 16, 'l');
+        if (size > 0 && ::write(fd, bytes.data(), static_cast<size_t>(size)) != size) die("write " + path);
+    } else if (size > 0 && ::ftruncate(fd, size) != 0) {
+        die("size " + path);
+    }
     ::close(fd);
 }
 
@@ -110,11 +123,12 @@ void makeNested(const std::string& dir) {
         for (int b = 0; b < 100; ++b) {
             const std::string mid = top + "/mid" + std::to_string(b);
             makeDir(mid);
-            for (int c = 0; c < 100; ++c) makeFile(mid + "/f" + std::to_string(c), static_cast<off_t>(rng() % 8192));
+            for (int c = 0; c < 100; ++c)
+                makeFile(mid + "/f" + std::to_string(c), static_cast<off_t>(1 + rng() % 8192), true);
         }
     }
-    makeFile(dir + "/a.txt", 1000);
-    makeFile(dir + "/b.txt", 2000);
+    makeFile(dir + "/a.txt", 1000, true);
+    makeFile(dir + "/b.txt", 2000, true);
 }
 
 double threadCpuSeconds() {
@@ -155,24 +169,11 @@ Gaps runWatchingGaps(const std::function<bool()>& done, double limit) {
 struct Ends : ControllerDelegate, GetFilesSizeDelegate {
     std::atomic<int> reloads{0};
     std::atomic<int64_t> size{-1};
-    std::atomic<Clock::rep> endAt{0};
     std::atomic<bool> listed{false};
     // A whole-volume listing's end: every entry is in the list by then.
-    void copyFileScanFiles() override {
-        endAt.store(Clock::now().time_since_epoch().count());
-        listed.store(true);
-    }
-    void reloadTreeList() override {
-        reloads.fetch_add(1);
-        endAt.store(Clock::now().time_since_epoch().count());
-    }
-    void allCopyFilesSize(int64_t bytes) override {
-        endAt.store(Clock::now().time_since_epoch().count());
-        size.store(bytes);
-    }
-    double since(Clock::time_point start) const {
-        return seconds(Clock::time_point(Clock::duration(endAt.load())) - start);
-    }
+    void copyFileScanFiles() override { listed.store(true); }
+    void reloadTreeList() override { reloads.fetch_add(1); }
+    void allCopyFilesSize(int64_t bytes) override { size.store(bytes); }
 };
 
 // The top-level listing through the tree controller (the whole-volume route,
@@ -191,7 +192,7 @@ Listed listTop(const std::string& dir, std::size_t expect) {
     const auto start = Clock::now();
     controller.eumeAllRootFileNodeWithRootArr(r.arr, dir, true, true);
     r.gap = runWatchingGaps([&] { return ends.listed.load(); }, 120);
-    r.time = ends.since(start);
+    r.time = seconds(Clock::now() - start);
     if (r.arr->size() != expect) {
         std::fprintf(stderr, "list_bench: listed %zu of %zu\n", r.arr->size(), expect);
         std::exit(2);
@@ -209,7 +210,7 @@ Listed listChild(const std::string& dir, std::size_t expect) {
     const auto start = Clock::now();
     controller.getNodeListWithFaterNode(folder);
     r.gap = runWatchingGaps([&] { return ends.reloads.load() > 0; }, 120);
-    r.time = ends.since(start);
+    r.time = seconds(Clock::now() - start);
     if (folder->children().size() != expect) {
         std::fprintf(stderr, "list_bench: opened %zu of %zu\n", folder->children().size(), expect);
         std::exit(2);
@@ -225,22 +226,28 @@ double countSelection(const FileNodeList& top, int64_t* bytes) {
     counter.getAllFilesSizeWithArr(top);
     runWatchingGaps([&] { return ends.size.load() >= 0; }, 300);
     *bytes = ends.size.load();
-    return ends.since(start);
+    return seconds(Clock::now() - start);
 }
 
-std::string loadAverage() {
-    std::FILE* f = std::fopen("/proc/loadavg", "r");
-    char buf[128] = "?\n";
-    if (f) {
-        if (!std::fgets(buf, sizeof buf, f)) std::snprintf(buf, sizeof buf, "?\n");
-        std::fclose(f);
+// The paired ratios of two measures, and the line that shows them.
+struct Paired {
+    Stats ours, theirs;
+    void add(double o, double t) {
+        ours.values.push_back(o);
+        theirs.values.push_back(t);
     }
-    return buf;
+};
+void line(const char* what, const Paired& p, const char* baseline) {
+    const Stats r = pairedRatios(p.ours, p.theirs);
+    std::printf("%-40s %8.1f ms   %-32s %8.1f ms   ratio %.3f (%.3f-%.3f)\n", what, p.ours.median() * 1000, baseline,
+                p.theirs.median() * 1000, r.median(), r.min(), r.max());
 }
 
-void line(const char* what, double ours, double theirs, const char* baseline) {
-    std::printf("%-44s %8.1f ms   %-22s %8.1f ms   ratio %.3f\n", what, ours * 1000, baseline, theirs * 1000,
-                ours / theirs);
+// du -s's figure for a folder, in KiB.
+long long duKiB(const std::string& dir) {
+    std::string out;
+    timeCommand({"du", "-sk", dir}, &out);
+    return std::atoll(out.c_str());
 }
 
 }  // namespace
@@ -262,22 +269,26 @@ int main(int argc, char** argv) {
     std::printf("making the trees in %s ...\n", work.c_str());
     makeWide(wide);
     makeNested(nested);
+    const std::vector<std::string> find{"find", wide, "-maxdepth", "1", "-printf", "%s %y %p\n"};
     // Warm the caches the same way for both sides.
-    timeCommand({"find", wide, "-maxdepth", "1"});
+    timeCommand(find);
     timeCommand({"du", "-s", nested});
+    const std::string loadBefore = loadAverage();
 
-    double findBest = 1e9, topBest = 1e9, childBest = 1e9;
+    Paired top, child;
     Gaps topGap, childGap;
     for (int r = 0; r < rounds; ++r) {
-        findBest = std::min(findBest, timeCommand({"find", wide, "-maxdepth", "1"}));
-        Listed top = listTop(wide, 100100);
-        topBest = std::min(topBest, top.time);
-        topGap.wall = std::max(topGap.wall, top.gap.wall);
-        topGap.cpu = std::max(topGap.cpu, top.gap.cpu);
-        Listed child = listChild(wide, 100100);
-        childBest = std::min(childBest, child.time);
-        childGap.wall = std::max(childGap.wall, child.gap.wall);
-        childGap.cpu = std::max(childGap.cpu, child.gap.cpu);
+        const bool toolFirst = r % 2 == 0;
+        double findTime = toolFirst ? timeCommand(find) : 0;
+        Listed listed = listTop(wide, 100100);
+        Listed opened = listChild(wide, 100100);
+        if (!toolFirst) findTime = timeCommand(find);
+        top.add(listed.time, findTime);
+        child.add(opened.time, findTime);
+        topGap.wall = std::max(topGap.wall, listed.gap.wall);
+        topGap.cpu = std::max(topGap.cpu, listed.gap.cpu);
+        childGap.wall = std::max(childGap.wall, opened.gap.wall);
+        childGap.cpu = std::max(childGap.cpu, opened.gap.cpu);
     }
 
     // The nested tree: every top-level item selected but one file, so the ten
@@ -285,24 +296,38 @@ int main(int argc, char** argv) {
     Listed nestedTop = listTop(nested, 12);
     for (const auto& n : *nestedTop.arr)
         if (n->name() == "a.txt") n->setState(FileNodeSelectStateOff);
-    double duBest = 1e9, countBest = 1e9;
+    Paired count;
     int64_t bytes = 0;
     for (int r = 0; r < rounds; ++r) {
-        duBest = std::min(duBest, timeCommand({"du", "-s", nested}));
-        countBest = std::min(countBest, countSelection(*nestedTop.arr, &bytes));
+        const bool toolFirst = r % 2 == 0;
+        double duTime = toolFirst ? timeCommand({"du", "-s", nested}) : 0;
+        const double ours = countSelection(*nestedTop.arr, &bytes);
+        if (!toolFirst) duTime = timeCommand({"du", "-s", nested});
+        count.add(ours, duTime);
     }
-    std::printf("\nbest of %d rounds\n", rounds);
-    line("top-level listing, 100,100 entries", topBest, findBest, "find -maxdepth 1");
-    line("folder opened, 100,100 entries", childBest, findBest, "find -maxdepth 1");
-    line("selection count, nested 100,000 files", countBest, duBest, "du -s");
-    std::printf("counted %lld bytes\n", static_cast<long long>(bytes));
+    // What the count should come to: du's figure for the selected folders, in
+    // the count's decimal units (the count scales du's KiB, MiB and GiB by
+    // 1000), and b.txt's size; du's rounding of each folder to two figures
+    // leaves a few percent either way.
+    long long selectedKiB = 0;
+    for (int a = 0; a < 10; ++a) selectedKiB += duKiB(nested + "/top" + std::to_string(a));
+    const double expected = static_cast<double>(selectedKiB) * 1000 + 2000;
+    const double off = expected > 0 ? (static_cast<double>(bytes) - expected) / expected : 1;
+    const bool countRight = off > -0.05 && off < 0.05;
+
+    std::printf("\nmedian of %d paired rounds\n", rounds);
+    line("top-level listing, 100,100 entries", top, "find -maxdepth 1 -printf '%s %y %p'");
+    line("folder opened, 100,100 entries", child, "find -maxdepth 1 -printf '%s %y %p'");
+    line("selection count, nested 100,000 files", count, "du -s");
+    std::printf("counted %lld bytes; du -s of the selected folders: %lld KiB; the count is %+.1f %% off: %s\n",
+                static_cast<long long>(bytes), selectedKiB, off * 100, countRight ? "right" : "WRONG");
     std::printf("worst main-thread gap, wall clock: top-level listing %.1f ms, folder opened %.1f ms\n",
                 topGap.wall * 1000, childGap.wall * 1000);
     std::printf("worst main-thread gap, its own processor time: top-level listing %.1f ms, folder opened %.1f ms\n",
                 topGap.cpu * 1000, childGap.cpu * 1000);
-    std::printf("load average at the end: %s", loadAverage().c_str());
+    std::printf("load average: before %s, after %s\n", loadBefore.c_str(), loadAverage().c_str());
 
     std::error_code ec;
     fs::remove_all(work, ec);
-    return 0;
+    return countRight ? 0 : 1;
 }

@@ -35,6 +35,7 @@ struct Process::Impl {
     bool outNull = false;
     bool errNull = false;
     std::function<void(const std::string&)> outputHandler;
+    double batchInterval = 0;
     std::function<void(Process&)> terminationHandler;
 
     bool launched = false;
@@ -74,6 +75,10 @@ void Process::setLaunchPath(const std::string& path) { std::lock_guard<std::mute
 void Process::setArguments(const std::vector<std::string>& args) { std::lock_guard<std::mutex> l(impl_->mutex); impl_->arguments = args; }
 void Process::setCurrentDirectory(const std::string& dir) { std::lock_guard<std::mutex> l(impl_->mutex); impl_->currentDirectory = dir; }
 void Process::setPipeStandardInput(bool on) { std::lock_guard<std::mutex> l(impl_->mutex); impl_->pipeIn = on; }
+void Process::setOutputBatchInterval(double seconds) {
+    std::lock_guard<std::mutex> l(impl_->mutex);
+    impl_->batchInterval = seconds;
+}
 void Process::setPipeStandardOutput(bool on) { std::lock_guard<std::mutex> l(impl_->mutex); impl_->pipeOut = on; }
 void Process::setStandardOutputToNull(bool on) { std::lock_guard<std::mutex> l(impl_->mutex); impl_->outNull = on; }
 void Process::setStandardErrorToNull(bool on) { std::lock_guard<std::mutex> l(impl_->mutex); impl_->errNull = on; }
@@ -156,14 +161,32 @@ bool Process::launch(std::string* error) {
 
 // Chunks go to the main queue in the order read; the empty chunk marks the end.
 void Process::readLoop(int fd) {
-    char buf[65536];
+    std::vector<char> buf(65536);
     std::shared_ptr<Process> self = shared_from_this();
+    double batch = 0;
+    {
+        std::lock_guard<std::mutex> lock(impl_->mutex);
+        batch = impl_->batchInterval;
+    }
+    if (batch > 0) {
+        // Room for what comes during a pause (the system may grant less).
+        constexpr int kBatchPipeBytes = 1 << 20;
+        const int size = ::fcntl(fd, F_SETPIPE_SZ, kBatchPipeBytes);
+        if (size > 0 && static_cast<size_t>(size) > buf.size()) buf.resize(static_cast<size_t>(size));
+    }
     for (;;) {
-        const ssize_t n = ::read(fd, buf, sizeof buf);
+        const ssize_t n = ::read(fd, buf.data(), buf.size());
         if (n < 0 && errno == EINTR) continue;
         if (n <= 0) break;
-        std::string chunk(buf, static_cast<size_t>(n));
+        std::string chunk(buf.data(), static_cast<size_t>(n));
         dispatch::async(dispatch::mainQueue(), [self, chunk = std::move(chunk)] { self->deliverOutput(chunk); });
+        // A full read leaves more waiting; otherwise let the next lines gather.
+        // Waiting for no event still wakes at the writer's end, so the end of
+        // the output is not held back.
+        if (batch > 0 && static_cast<size_t>(n) < buf.size()) {
+            pollfd hangUp{fd, 0, 0};
+            ::poll(&hangUp, 1, static_cast<int>(batch * 1000));
+        }
     }
     ::close(fd);
     dispatch::async(dispatch::mainQueue(), [self] { self->deliverOutput(std::string()); });

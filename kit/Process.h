@@ -28,6 +28,12 @@ public:
     // Called on the main thread for every chunk read from standard output, in
     // order; an empty chunk marks the end of the stream (called once).
     void setOutputHandler(std::function<void(const std::string& chunk)> handler);
+    // For a child that writes its output a line at a time: standard output is
+    // read at most once every `seconds`, so each chunk holds all that came
+    // meanwhile (one wake-up for many lines, not one per line); the pipe is made
+    // large enough that the child does not wait for the pause. 0 (the default):
+    // read as soon as anything comes.
+    void setOutputBatchInterval(double seconds);
     // Called on the main thread once the child has exited and, when an output
     // handler is set, after the end of its output has been delivered.
     void setTerminationHandler(std::function<void(Process&)> handler);

@@ -432,9 +432,11 @@ std::optional<Target> Machine::resolve(const std::string& operand, std::string* 
 
     std::string id = operand;
     if (id.rfind("/dev/", 0) == 0) {
-        id = id.substr(5);
-        if (id.rfind("rdisk", 0) == 0) id = id.substr(1);
-        if (!isDiskIdentifier(id)) return fail("Could not find disk: " + operand);
+        // A device node; anything else under /dev (a root in /dev/shm) is a path.
+        std::string node = id.substr(5);
+        if (node.rfind("rdisk", 0) == 0) node = node.substr(1);
+        if (isDiskIdentifier(node)) id = node;
+        else if (node.find('/') == std::string::npos) return fail("Could not find disk: " + operand);
     }
     if (isDiskIdentifier(id)) {
         if (Disk* k = findDisk(id)) {

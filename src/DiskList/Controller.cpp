@@ -1,5 +1,7 @@
 #include "DiskList/Controller.h"
 
+#include <sys/stat.h>
+
 #include <algorithm>
 #include <filesystem>
 #include <system_error>
@@ -215,7 +217,13 @@ bool Controller::isListing() const { return eumeRoot_ && eumeRoot_->isListing();
 bool Controller::isListingChildren() const { return eumeRoot_ && eumeRoot_->isListingChildren(); }
 
 std::string Controller::listPathForPath(const std::string& path) {
-    if (path.rfind("/dev/", 0) != 0) return path;
+    // A device node is a block or character device, or a name under /dev that
+    // is no file here but may be one the disk tool knows; anything else under
+    // /dev (a folder in /dev/shm) is what it is.
+    struct stat st;
+    const bool device = ::stat(path.c_str(), &st) == 0 ? S_ISBLK(st.st_mode) || S_ISCHR(st.st_mode)
+                                                        : path.rfind("/dev/", 0) == 0;
+    if (!device) return path;
     std::optional<kit::Value> info = OVPublicUtilities::OVGetDiskInfo(path.c_str());
     const std::string mountPoint = info ? info->getString("MountPoint").value_or("") : std::string();
     if (mountPoint.empty()) {

@@ -74,9 +74,10 @@ public:
     bool isListing() const;
     bool isListingChildren() const;
 
-    // The folder to list for a volume: a device node ("/dev/disk4s1") becomes
-    // the volume's mount point; anything else is returned as it is. An
-    // unknown device node is returned unchanged (and lists nothing).
+    // The folder to list for a volume: a device node ("/dev/disk4s1", or a
+    // block or character device) becomes the volume's mount point; anything
+    // else, a folder under /dev included, is returned as it is. An unknown
+    // device node is returned unchanged (and lists nothing).
     static std::string listPathForPath(const std::string& path);
 
     const FileNodeArray& aRootArr() const { return aRootArr_; }

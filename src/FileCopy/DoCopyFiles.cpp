@@ -6,8 +6,11 @@
 #include <cstdint>
 #include <cstring>
 #include <filesystem>
+#include <iterator>
 #include <memory>
 #include <mutex>
+#include <string>
+#include <vector>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -54,78 +57,111 @@ struct DoCopyFiles::Core : std::enable_shared_from_this<DoCopyFiles::Core> {
     int32_t iBegin = 0;
     int failed = 0;
 
-    // The latest path of an item inside a partly checked top-level folder not
-    // yet shown, the deliveries of it queued (one at once, one a little later)
-    // and when the last was shown.
-    std::mutex pathMutex;
-    std::string latestPath;
-    bool pathWaiting = false;
-    bool pathPosted = false;
-    bool pathDelayed = false;
-    std::chrono::steady_clock::time_point lastPathShown{};
-    static constexpr std::chrono::milliseconds kPathInterval{40};
+    // Reports on their way to the main queue. The worker only appends them:
+    // one delivery on the main queue hands over everything appended since the
+    // last, at most once every few hundredths of a second (a screen can't show
+    // more), so the copy never waits for the main thread once per item. Every
+    // top-level report arrives, in the order it was made; of the paths of
+    // nested items (many, and only shown) only the latest one waiting is kept.
+    enum class Kind { Progress, Path, NestedPath, Error, Finished };
+    struct Report {
+        Kind kind;
+        float percent = 0;
+        int count = 0;
+        std::string path;
+    };
+    std::mutex reportMutex;
+    std::vector<Report> pending;  // appended by the worker
+    bool deliveryPosted = false;
+    std::chrono::steady_clock::time_point lastDelivery{};
+    static constexpr std::chrono::milliseconds kReportInterval{40};
+    // Main-queue side: what one delivery took over and has not handed out yet.
+    std::vector<Report> inbox;
+    std::size_t inboxNext = 0;
+    // A delivery hands out reports for this long at most, then lets the main
+    // thread do other work before it goes on.
+    static constexpr std::chrono::milliseconds kDeliverySlice{20};
 
-    // Delivers a report on the main queue and waits for it. The stop flag is
-    // read there, on the thread that sets it, so nothing reaches a screen that
-    // has already shown the stop. A nested path not yet shown goes first.
-    template <class Fn>
-    void report(Fn&& fn) {
-        postNestedPath(true);
-        kit::dispatch::sync(kit::dispatch::mainQueue(), [&] {
-            if (isCancel.load()) return;
-            if (DoCopyFilesDelegate* d = delegate.load()) fn(*d);
-        });
-    }
-
-    // The path of a nested item: posted without waiting, and shown at most once
-    // every few hundredths of a second (a label can't show more); a later path
-    // replaces one still waiting, and the last one waits no longer than that.
-    // The main queue keeps order, and a waited-for report first posts the path
-    // waiting, so a path never comes after the report that followed it.
-    void reportNestedPath(const std::string& path) {
-        {
-            std::lock_guard<std::mutex> lock(pathMutex);
-            latestPath = path;
-            pathWaiting = true;
-        }
-        postNestedPath(false);
-    }
-
-    void postNestedPath(bool now) {
-        bool postNow = false;
+    // now: deliver without waiting for the interval (the first and the last
+    // report of a run).
+    void post(Report r, bool now = false) {
         double later = 0;
         {
-            std::lock_guard<std::mutex> lock(pathMutex);
-            if (!pathWaiting || pathPosted) return;
-            const auto since = std::chrono::steady_clock::now() - lastPathShown;
-            if (now || since >= kPathInterval) {
-                pathPosted = postNow = true;
-            } else if (!pathDelayed) {
-                pathDelayed = true;
-                later = std::chrono::duration<double>(kPathInterval - since).count();
-            } else {
-                return;
-            }
+            std::lock_guard<std::mutex> lock(reportMutex);
+            if (r.kind == Kind::NestedPath && !pending.empty() && pending.back().kind == Kind::NestedPath)
+                pending.back().path.swap(r.path);
+            else
+                pending.push_back(std::move(r));
+            if (deliveryPosted && !now) return;
+            const auto since = std::chrono::steady_clock::now() - lastDelivery;
+            if (!now && since < kReportInterval)
+                later = std::chrono::duration<double>(kReportInterval - since).count();
+            deliveryPosted = true;
         }
         auto self = shared_from_this();
-        if (postNow) kit::dispatch::async(kit::dispatch::mainQueue(), [self] { self->showNestedPath(true); });
-        else kit::dispatch::after(later, kit::dispatch::mainQueue(), [self] { self->showNestedPath(false); });
+        auto fn = [self] { self->deliver(Delivery::Posted); };
+        if (later > 0) kit::dispatch::after(later, kit::dispatch::mainQueue(), fn);
+        else kit::dispatch::async(kit::dispatch::mainQueue(), fn);
     }
 
-    // Main queue.
-    void showNestedPath(bool posted) {
-        std::string path;
+    // Posts the report and waits until it, and everything before it, has been
+    // handled: the screen's answer (a stop) is seen before the next item.
+    void postAndWait(Report r) {
         {
-            std::lock_guard<std::mutex> lock(pathMutex);
-            (posted ? pathPosted : pathDelayed) = false;
-            if (!pathWaiting) return;
-            path.swap(latestPath);
-            pathWaiting = false;
-            lastPathShown = std::chrono::steady_clock::now();
+            std::lock_guard<std::mutex> lock(reportMutex);
+            pending.push_back(std::move(r));
         }
-        if (isCancel.load()) return;
-        if (DoCopyFilesDelegate* d = delegate.load()) d->topCopyFilePath(path);
+        auto self = shared_from_this();
+        kit::dispatch::sync(kit::dispatch::mainQueue(), [self] { self->deliver(Delivery::All); });
     }
+
+    // Posted: the delivery post() asked for; Rest: what a delivery left for
+    // later; All: everything now (the worker waits for it).
+    enum class Delivery { Posted, Rest, All };
+
+    // Main queue. The stop flag is read here, on the thread that sets it, so
+    // nothing reaches a screen that has already shown the stop.
+    void deliver(Delivery how) {
+        {
+            std::lock_guard<std::mutex> lock(reportMutex);
+            if (how == Delivery::Posted) deliveryPosted = false;
+            lastDelivery = std::chrono::steady_clock::now();
+            if (inboxNext == inbox.size()) {
+                inbox.clear();
+                inboxNext = 0;
+            }
+            if (inbox.empty()) {
+                inbox.swap(pending);
+            } else {
+                std::move(pending.begin(), pending.end(), std::back_inserter(inbox));
+                pending.clear();
+            }
+        }
+        const auto until = std::chrono::steady_clock::now() + kDeliverySlice;
+        while (inboxNext < inbox.size()) {
+            if (how != Delivery::All && std::chrono::steady_clock::now() >= until) {
+                // The rest follows the events that waited meanwhile.
+                auto self = shared_from_this();
+                kit::dispatch::async(kit::dispatch::mainQueue(), [self] { self->deliver(Delivery::Rest); });
+                return;
+            }
+            // Taken out first: a delegate that runs the main loop may start
+            // another delivery, which changes the inbox.
+            const Report r = std::move(inbox[inboxNext++]);
+            if (isCancel.load()) continue;
+            DoCopyFilesDelegate* d = delegate.load();
+            if (!d) continue;
+            switch (r.kind) {
+            case Kind::Progress: d->topCopyProgress(r.percent); break;
+            case Kind::Path:
+            case Kind::NestedPath: d->topCopyFilePath(r.path); break;
+            case Kind::Error: d->copyFileError(); break;
+            case Kind::Finished: d->topCopyFinished(r.count); break;
+            }
+        }
+    }
+
+    void reportProgress(float percent, bool now = false) { post({Kind::Progress, percent, 0, {}}, now); }
 
     void run(const Nodes& arr, const std::string& dest) {
         runItems(arr, dest);
@@ -138,7 +174,7 @@ struct DoCopyFiles::Core : std::enable_shared_from_this<DoCopyFiles::Core> {
         failed = 0;
         for (std::uint64_t i = 0; i < n; ++i) {
             if (isCancel.load()) return;
-            if (i == 0) report([](DoCopyFilesDelegate& d) { d.topCopyProgress(5.0f); });
+            if (i == 0) reportProgress(5.0f, true);
             const std::shared_ptr<FileNode>& node = arr[i];
             if (node) {
                 switch (node->state()) {
@@ -156,14 +192,12 @@ struct DoCopyFiles::Core : std::enable_shared_from_this<DoCopyFiles::Core> {
             std::uint64_t percent = 100 * (i + 1) / n;
             if (percent < 5) percent = 5;
             if (i + 1 < n) {
-                report([&](DoCopyFilesDelegate& d) { d.topCopyProgress(float(percent)); });
-            } else if (failed == 0) {
-                report([&](DoCopyFilesDelegate& d) { d.topCopyProgress(float(percent)); });
-                report([](DoCopyFilesDelegate& d) { d.topCopyFinished(0); });
+                reportProgress(float(percent));
             } else {
-                // 100 would read as a complete copy; say what went wrong instead.
-                int count = failed;
-                report([count](DoCopyFilesDelegate& d) { d.topCopyFinished(count); });
+                // 100 would read as a complete copy; after a failure only the
+                // count of failed items goes out.
+                if (failed == 0) reportProgress(float(percent));
+                post({Kind::Finished, 0, failed, {}}, true);
             }
         }
     }
@@ -303,10 +337,7 @@ struct DoCopyFiles::Core : std::enable_shared_from_this<DoCopyFiles::Core> {
                   bool listing = false) {
         if (isCancel.load()) return;
         const std::string source = node->path();
-        // A top-level item is reported and waited for, as its progress is; the
-        // items inside a partly checked folder are many, and only shown.
-        if (topLevel) report([&](DoCopyFilesDelegate& d) { d.topCopyFilePath(source); });
-        else reportNestedPath(source);
+        post({topLevel ? Kind::Path : Kind::NestedPath, 0, 0, source});
         iBegin = 0;
         if (!safeName(*node)) return;
         const std::string ownName = node->name();
@@ -334,7 +365,7 @@ struct DoCopyFiles::Core : std::enable_shared_from_this<DoCopyFiles::Core> {
             struct stat st;
             if (::stat(folder.c_str(), &st) != 0) {
                 ++failed;
-                report([](DoCopyFilesDelegate& d) { d.copyFileError(); });
+                postAndWait({Kind::Error, 0, 0, {}});
                 return;
             }
         }

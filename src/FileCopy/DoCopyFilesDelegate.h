@@ -1,9 +1,12 @@
 #pragma once
 // What the copy engine tells its screen. Every operation is delivered on the
-// main queue. The worker waits for each one to return, except for the path of
-// an item inside a partly checked top-level folder: those are posted without
-// waiting, and a path not yet shown when the next one comes is replaced by it
-// (a folder of thousands of checked files costs no round trip per file).
+// main queue, in the order the engine made them, a few hundredths of a second
+// apart at most and several at once when the copy is quicker than that: the
+// worker does not wait for them (a volume of thousands of top-level files costs
+// no round trip per file), except for copyFileError, which it waits for so that
+// a stop given there is seen before the next item. The path of an item inside a
+// partly checked top-level folder not yet shown when the next one comes is
+// replaced by it. Nothing is delivered once the run's stop flag is set.
 #include <string>
 
 class DoCopyFilesDelegate {

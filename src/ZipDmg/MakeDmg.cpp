@@ -1,5 +1,7 @@
 #include "ZipDmg/MakeDmg.h"
 
+#include <algorithm>
+
 #include <dirent.h>
 #include <fcntl.h>
 #include <ftw.h>
@@ -159,9 +161,11 @@ std::string mountPointFromAttachOutput(const std::string& output) {
             if (!field.empty()) fields.push_back(field);
             f = t + 1;
         }
+        // The first field is the device node; a mount point comes after it
+        // (and may lie anywhere, /dev/shm included).
         if (fields.size() < 2) continue;
         const std::string& last = fields.back();
-        if (last[0] == '/' && last.rfind("/dev/", 0) != 0) found = last;
+        if (last[0] == '/') found = last;
     }
     return found;
 }
@@ -735,6 +739,8 @@ bool MakeDmg::startZip(const std::string& zipPath) {
     else args.insert(args.end(), allSelectFileArr_.begin(), allSelectFileArr_.end());
     process->setArguments(args);
     process->setPipeStandardOutput(true);
+    // zip writes a line per entry: read in blocks, not a wake-up per line.
+    process->setOutputBatchInterval(0.02);
     process->setPipeStandardInput(namesOnInput);
     job->process = process;
 
@@ -774,12 +780,22 @@ bool MakeDmg::startZip(const std::string& zipPath) {
 
 void MakeDmg::dataReady(const std::string& data) {
     if (data.empty() || !zip_ || zip_->ended) return;
-    ++proValue_;
+    // A read holds the lines zip wrote since the last one, one per entry: each
+    // finished line is a step (a line cut by the pipe counts once it ends).
+    const auto lines = static_cast<uint64_t>(std::count(data.begin(), data.end(), '\n'));
+    proValue_ += lines;
     if (zip_->cancelled) return;
     // Only zip's exit says the archive is complete, so the reads stay below 100.
     uint64_t percent = allSelectFileCout_ ? proValue_ * 100 / allSelectFileCout_ : 0;
     if (percent > 99) percent = 99;
-    report(data, static_cast<float>(percent));
+    // What one line per read showed: the last finished line and what follows it.
+    std::string::size_type from = 0;
+    const std::string::size_type lastEnd = data.rfind('\n');
+    if (lastEnd != std::string::npos && lastEnd > 0) {
+        const std::string::size_type before = data.rfind('\n', lastEnd - 1);
+        if (before != std::string::npos) from = before + 1;
+    }
+    report(data.substr(from), static_cast<float>(percent));
 }
 
 void MakeDmg::zipTaskTerminated(kit::Process& process) {

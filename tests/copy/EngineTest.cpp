@@ -356,27 +356,35 @@ TEST_F(CopyEngine, RemovedDestinationReportsCopyFileError) {
     TempDir t;
     makeFiles(t / "vol", {"a", "b", "c", "d"});
     const Nodes sel = buildSelection(t / "vol", {"a", "b", "c", "d"});
-    // The screen stops the run when told: nothing follows the error.
-    makeDirs(t / "D");
-    EXPECT_EQ(record(sel, t / "D",
-                     [&](Recorder& rec, DoCopyFiles& engine) {
-                         rec.onPath = [&](const std::string& p) {
-                             if (p == t / "vol/b") removeTree(t / "D");
-                         };
-                         rec.onError = [&] { engine.setIsCancel(true); };
-                     }),
-              (Events{"progress 5.0", "path a", "progress 25.0", "path b", "error"}));
+    // The screen stops the run when told, and the worker waits for it there:
+    // no later item is tried, nothing follows the error.
+    const auto stopOnError = [](Recorder& rec, DoCopyFiles& engine) {
+        rec.onError = [&engine] { engine.setIsCancel(true); };
+    };
+    EXPECT_EQ(record(sel, t / "D", stopOnError), (Events{"progress 5.0", "path a", "error"}));
 
     // Not stopped: every later item reports it, and the end says how many failed.
+    EXPECT_EQ(record(sel, t / "D"),
+              (Events{"progress 5.0", "path a", "error", "progress 25.0", "path b", "error", "progress 50.0", "path c",
+                      "error", "progress 75.0", "path d", "error", "finished 4"}));
+
+    // Removed while the first item is being copied: the next one reports it.
     makeDirs(t / "D");
-    EXPECT_EQ(record(sel, t / "D",
-                     [&](Recorder& rec, DoCopyFiles&) {
-                         rec.onPath = [&](const std::string& p) {
-                             if (p == t / "vol/c") removeTree(t / "D");
-                         };
-                     }),
-              (Events{"progress 5.0", "path a", "progress 25.0", "path b", "progress 50.0", "path c", "error",
-                      "progress 75.0", "path d", "error", "finished 2"}));
+    writeBig(t / "vol/a", 512);
+    Recorder rec;
+    DoCopyFiles engine;
+    engine.setDelegate(&rec);
+    rec.onError = [&] { engine.setIsCancel(true); };
+    Nodes running = buildSelection(t / "vol", {"a", "b", "c", "d"});
+    std::weak_ptr<FileNode> held = running[0];
+    ASSERT_TRUE(engine.doCopyFilesWithArr(running, t / "D"));
+    running.clear();
+    ASSERT_TRUE(kit::runUntil([&] { return hasData(t / "D/a"); }, 30));
+    removeTree(t / "D");
+    ASSERT_TRUE(kit::runUntil([&] { return held.expired(); }, 30));
+    kit::runFor(0.05);
+    EXPECT_EQ(rec.events, (Events{"progress 5.0", "path a", "progress 25.0", "path b", "error"}));
+    EXPECT_FALSE(exists(t / "D"));
 }
 
 TEST_F(CopyEngine, StopDuringTheLastItemSendsNoFurtherReport) {
@@ -390,7 +398,82 @@ TEST_F(CopyEngine, StopDuringTheLastItemSendsNoFurtherReport) {
                          };
                      }),
               (Events{"progress 5.0", "path a", "progress 33.0", "path b", "progress 66.0", "path c"}));
-    EXPECT_FALSE(exists(t / "D/c"));
+}
+
+// A volume whose top level holds many small files: the worker does not wait
+// for the screen once per item, yet the screen sees every report in order.
+TEST_F(CopyEngine, ManyTopLevelItemsAreReportedInOrderWithoutAWaitPerItem) {
+    TempDir t;
+    constexpr int kItems = 600;
+    makeDirs(t / "vol");
+    std::set<std::string> all;
+    for (int i = 0; i < kItems; ++i) {
+        const std::string name = kit::format("f%03d", i);
+        writeFile(t / "vol/" + name, name);
+        all.insert(name);
+    }
+    makeDirs(t / "D");
+    const Nodes sel = buildSelection(t / "vol", all);
+    // A screen that takes its time over every report.
+    const auto slowScreen = [](Recorder& rec, DoCopyFiles&) {
+        rec.onPath = [](const std::string&) { std::this_thread::sleep_for(std::chrono::milliseconds(2)); };
+    };
+    const auto started = std::chrono::steady_clock::now();
+    Recorder rec;
+    DoCopyFiles engine;
+    engine.setDelegate(&rec);
+    slowScreen(rec, engine);
+    Nodes running = sel;
+    ASSERT_TRUE(engine.doCopyFilesWithArr(running, t / "D"));
+    running.clear();
+    // The copy ends long before the screen has shown every item.
+    ASSERT_TRUE(kit::runUntil([&] { return !engine.isRunning(); }, 60));
+    const double copied = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+    EXPECT_LT(rec.events.size(), 2u * kItems) << "the worker waited for the screen on every item";
+    ASSERT_TRUE(kit::runUntil([&] { return !rec.events.empty() && rec.events.back().rfind("finished", 0) == 0; }, 60));
+    EXPECT_LT(copied, 0.6 * kItems * 0.002) << "the copy waited for the screen";
+    EXPECT_EQ(listNames(t / "D").size(), std::size_t(kItems));
+
+    Events want{"progress 5.0"};
+    for (int i = 0; i < kItems; ++i) {
+        want.push_back(kit::format("path f%03d", i));
+        want.push_back(kit::format("progress %0.1f", double(std::max(5, 100 * (i + 1) / kItems))));
+    }
+    want.push_back("finished 0");
+    EXPECT_EQ(rec.events, want);
+
+    // A stop given during an item among many: nothing is shown after it, and
+    // no item after that one is copied.
+    writeBig(t / "vol/g", 512);
+    for (int i = 0; i < 50; ++i) writeFile(t / "vol/" + kit::format("h%02d", i), "h");
+    for (int i = 0; i < 50; ++i) all.insert(kit::format("h%02d", i));
+    all.insert("g");
+    const Nodes more = buildSelection(t / "vol", all);
+    std::vector<std::string> wantMore{"progress 5.0"};
+    for (std::size_t i = 0; i < more.size(); ++i) {
+        wantMore.push_back("path " + more[i]->name());
+        const std::size_t percent = std::max<std::size_t>(5, 100 * (i + 1) / more.size());
+        wantMore.push_back(kit::format("progress %0.1f", double(percent)));
+    }
+    makeDirs(t / "D2");
+    Recorder stopRec;
+    DoCopyFiles stopEngine;
+    stopEngine.setDelegate(&stopRec);
+    Nodes stopRun = more;
+    ASSERT_TRUE(stopEngine.doCopyFilesWithArr(stopRun, t / "D2"));
+    stopRun.clear();
+    ASSERT_TRUE(kit::runUntil([&] { return hasData(t / "D2/g"); }, 30));
+    stopEngine.setIsCancel(true);
+    const std::size_t shownAtStop = stopRec.events.size();
+    ASSERT_TRUE(kit::runUntil([&] { return !stopEngine.isRunning(); }, 30));
+    kit::runFor(0.1);
+    EXPECT_EQ(stopRec.events.size(), shownAtStop) << "a report arrived after the stop";
+    ASSERT_LE(shownAtStop, wantMore.size());
+    EXPECT_EQ(stopRec.events, std::vector<std::string>(wantMore.begin(), wantMore.begin() + shownAtStop));
+    const std::vector<std::string> copiedNames = listNames(t / "D2");
+    EXPECT_EQ(copiedNames.size(), std::size_t(kItems)) << "only the items before the stopped one are kept";
+    EXPECT_EQ(std::count_if(copiedNames.begin(), copiedNames.end(), [](const std::string& n) { return n[0] != 'f'; }),
+              0);
 }
 
 TEST_F(CopyEngine, StopInsideALargeFileEndsTheCopyAtOnce) {
@@ -615,20 +698,26 @@ TEST_F(CopyEngine, ADeviceNodeThatCannotBeMadeIsAFailure) {
 
 TEST_F(CopyEngine, ADestinationFolderMadeAnewDuringTheRunReceivesTheItemsAfterIt) {
     TempDir t;
-    makeFiles(t / "vol", {"a", "b", "c"});
+    makeDirs(t / "vol");
+    writeBig(t / "vol/a", 512);
+    makeFiles(t / "vol", {"b", "c"});
     makeDirs(t / "D");
-    // The folder the run writes into is replaced between two items: the later
-    // items go into the folder now at that path, none is lost.
-    EXPECT_EQ(record(buildSelection(t / "vol", {"a", "b", "c"}), t / "D",
-                     [&](Recorder& rec, DoCopyFiles&) {
-                         rec.onPath = [&](const std::string& p) {
-                             if (p != t / "vol/b") return;
-                             removeTree(t / "D");
-                             makeDirs(t / "D");
-                         };
-                     }),
-              (Events{"progress 5.0", "path a", "progress 33.0", "path b", "progress 66.0", "path c",
-                      "progress 100.0", "finished 0"}));
+    Recorder rec;
+    DoCopyFiles engine;
+    engine.setDelegate(&rec);
+    Nodes sel = buildSelection(t / "vol", {"a", "b", "c"});
+    std::weak_ptr<FileNode> held = sel[0];
+    ASSERT_TRUE(engine.doCopyFilesWithArr(sel, t / "D"));
+    sel.clear();
+    // The folder the run writes into is replaced while the first item is being
+    // copied: the later items go into the folder now at that path, none is lost.
+    ASSERT_TRUE(kit::runUntil([&] { return hasData(t / "D/a"); }, 30));
+    removeTree(t / "D");
+    makeDirs(t / "D");
+    ASSERT_TRUE(kit::runUntil([&] { return held.expired(); }, 30));
+    kit::runFor(0.05);
+    EXPECT_EQ(rec.events, (Events{"progress 5.0", "path a", "progress 33.0", "path b", "progress 66.0", "path c",
+                                  "progress 100.0", "finished 0"}));
     EXPECT_EQ(listNames(t / "D"), (std::vector<std::string>{"b", "c"}));
 }
 

@@ -175,6 +175,32 @@ TEST_F(Selection, AVolumeGivenByItsDeviceNodeIsListedAtItsMountPoint) {
     EXPECT_TRUE(find(*arr, "Docs link")->isDirectory());
 }
 
+TEST_F(Selection, AFolderUnderDevIsListedAsAFolder) {
+    if (!fs::is_directory("/dev/shm")) GTEST_SKIP() << "no /dev/shm here";
+    sim::SimRoot root("demo");
+    ASSERT_TRUE(root.ok()) << root.error();
+    std::optional<TempDir> t;
+    {
+        EnvGuard tmp("TMPDIR", "/dev/shm");
+        t.emplace();
+    }
+    t->file("a.txt", 3);
+    t->file("sub/b", 1);
+    const std::size_t asked = root.journalFor("diskutil").size();
+    EXPECT_EQ(Controller::listPathForPath(t->path()), t->path());
+    EXPECT_EQ(root.journalFor("diskutil").size(), asked) << "the disk tool was asked about a folder";
+    FileNodeArray arr = makeFileNodeArray();
+    controller.eumeAllRootFileNodeWithRootArr(arr, t->path(), false, false);
+    ASSERT_TRUE(waitFor([&] { return controller.getProgress() >= 100; }));
+    ASSERT_TRUE(find(*arr, "a.txt"));
+    EXPECT_EQ(find(*arr, "a.txt")->size(), 3);
+    EXPECT_TRUE(find(*arr, "sub")->isDirectory());
+    // A character device is a device node: the disk tool is asked, and one it
+    // does not know is left as it is.
+    EXPECT_EQ(Controller::listPathForPath("/dev/null"), "/dev/null");
+    EXPECT_EQ(root.journalFor("diskutil").size(), asked + 1);
+}
+
 TEST_F(Selection, RevealAndOpenGoToTheFileManager) {
     TempDir root;
     EnvGuard env("PELORIN_SYSROOT", root.path().c_str());

@@ -40,6 +40,9 @@ TEST(AttachOutput, TheMountPointIsTheLastFolderFieldEvenWithBlanksInIt) {
               "/r/Volumes/PelorinDmg 1");
     EXPECT_EQ(mountPointFromAttachOutput("/dev/disk8s1\tApple_HFS\t/Volumes/Trailing  \r\n"), "/Volumes/Trailing");
     EXPECT_EQ(mountPointFromAttachOutput("/dev/disk8\tGUID_partition_scheme\t\n"), "");
+    // A system root in a folder in RAM: the mount point lies under /dev.
+    EXPECT_EQ(mountPointFromAttachOutput("/dev/disk8s1\tApple_HFS\t/dev/shm/r/Volumes/PelorinDmg\n"),
+              "/dev/shm/r/Volumes/PelorinDmg");
     EXPECT_EQ(mountPointFromAttachOutput("hdiutil: attach failed - image not recognized\n"), "");
     EXPECT_EQ(mountPointFromAttachOutput(""), "");
 }

@@ -161,6 +161,28 @@ TEST_F(ZipRoute, CountsAndPercentStaySaneForEmptyAndOverflowingCounts) {
     EXPECT_GT(engine->proValue(), engine->allSelectFileCout());
 }
 
+// zip's lines are read in blocks: a block of many lines advances the percent
+// by as many entries, and the screen gets the last line of the block.
+TEST_F(ZipRoute, EveryLineOfAReadCountsAsAnEntry) {
+    std::vector<FileNode::Ptr> roots;
+    for (int i = 0; i < 40; ++i) {
+        writeFile(work / ("f" + std::to_string(i)), "x");
+        roots.push_back(node(work / ("f" + std::to_string(i)), 1));
+    }
+    // Twenty lines in one write, then a pause before zip itself starts.
+    std::string lines;
+    for (int i = 0; i < 20; ++i) lines += "  adding: early" + std::to_string(i) + " (stored 0%%)\\n";
+    useWrapper("printf '" + lines + "'\nsleep 0.3\nexec /usr/bin/zip \"$@\"");
+    engine->doZipWithPath(work / "lines.zip", roots);
+    ASSERT_TRUE(waitFor([&] { return recorder.ended(); }));
+    const auto events = recorder.events();
+    ASSERT_FALSE(events.empty());
+    EXPECT_FLOAT_EQ(events.front().progress, 50) << "the twenty lines of the first read count as twenty entries";
+    EXPECT_EQ(events.front().text, "  adding: early19 (stored 0%)\n");
+    EXPECT_EQ(engine->proValue(), 60u);
+    EXPECT_FLOAT_EQ(recorder.progress().back(), 100);
+}
+
 TEST_F(ZipRoute, OutputFarBeyondThePipeBufferIsDrainedSoZipNeverBlocks) {
     // 400 KiB of output after the single entry is counted: a reader that stopped
     // at the count would leave zip stuck on a full pipe.

@@ -7,10 +7,12 @@
 #include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <optional>
 #include <set>
 #include <thread>
 
 #include "ToolRun.h"
+#include "support/EnvGuard.h"
 #include "kit/Process.h"
 #include "kit/SysPath.h"
 #include "support/SimRoot.h"
@@ -518,6 +520,26 @@ TEST_F(Diskutil, RefusesToActOutsideItsMachine) {
     EXPECT_NE(out->find("PELORIN_SYSROOT"), std::string::npos);
     EXPECT_NE(out->find("rc=2"), std::string::npos);
     EXPECT_TRUE(fs::exists(sim.path("/Volumes/Evil 1/readme.txt")));
+}
+
+// A machine whose root lies under /dev (a folder in RAM): its mount points are
+// paths there, not device nodes.
+TEST(DiskutilRootUnderDev, MountPointsThereArePathsNotDeviceNodes) {
+    if (!fs::is_directory("/dev/shm")) GTEST_SKIP() << "no /dev/shm here";
+    std::optional<sim::SimRoot> sim;
+    {
+        EnvGuard tmp("TMPDIR", "/dev/shm");
+        sim.emplace("filters");
+    }
+    ASSERT_TRUE(sim->ok()) << sim->error();
+    ASSERT_EQ(sim->root().rfind("/dev/shm/", 0), 0u);
+    auto r = run({"diskutil", "info", "-plist", sim->path("/Volumes/USB")});
+    ASSERT_EQ(r.status, 0) << r.err;
+    auto v = r.plist();
+    ASSERT_TRUE(v && v->isDict());
+    EXPECT_EQ(v->getString("DeviceIdentifier"), "disk4s2");
+    EXPECT_NE(run({"diskutil", "info", "-plist", "/dev/null"}).status, 0);
+    EXPECT_NE(run({"diskutil", "info", "-plist", "/dev/disk99"}).status, 0);
 }
 
 }  // namespace
