@@ -37,17 +37,20 @@ void LeftButton::setButtonAction(bool selected) {
 }
 
 kit::Font LeftButton::labelFont() const {
-    kit::Font f = isAction_ ? kit::Font::boldSystemFont(12) : kit::Font::systemFont(12);
-    if (!textField_) return f;
+    const auto font = [this](double size) {
+        return isAction_ ? kit::Font::boldSystemFont(size) : kit::Font::systemFont(size);
+    };
+    if (!textField_) return font(12);
     const std::string title = textField_->stringValue();
     // The selected tab's highlight card ends 8 points inside the tab; the
-    // text keeps 6 points clear of that edge.
+    // text keeps 6 points clear of that edge. The size is chosen for the bold
+    // title, so a label keeps its size when its tab is selected.
     const kit::Rect text = textField_->textCell()->titleRectForBounds(textField_->bounds());
     const double cardRoom = bounds().width() - 8 - 6 - (textField_->frame().x() + text.x());
     const double room = std::min(text.width(), cardRoom);
-    for (double size = 11; size >= 8 && f.sizeOfString(title).width > room; --size)
-        f = isAction_ ? kit::Font::boldSystemFont(size) : kit::Font::systemFont(size);
-    return f;
+    double size = 12;
+    while (size > 8 && kit::Font::boldSystemFont(size).sizeOfString(title).width > room) --size;
+    return font(size);
 }
 
 void LeftButton::applyLabelFont() {

@@ -333,10 +333,13 @@ TEST(MainWindowController, TheSelectedTabsTitleStaysInsideItsHighlight) {
         {controller->tab_createImage(), &MainWindowController::TopDmgButtonAction},
         {controller->tab_disktool(), &MainWindowController::TopDiskToolButtonAction}};
     for (auto [tab, action] : tabs) {
+        const double unselectedSize = tab->textField()->font().pointSize();
         ((*controller).*action)(nullptr);
         kit::runFor(0.4);   // the highlight has moved and faded in
         ASSERT_EQ(highlight->frame().y(), tab->frame().y() - 14);
         kit::TextField* label = tab->textField();
+        // Only the weight changes with the selection, never the size.
+        EXPECT_EQ(label->font().pointSize(), unselectedSize) << label->stringValue();
         const std::string title = label->stringValue();
         // Where the title's text ends, in the highlight's own coordinates.
         const kit::Rect text = label->textCell()->titleRectForBounds(label->bounds());
