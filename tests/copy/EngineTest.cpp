@@ -547,7 +547,10 @@ TEST_F(CopyEngine, StopInsideAFolderLeavesNoPartOfItUnderItsName) {
     kit::runFor(0.05);
     EXPECT_FALSE(exists(t / "D/Folder")) << "a half-copied folder kept its real name";
     EXPECT_TRUE(listNames(t / "D").empty());
-    EXPECT_EQ(rec.events, (Events{"progress 5.0", "path Folder"}));
+    // The folder's path may still have been on its way when the stop came;
+    // nothing after it arrives.
+    if (rec.events.size() < 2) EXPECT_EQ(rec.events, (Events{"progress 5.0"}));
+    else EXPECT_EQ(rec.events, (Events{"progress 5.0", "path Folder"}));
 }
 
 TEST_F(CopyEngine, StopInsideAPartlyCheckedFolderRemovesTheFolderItMadeForIt) {

@@ -144,7 +144,11 @@ std::string screenshot(const std::string& name) {
 }
 
 bool waitUntilManaged(WindowId id) {
-    const bool ok = kit::runUntil([&] { return stackIndex(id) >= 0; }, 5);
+    // A loaded machine can keep the window manager from answering for a while.
+    const bool ok = kit::runUntil([&] { return stackIndex(id) >= 0; }, 15);
+    if (!ok)
+        std::fprintf(stderr, "window %s is not managed; stacking: %s\n", hexId(id).c_str(),
+                     output("xprop -root _NET_CLIENT_LIST_STACKING").c_str());
     settle(0.3);
     return ok;
 }
