@@ -43,8 +43,10 @@ struct NestedBundle {
 std::map<std::string, std::string> appEnv(const sim::SimRoot& root, const std::string& bundle) {
     // No session bus: the display-sleep assertion must not reach the tester's desktop.
     // Leak reports of the toolkit's process-long objects would turn a clean exit into a failure.
+    // The copies' log lines are read from their output, whatever was inherited.
     return {{"PELORIN_SYSROOT", root.root()},
             {"PELORIN_BUNDLE", bundle},
+            {"PELORIN_LOG", "stderr"},
             {"DBUS_SESSION_BUS_ADDRESS", ""},
             {"ASAN_OPTIONS", "detect_leaks=0"}};
 }
