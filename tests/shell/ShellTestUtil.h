@@ -105,7 +105,7 @@ public:
         if (pid_ <= 0) return std::string("not started: ") + std::strerror(spawnError_);
         auto status = waitExit(0);
         if (!status) return "running as process " + std::to_string(pid_);
-        if (*status > 128) return "ended by signal " + std::to_string(*status - 128) + " (" + strsignal(*status - 128) + ")";
+        if (signal_) return "ended by signal " + std::to_string(signal_) + " (" + strsignal(signal_) + ")";
         return "ended with status " + std::to_string(*status);
     }
     // The exit status once it has ended within the time; nullopt while it runs.
@@ -115,7 +115,10 @@ public:
         while (!status_ && pid_ > 0) {
             int st = 0;
             pid_t r = waitpid(pid_, &st, WNOHANG);
-            if (r == pid_) status_ = WIFEXITED(st) ? WEXITSTATUS(st) : 128 + WTERMSIG(st);
+            if (r == pid_) {
+                signal_ = WIFSIGNALED(st) ? WTERMSIG(st) : 0;
+                status_ = WIFEXITED(st) ? WEXITSTATUS(st) : 128 + WTERMSIG(st);
+            }
             else if (std::chrono::steady_clock::now() >= deadline) break;
             else std::this_thread::sleep_for(std::chrono::milliseconds(20));
         }
@@ -127,7 +130,7 @@ public:
 
 private:
     pid_t pid_ = -1;
-    int spawnError_ = 0;
+    int spawnError_ = 0, signal_ = 0;
     std::optional<int> status_;
 };
 
