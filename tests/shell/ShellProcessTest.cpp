@@ -54,17 +54,18 @@ std::map<std::string, std::string> appEnv(const sim::SimRoot& root, const std::s
 std::string registryInfo(const sim::SimRoot& root) { return root.path("/.pelorin/apps/org.pelorin.Pelorin.plist"); }
 
 // The copy that holds the place has published itself and made its window.
-// A copy that has ended will not get there: no use waiting on.
+// A copy that never started or has ended will not get there: no use waiting on.
 testing::AssertionResult runningCopyReady(const sim::SimRoot& root, Child& app, const std::string& log) {
+    const auto gone = [&] { return !app.started() || app.waitExit(0).has_value(); };
     const bool ready = waitFor([&] {
         auto info = kit::readPlistFile(registryInfo(root));
         return (info && info->getInt("ProcessIdentifier") == app.pid() &&
                 readFile(log).find("Add (") != std::string::npos) ||
-               app.waitExit(0).has_value();
-    }, 60.0) && !app.waitExit(0).has_value();
+               gone();
+    }, 60.0) && !gone();
     if (ready) return testing::AssertionSuccess();
-    return testing::AssertionFailure() << "the copy is not ready: " << app.describe() << "; its log:\n"
-                                       << readFile(log);
+    return testing::AssertionFailure() << "the copy is not ready: " << app.describe() << "; disk tool runs: "
+                                       << root.journalFor("diskutil").size() << "; its log:\n" << readFile(log);
 }
 
 }  // namespace
