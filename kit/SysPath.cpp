@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -63,10 +64,18 @@ int removeEntry(const char* path, const struct stat*, int, struct FTW*) {
 
 // Capture files of one run must not pile up in the shared temporary folder.
 // Only the process that made the folder removes it (a forked child that exits
-// must not take its parent's files away).
+// must not take its parent's files away). Work still under way at exit (a
+// scan's capture on another thread, the shell it started) may add a file while
+// the folder is being emptied, which keeps the folder: it is emptied again
+// until it is gone, after which nothing can add to it.
 void removeTemporaryDirectory() {
     if (g_tempDir.empty() || ::getpid() != g_tempOwner) return;
-    ::nftw(g_tempDir.c_str(), removeEntry, 16, FTW_DEPTH | FTW_PHYS);
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        ::nftw(g_tempDir.c_str(), removeEntry, 16, FTW_DEPTH | FTW_PHYS);
+        struct stat st {};
+        if (::lstat(g_tempDir.c_str(), &st) != 0 && errno == ENOENT) return;
+        ::usleep(10000);
+    }
 }
 
 }  // namespace

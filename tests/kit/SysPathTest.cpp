@@ -1,10 +1,17 @@
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
+#include <chrono>
 #include <cstdlib>
+#include <filesystem>
+#include <thread>
+#include <vector>
 
 #include "kit/SysPath.h"
 #include "support/EnvGuard.h"
+#include "support/RerunTest.h"
 
 TEST(SysPath, RootIsReadOnEveryCall) {
     EnvGuard root("PELORIN_SYSROOT", nullptr);
@@ -38,6 +45,39 @@ TEST(SysPath, TemporaryDirectoryIsPrivateAndStable) {
     EXPECT_TRUE(S_ISDIR(st.st_mode));
     EXPECT_EQ(st.st_mode & 0777, 0700u);
     EXPECT_EQ(&dir, &kit::temporaryDirectory());
+}
+
+// A capture's shell still writing in the folder while the program ends must not
+// keep the folder: the second run ends while a process it started fills it.
+TEST(SysPath, TheTemporaryFolderGoesAtExitWhileAProcessStillWritesInIt) {
+    if (const char* base = std::getenv("PELORIN_TEST_EXIT_BASE")) {
+        const std::string dir = kit::temporaryDirectory();
+        if (dir.rfind(base, 0) != 0) ::_exit(2);
+        for (int writer = 0; writer < 4; ++writer) {
+            if (::fork() != 0) continue;
+            // Files keep coming for a while, then the work ends (or finds the folder gone).
+            const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(200);
+            for (int i = 0; std::chrono::steady_clock::now() < end; ++i) {
+                const std::string name = dir + "capture" + std::to_string(writer) + "-" + std::to_string(i);
+                const int fd = ::open(name.c_str(), O_WRONLY | O_CREAT, 0600);
+                if (fd < 0) break;
+                ::close(fd);
+            }
+            ::_exit(0);
+        }
+        while (::access((dir + "capture3-9").c_str(), F_OK) != 0) std::this_thread::yield();
+        kit::exitProcess(0);
+    }
+    char base[] = "/tmp/pelorin-exit-XXXXXX";
+    ASSERT_NE(::mkdtemp(base), nullptr);
+    EXPECT_TRUE(rerunThisTest([&] {
+        ::setenv("TMPDIR", base, 1);
+        ::setenv("PELORIN_TEST_EXIT_BASE", base, 1);
+    }));
+    std::vector<std::string> left;
+    for (const auto& e : std::filesystem::recursive_directory_iterator(base)) left.push_back(e.path().string());
+    EXPECT_EQ(left, std::vector<std::string>{});
+    std::filesystem::remove_all(base);
 }
 
 TEST(SysPath, TimeScaleFallsBackToOneOnNonsense) {

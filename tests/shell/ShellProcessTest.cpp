@@ -43,8 +43,10 @@ struct NestedBundle {
 std::map<std::string, std::string> appEnv(const sim::SimRoot& root, const std::string& bundle) {
     // No session bus: the display-sleep assertion must not reach the tester's desktop.
     // Leak reports of the toolkit's process-long objects would turn a clean exit into a failure.
+    // The copies' log lines are read from their output, whatever was inherited.
     return {{"PELORIN_SYSROOT", root.root()},
             {"PELORIN_BUNDLE", bundle},
+            {"PELORIN_LOG", "stderr"},
             {"DBUS_SESSION_BUS_ADDRESS", ""},
             {"ASAN_OPTIONS", "detect_leaks=0"}};
 }
@@ -52,12 +54,18 @@ std::map<std::string, std::string> appEnv(const sim::SimRoot& root, const std::s
 std::string registryInfo(const sim::SimRoot& root) { return root.path("/.pelorin/apps/org.pelorin.Pelorin.plist"); }
 
 // The copy that holds the place has published itself and made its window.
-bool runningCopyReady(const sim::SimRoot& root, Child& app, const std::string& log) {
-    return waitFor([&] {
+// A copy that never started or has ended will not get there: no use waiting on.
+testing::AssertionResult runningCopyReady(const sim::SimRoot& root, Child& app, const std::string& log) {
+    const auto gone = [&] { return !app.started() || app.waitExit(0).has_value(); };
+    const bool ready = waitFor([&] {
         auto info = kit::readPlistFile(registryInfo(root));
-        return info && info->getInt("ProcessIdentifier") == app.pid() &&
-               readFile(log).find("Add (") != std::string::npos;
-    }, 60.0);
+        return (info && info->getInt("ProcessIdentifier") == app.pid() &&
+                readFile(log).find("Add (") != std::string::npos) ||
+               gone();
+    }, 60.0) && !gone();
+    if (ready) return testing::AssertionSuccess();
+    return testing::AssertionFailure() << "the copy is not ready: " << app.describe() << "; disk tool runs: "
+                                       << root.journalFor("diskutil").size() << "; its log:\n" << readFile(log);
 }
 
 }  // namespace
@@ -82,7 +90,7 @@ TEST(ShellProcess, LauncherIsTakenRefusedOrSkipped) {
     // With an argument the launcher is never tried.
     {
         Child app(nested.executable(), {"-demo"}, appEnv(root, nested.bundle), dir / "skipped.log");
-        EXPECT_TRUE(runningCopyReady(root, app, dir / "skipped.log")) << readFile(dir / "skipped.log");
+        EXPECT_TRUE(runningCopyReady(root, app, dir / "skipped.log"));
         EXPECT_FALSE(app.waitExit(0.5).has_value());
         EXPECT_FALSE(fs::exists(nested.marker));
     }
@@ -91,7 +99,7 @@ TEST(ShellProcess, LauncherIsTakenRefusedOrSkipped) {
     fs::remove(nested.launcher + "/Contents/MacOS/Launcher");
     {
         Child app(nested.executable(), {}, appEnv(root, nested.bundle), dir / "refused.log");
-        EXPECT_TRUE(runningCopyReady(root, app, dir / "refused.log")) << readFile(dir / "refused.log");
+        EXPECT_TRUE(runningCopyReady(root, app, dir / "refused.log"));
         EXPECT_FALSE(app.waitExit(0.5).has_value());
     }
 }
@@ -101,7 +109,7 @@ TEST(ShellProcess, ASecondCopyBringsTheFirstForwardAndLeaves) {
     ASSERT_TRUE(root.ok()) << root.error();
     TempDir dir;
     Child first(kBundle + "/Contents/MacOS/Pelorin", {"-demo"}, appEnv(root, kBundle), dir / "first.log");
-    ASSERT_TRUE(runningCopyReady(root, first, dir / "first.log")) << readFile(dir / "first.log");
+    ASSERT_TRUE(runningCopyReady(root, first, dir / "first.log"));
     // The first copy's launch scans have ended once its disk tool calls stop.
     size_t journalBefore = root.journalFor("diskutil").size();
     for (int quiet = 0; quiet < 6;) {
@@ -183,12 +191,15 @@ TEST(ShellProcess, AQuitRequestEndsWithStatusZeroAndTakesTheTemporaryFolder) {
     auto env = appEnv(root, kBundle);
     env["TMPDIR"] = tmp;
     Child app(kBundle + "/Contents/MacOS/Pelorin", {"-demo"}, env, dir / "app.log");
-    ASSERT_TRUE(runningCopyReady(root, app, dir / "app.log")) << readFile(dir / "app.log");
+    ASSERT_TRUE(runningCopyReady(root, app, dir / "app.log"));
     // The launch scans capture the disk tool's answers in the run's folder.
     ASSERT_TRUE(waitFor([&] { return !runFolders(tmp).empty(); }, 30));
 
     // The session's request to end (as at logout) is a quit, not a kill.
     app.terminate();
-    EXPECT_EQ(app.waitExit(30.0), std::optional<int>(0)) << readFile(dir / "app.log");
-    EXPECT_TRUE(runFolders(tmp).empty()) << "the run's temporary folder stays behind";
+    EXPECT_EQ(app.waitExit(30.0), std::optional<int>(0)) << app.describe() << "; its log:\n" << readFile(dir / "app.log");
+    std::string left;
+    for (const auto& folder : runFolders(tmp))
+        for (const auto& e : fs::recursive_directory_iterator(folder)) left += " " + e.path().string();
+    EXPECT_TRUE(runFolders(tmp).empty()) << "the run's temporary folder stays behind:" << left;
 }

@@ -9,6 +9,7 @@
 
 #include <chrono>
 #include <cstdlib>
+#include <cstring>
 #include <map>
 #include <thread>
 #include <vector>
@@ -55,8 +56,9 @@ inline void writeFile(const std::string& path, const std::string& text) {
 }
 
 // A child process of a test: started with extra environment entries, its
-// standard output and error going to one file; killed when still running at
-// the end of the scope.
+// standard output and error going to one file. Still running at the end of the
+// scope, it is asked to end (SIGTERM: the program quits through its loop and
+// takes its temporary folder along) and killed if it has not after a while.
 class Child {
 public:
     Child(const std::string& exe, const std::vector<std::string>& args, const std::map<std::string, std::string>& env,
@@ -84,17 +86,28 @@ public:
         posix_spawn_file_actions_addopen(&actions, 1, outputFile.c_str(), O_WRONLY | O_CREAT | O_APPEND, 0644);
         posix_spawn_file_actions_adddup2(&actions, 1, 2);
         posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-        if (posix_spawn(&pid_, exe.c_str(), &actions, nullptr, argv.data(), envp.data()) != 0) pid_ = -1;
+        spawnError_ = posix_spawn(&pid_, exe.c_str(), &actions, nullptr, argv.data(), envp.data());
+        if (spawnError_ != 0) pid_ = -1;
         posix_spawn_file_actions_destroy(&actions);
     }
     ~Child() {
-        if (pid_ > 0 && !status_) {
+        terminate();
+        if (pid_ > 0 && !waitExit(10.0)) {
             ::kill(pid_, SIGKILL);
             waitpid(pid_, nullptr, 0);
         }
     }
     pid_t pid() const { return pid_; }
     bool started() const { return pid_ > 0; }
+    // What became of it, for failure messages: not started (and why), still
+    // running, or how it ended.
+    std::string describe() {
+        if (pid_ <= 0) return std::string("not started: ") + std::strerror(spawnError_);
+        auto status = waitExit(0);
+        if (!status) return "running as process " + std::to_string(pid_);
+        if (signal_) return "ended by signal " + std::to_string(signal_) + " (" + strsignal(signal_) + ")";
+        return "ended with status " + std::to_string(*status);
+    }
     // The exit status once it has ended within the time; nullopt while it runs.
     // A death by a signal counts as 128 + the signal.
     std::optional<int> waitExit(double seconds) {
@@ -102,7 +115,10 @@ public:
         while (!status_ && pid_ > 0) {
             int st = 0;
             pid_t r = waitpid(pid_, &st, WNOHANG);
-            if (r == pid_) status_ = WIFEXITED(st) ? WEXITSTATUS(st) : 128 + WTERMSIG(st);
+            if (r == pid_) {
+                signal_ = WIFSIGNALED(st) ? WTERMSIG(st) : 0;
+                status_ = WIFEXITED(st) ? WEXITSTATUS(st) : 128 + WTERMSIG(st);
+            }
             else if (std::chrono::steady_clock::now() >= deadline) break;
             else std::this_thread::sleep_for(std::chrono::milliseconds(20));
         }
@@ -114,6 +130,7 @@ public:
 
 private:
     pid_t pid_ = -1;
+    int spawnError_ = 0, signal_ = 0;
     std::optional<int> status_;
 };
 
