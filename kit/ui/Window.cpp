@@ -918,10 +918,14 @@ void Window::toggleFullScreen(Object*) {
 void Window::addChildWindow(std::shared_ptr<Window> child, WindowOrderingMode place) {
     KIT_ASSERT_MAIN_THREAD();
     if (!child || child.get() == this) return;
-    if (auto* old = child->parent_.get()) old->removeChildWindow(child.get());
-    children_.push_back(child);
-    child->parent_ = Weak<Window>(this);
-    child->applyTransientParent();
+    // A child added again is only ordered: leaving and rejoining its parent
+    // would make a window on screen be mapped anew for the window manager.
+    if (child->parent_.get() != this) {
+        if (auto* old = child->parent_.get()) old->removeChildWindow(child.get());
+        children_.push_back(child);
+        child->parent_ = Weak<Window>(this);
+        child->applyTransientParent();
+    }
     if (visible_) {
         if (place == WindowOrderingMode::Below) child->orderWindow(WindowOrderingMode::Below, this);
         else child->orderFront();

@@ -124,9 +124,11 @@ TEST_F(CloseDuringImageTest, TheCopyIntoTheImageEjectsAndRemovesIt) {
     EXPECT_EQ(runs("diskutil", "eject").size(), 1u);
     // The job's tools (the volume list's own scans, which the eject set off,
     // are not the job's).
-    for (const auto& run : sim.journal())
-        if (run.tool == "hdiutil" || (run.tool == "diskutil" && !run.args.empty() && run.args[0] == "eject"))
+    for (const auto& run : sim.journal()) {
+        if (run.tool == "hdiutil" || (run.tool == "diskutil" && !run.args.empty() && run.args[0] == "eject")) {
             EXPECT_FALSE(alive(run.pid)) << run.tool << " still runs";
+        }
+    }
 }
 
 TEST_F(CloseDuringImageTest, AHungEjectIsEndedAtTheEndOfTheWaitAndItsImageKept) {

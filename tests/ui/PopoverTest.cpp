@@ -223,9 +223,13 @@ TEST_F(UiTest, PopoverPopsAndFadesThenCloseDuringFadeIsIgnored) {
     ASSERT_NE(panel->zoomWindow(), nullptr);
     EXPECT_TRUE(s.pop->popoverIsVisible());
     EXPECT_FALSE(s.isChild());
+    // The snapshot belongs to the window too, or a window manager would let
+    // the window cover it.
+    EXPECT_EQ(panel->zoomWindow()->parentWindow(), s.main.get());
     EXPECT_EQ(s.rec.calls, (std::vector<std::string>{"willShow"}));
     ASSERT_TRUE(kit::runUntil([&] { return s.isChild(); }, 3));
     EXPECT_EQ(panel->zoomWindow(), nullptr);
+    EXPECT_EQ(s.main->childWindows().size(), 1u) << "the snapshot stays a child";
     EXPECT_EQ(panel->alphaValue(), 1.0);
     EXPECT_TRUE(panel->isKeyWindow());
     EXPECT_EQ(s.rec.calls, (std::vector<std::string>{"willShow", "didShow"}));
@@ -244,8 +248,8 @@ TEST_F(UiTest, PopoverPopsAndFadesThenCloseDuringFadeIsIgnored) {
     s.present(PopoverArrowLeft, false);
     EXPECT_EQ(panel->zoomWindow(), nullptr);
     EXPECT_TRUE(panel->isVisible());
-    EXPECT_TRUE(kit::runUntil([&] { return s.isChild(); }, 3));
-    EXPECT_EQ(s.rec.calls.back(), "didShow");
+    EXPECT_TRUE(s.isChild()) << "a fading panel is a child from its first showing";
+    EXPECT_TRUE(kit::runUntil([&] { return s.rec.calls.back() == "didShow"; }, 3));
 }
 
 TEST_F(UiTest, PopoverDestroyedAtAnyMomentLeavesNothingBehind) {

@@ -171,7 +171,7 @@ TEST_F(WindowManagerTest, TheDrivePickerPopoverStaysAboveTheMainWindow) {
     }, 5));
     YLPopoverWindow* popover = screen->popoverController()->popoverWindow();
     const WindowId id = x11::idOf(*popover);
-    ASSERT_TRUE(x11::waitUntilManaged(id));
+    ASSERT_TRUE(x11::waitUntilManaged(id)) << "shown by the kit: " << popover->isVisible();
     EXPECT_EQ(x11::transientFor(id), mainId) << x11::windowType(id);
     EXPECT_TRUE(aboveMain(*popover));
 

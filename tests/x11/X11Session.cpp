@@ -103,6 +103,9 @@ bool raise(WindowId id) {
 }
 
 void pointerTo(kit::Point p, double settleSeconds) {
+    // xdotool's --sync waits for a motion, which never comes when the
+    // pointer is already there.
+    output("xdotool mousemove " + std::to_string(long(p.x) + 1) + " " + std::to_string(long(p.y)));
     output("xdotool mousemove --sync " + std::to_string(long(p.x)) + " " + std::to_string(long(p.y)));
     settle(settleSeconds);
 }

@@ -174,7 +174,6 @@ void YLPopoverController::animationDidStop(bool) {
     if (!popoverWindow_) return;
     const double alpha = popoverWindow_->alphaValue();
     if (alpha == 1 && !closing_ && !shown_) {
-        if (kit::Window* anchor = anchorWindow_.get()) anchor->addChildWindow(popoverWindow_, kit::WindowOrderingMode::Above);
         shown_ = true;
         _callDelegateMethod(DelegateCall::DidShow);
     } else if (alpha == 0 && closing_) {

@@ -106,6 +106,8 @@ public:
     void setDelegate(YLPopoverControllerDelegate* d) { delegate_ = d; }
     kit::View* positionView() const { return positionView_.get(); }
     YLPopoverWindow* popoverWindow() const { return popoverWindow_.get(); }
+    // The window the popover points into while it is presented.
+    kit::Window* anchorWindow() const { return anchorWindow_.get(); }
     const kit::Rect& screenRect() const { return screenRect_; }
     const kit::Rect& viewRect() const { return viewRect_; }
 
@@ -144,5 +146,5 @@ private:
     kit::Weak<kit::Window> anchorWindow_;
     std::vector<kit::NotificationCenter::Token> observers_;
     bool closing_ = false;
-    bool shown_ = false;   // the panel has become the anchor window's child
+    bool shown_ = false;   // the panel has finished appearing
 };

@@ -19,8 +19,23 @@ YLPopoverWindow::YLPopoverWindow(const kit::Rect& contentRect, unsigned)
     registerAction("cancelOperation:", [this](kit::Object* s) { cancelOperation(s); });
 }
 
-YLPopoverWindow::~YLPopoverWindow() {
-    if (zoomWindow_) zoomWindow_->orderOut();
+YLPopoverWindow::~YLPopoverWindow() { dropZoomWindow(); }
+
+// The window manager learns a window's parent when the window is mapped, and
+// one withdrawn and mapped again at once can be left unmanaged, below its
+// parent; so the panel and its snapshot are the anchor window's children
+// from their first showing.
+void YLPopoverWindow::orderFrontOverAnchor(const std::shared_ptr<kit::Window>& w) {
+    kit::Window* anchor = controller_ ? controller_->anchorWindow() : nullptr;
+    if (anchor) anchor->addChildWindow(w, kit::WindowOrderingMode::Above);
+    w->orderFront();
+}
+
+void YLPopoverWindow::dropZoomWindow() {
+    std::shared_ptr<kit::Window> zoom = std::move(zoomWindow_);
+    if (!zoom) return;
+    zoom->orderOut();
+    if (kit::Window* parent = zoom->parentWindow()) parent->removeChildWindow(zoom.get());
 }
 
 kit::Rect YLPopoverWindow::contentRectForFrameRect(const kit::Rect& f) const {
@@ -74,6 +89,7 @@ void YLPopoverWindow::presentAnimated() {
 
 void YLPopoverWindow::presentWithFadeAnimation() {
     setAlphaValue(0);
+    orderFrontOverAnchor(shared_from_this());
     makeKeyAndOrderFront();
     animateAlphaTo(1);
 }
@@ -90,7 +106,7 @@ void YLPopoverWindow::presentWithPopAnimation() {
     const kit::Rect overshoot = c->popoverFrameWithSize(kit::Size{final.width() * 1.2, final.height() * 1.2}, side);
     zoomWindow_ = _zoomWindowWithRect(start);
     zoomWindow_->setAlphaValue(0);
-    zoomWindow_->orderFront();
+    orderFrontOverAnchor(zoomWindow_);
     kit::Weak<YLPopoverWindow> self(this);
     kit::Window* zoom = zoomWindow_.get();
     kit::AnimationContext::runAnimationGroup([&](kit::AnimationContext&) {
@@ -102,15 +118,15 @@ void YLPopoverWindow::presentWithPopAnimation() {
 }
 
 void YLPopoverWindow::animationDidStop(bool finished) {
-    std::shared_ptr<kit::Window> zoom = std::move(zoomWindow_);
     if (dismissing_ || !controller_) {
         // Closed while popping: the fade-out already took over the panel.
-        if (zoom) zoom->orderOut();
+        dropZoomWindow();
         return;
     }
     setAlphaValue(1);
+    orderFrontOverAnchor(shared_from_this());
     makeKeyAndOrderFront();
-    if (zoom) zoom->orderOut();
+    dropZoomWindow();
     if (YLPopoverController* d = alphaAnimationDelegate()) d->animationDidStop(finished);
 }
 
@@ -126,8 +142,7 @@ void YLPopoverWindow::stopAnimations() {
     if (zoomWindow_) {
         kit::stopAnimation(*zoomWindow_, "frame");
         kit::stopAnimation(*zoomWindow_, "alphaValue");
-        zoomWindow_->orderOut();
-        zoomWindow_.reset();
+        dropZoomWindow();
     }
     kit::stopAnimation(*this, "alphaValue");
     alphaDelegate_ = delegate;

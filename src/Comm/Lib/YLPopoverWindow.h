@@ -59,6 +59,8 @@ public:
 
 private:
     void animateAlphaTo(double alpha);
+    void orderFrontOverAnchor(const std::shared_ptr<kit::Window>& w);
+    void dropZoomWindow();
     std::shared_ptr<YLPopoverWindowFrame> frame_;
     std::shared_ptr<kit::View> content_;
     std::shared_ptr<kit::Window> zoomWindow_;
