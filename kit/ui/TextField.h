@@ -44,7 +44,12 @@ public:
     void setEditable(bool e);
     bool isSelectable() const { return selectable_; }
     void setSelectable(bool s) { selectable_ = s; }
+    LineBreakMode lineBreakMode() { return textCell()->lineBreakMode(); }
+    // Single-line labels: TruncatingTail or TruncatingMiddle end a text too
+    // long for the field in an ellipsis when it is drawn (see truncatedText).
     void setLineBreakMode(LineBreakMode m);
+    // The text as the field shows it at its current size and font.
+    std::string displayedString() { return textCell()->displayedStringForFrame(bounds()); }
     void setPlaceholderString(const std::string& s);
     void setEnabled(bool e) override;
     // Fits the frame's size to the text (one line).
