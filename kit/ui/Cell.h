@@ -73,7 +73,7 @@ public:
     virtual Rect titleRectForBounds(const Rect& frame) const;
     // The text as drawn in a cell frame: the string value, cut to the width
     // of its rectangle when the line-break mode truncates.
-    std::string displayedStringForFrame(const Rect& frame) const;
+    virtual std::string displayedStringForFrame(const Rect& frame) const;
 
     const Color& textColor() const { return textColor_; }
     void setTextColor(const Color& c) { textColor_ = c; }

@@ -1,9 +1,12 @@
 // Labels too narrow for their text: what a truncating label shows (and draws),
 // and that a label whose text fits is left alone.
 #include <QString>
+#include <cmath>
 #include <string>
 
+#include "Comm/ImageAndTextCell.h"
 #include "UiTest.h"
+#include "kit/ui/Image.h"
 #include "kit/ui/AppTextMeasure.h"
 #include "kit/ui/Cell.h"
 #include "kit/ui/Render.h"
@@ -105,6 +108,22 @@ TEST_F(UiTest, ATruncatingTextCellCutsItsTextToItsFrame) {
     EXPECT_NE(shown.find(kEllipsis), std::string::npos) << shown;
     EXPECT_EQ(cell.displayedStringForFrame(Rect(0, 0, 2000, 20)), path);
     EXPECT_EQ(kit::truncatedText(path, cell.font(), 2000, LineBreakMode::TruncatingTail), path);
+}
+
+TEST_F(UiTest, AnIconCellCutsItsTextToThePartRightOfItsIcon) {
+    ImageAndTextCell cell;
+    cell.setFont(kit::Font::systemFont(13));
+    cell.setLineBreakMode(LineBreakMode::TruncatingMiddle);
+    cell.setStringValue("Minutes of the yearly meeting.txt");
+    // Wide enough for the text alone, not for the text beside the icon.
+    const double width = std::ceil(cell.font().sizeOfString(cell.stringValue()).width) + 4 + 10;
+    const Rect frame(0, 0, width, 20);
+    EXPECT_EQ(cell.displayedStringForFrame(frame), cell.stringValue());
+    cell.setImage(kit::Image::withSize(kit::Size{16, 16}));
+    const std::string shown = cell.displayedStringForFrame(frame);
+    EXPECT_TRUE(startsWith(shown, "Minutes")) << shown;
+    EXPECT_TRUE(endsWith(shown, ".txt")) << shown;
+    EXPECT_NE(shown.find(kEllipsis), std::string::npos) << shown;
 }
 
 }  // namespace
