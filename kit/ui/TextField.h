@@ -45,8 +45,8 @@ public:
     bool isSelectable() const { return selectable_; }
     void setSelectable(bool s) { selectable_ = s; }
     LineBreakMode lineBreakMode() { return textCell()->lineBreakMode(); }
-    // Single-line labels: TruncatingTail or TruncatingMiddle end a text too
-    // long for the field in an ellipsis when it is drawn (see truncatedText).
+    // A single-line label with a truncating mode (tail, middle or head) shows
+    // a text too long for it with an ellipsis when drawn (see truncatedText).
     void setLineBreakMode(LineBreakMode m);
     // The text as the field shows it at its current size and font.
     std::string displayedString() { return textCell()->displayedStringForFrame(bounds()); }
