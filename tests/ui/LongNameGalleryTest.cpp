@@ -188,9 +188,8 @@ TEST_F(LongNames, DiskManagerRowAndFormatTitle) {
         if (page.rows()[i]->volumeName() == kSource) row = long(i);
     ASSERT_GE(row, 0);
     page.shouldSelectRow(*page.parTableView(), row);
-    kit::runFor(0.05);
-    RepairDiskTableCellView* cell = page.cellAtRow(row);
-    ASSERT_NE(cell, nullptr);
+    RepairDiskTableCellView* cell = nullptr;
+    ASSERT_TRUE(kit::runUntil([&] { return (cell = page.cellAtRow(row)) && cell->isSelect(); }, 5));
     expectNameLabel(fieldShowing(*cell, kSource), kSource, "Disk Manager row");
     shoot(*main->window(), "07-disk-manager-row");
 
