@@ -11,11 +11,16 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <chrono>
+#include <functional>
 #include <optional>
 
 #include "clonescreen/CloneScreenTestUtil.h"
 #include "copyscreen/CopyScreenTestUtil.h"
 #include "dmgscreen/DmgScreenTestUtil.h"
+#include "DiskTool/DiskToolActions.h"
+#include "DiskTool/FormatingViewController.h"
+#include "DiskTool/MakeSureFormatViewController.h"
+#include "DiskTool/RepairDiskViewController.h"
 #include "kit/ui/QtBridge.h"
 
 namespace {
@@ -24,16 +29,25 @@ namespace fs = std::filesystem;
 
 // What the program's end was asked with; the test stands in for the end.
 std::optional<int> gExitStatus;
-void recordExit(int status) { gExitStatus = status; }
+// What a test looks at the moment the program would end.
+std::function<void()> gAtExit;
+void recordExit(int status) {
+    gExitStatus = status;
+    if (gAtExit) gAtExit();
+}
 
 // Replaces the program's end for one test and puts it back afterwards.
 class ExitWatch {
 public:
-    ExitWatch() : saved_(MainWindowController::exitProcess) {
+    explicit ExitWatch(std::function<void()> atExit = nullptr) : saved_(MainWindowController::exitProcess) {
         gExitStatus.reset();
+        gAtExit = std::move(atExit);
         MainWindowController::exitProcess = recordExit;
     }
-    ~ExitWatch() { MainWindowController::exitProcess = saved_; }
+    ~ExitWatch() {
+        MainWindowController::exitProcess = saved_;
+        gAtExit = nullptr;
+    }
 
 private:
     void (*saved_)(int);
@@ -179,7 +193,117 @@ TEST_F(CloseDuringImageTest, ZipEndsItAndRemovesThePartialArchive) {
     EXPECT_TRUE(filesEndingIn(sim.path("/Volumes/Backup"), ".zip").empty()) << "a partial archive stays";
 }
 
+TEST_F(CloseDuringImageTest, TheCloseWaitsForAToolThatTakesASecondToEnd) {
+    // A zip that has begun its archive and, asked to end, takes a second to
+    // tidy up before it does.
+    const std::string pidFile = sim.path("/zip.pid");
+    zipDroppedFolderWith("#!/bin/sh\necho $$ > '" + pidFile + "'\nprintf partial > \"$3\"\n"
+                         "trap 'sleep 1; exit 143' TERM\nwhile :; do sleep 0.05; done\n");
+    if (HasFatalFailure()) return;
+    pid_t zip = 0;
+    bool zipAliveAtExit = true, archiveAtExit = true;
+    ExitWatch exitWatch([&] {
+        zipAliveAtExit = alive(zip);
+        archiveAtExit = !filesEndingIn(sim.path("/Volumes/Backup"), ".zip").empty();
+    });
+    ASSERT_TRUE(startRun());
+    ASSERT_TRUE(kit::runUntil([&] { return !filesEndingIn(sim.path("/Volumes/Backup"), ".zip").empty(); }, 30));
+    ASSERT_TRUE(kit::runUntil([&] { return !readFile(pidFile).empty(); }, 10));
+    zip = std::stoi(readFile(pidFile));
+    closeAndWaitForTheEnd(*main);
+    EXPECT_FALSE(zipAliveAtExit) << "the program ended before the zip tool";
+    EXPECT_FALSE(archiveAtExit) << "the program ended with the partial archive still there";
+}
+
 }  // namespace dmgscreen
+
+namespace diskmanager {
+
+// The "Disk Manager" tab of the main window on the demo machine.
+class CloseDuringFormatTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        kit::ensureUiApp();
+        ASSERT_TRUE(sim.ok()) << sim.error();
+        // The shared volume list, scanned on this machine.
+        GetVolumes& volumes = GetVolumes::Instance();
+        ASSERT_TRUE(kit::runUntil([&] { return !volumes.isScanningVolumes(); }, 60));
+        volumes.getDiskAndVolumes();
+        ASSERT_TRUE(kit::runUntil([&] { return !volumes.isScanningVolumes(); }, 60));
+        main = std::make_shared<MainWindowController>();
+        ASSERT_NE(main->window(), nullptr);
+        main->window()->makeKeyAndOrderFront();
+        main->TopDiskToolButtonAction(nullptr);
+        page = main->repairDiskVC();
+        ASSERT_NE(page, nullptr);
+        ASSERT_TRUE(kit::runUntil([&] { return page->isShown() && rowOf("USB") >= 0; }, 30));
+    }
+    void TearDown() override {
+        // Nothing of the test runs on once its machine has gone.
+        kit::runUntil([] { return !DiskToolActions::isFormatting(); }, 60);
+        kit::runFor(0.1);
+        kit::runUntil([] { return !GetVolumes::Instance().isScanningVolumes(); }, 60);
+        screentest::orderOutAllWindows();
+    }
+
+    long rowOf(const std::string& name) {
+        for (size_t i = 0; i < page->rows().size(); ++i)
+            if (page->rows()[i]->volumeName() == name) return long(i);
+        return -1;
+    }
+
+    // Format on the volume's row, then Continue on the confirmation.
+    void startFormat(const std::string& name) {
+        page->shouldSelectRow(*page->parTableView(), rowOf(name));
+        page->formatButtonAction(nullptr);
+        std::shared_ptr<MakeSureFormatViewController> confirmation = page->makeSureFormatVC();
+        ASSERT_NE(confirmation, nullptr);
+        screentest::click(confirmation->okButton());
+    }
+
+    sim::SimRoot sim{"demo"};
+    std::shared_ptr<MainWindowController> main;
+    RepairDiskViewController* page = nullptr;
+};
+
+TEST_F(CloseDuringFormatTest, TheCloseWaitsForTheFormatOnItsPanelAndTheVolumeIsFormatted) {
+    EnvGuard realTime("PELORIN_TIME_SCALE", "1");
+    sim.setKnob("diskutil eraseVolume", "slow:3");
+    bool formattingAtExit = true, windowShownAtExit = false;
+    std::vector<sim::JournalEntry> erases;
+    ExitWatch exitWatch([&] {
+        formattingAtExit = page->isFormatRunning() || DiskToolActions::isFormatting();
+        windowShownAtExit = main->window()->isVisible();
+        erases = sim.journalFor("diskutil");
+    });
+    startFormat("USB");
+    if (HasFatalFailure()) return;
+    ASSERT_TRUE(kit::runUntil([&] { return screentest::onScreen(page->formatingVC()); }, 10));
+    // Alt+F4: the close cannot stop the format, so it waits with the window
+    // on its panel.
+    QCloseEvent close;
+    QApplication::sendEvent(kit::widgetOf(*main->window()), &close);
+    kit::runFor(0.3);
+    EXPECT_FALSE(gExitStatus.has_value()) << "the program ended in the middle of the format";
+    EXPECT_TRUE(main->window()->isVisible());
+    EXPECT_TRUE(screentest::onScreen(page->formatingVC()));
+
+    ASSERT_TRUE(kit::runUntil([] { return gExitStatus.has_value(); }, 60));
+    EXPECT_EQ(gExitStatus, std::optional<int>(0));
+    EXPECT_FALSE(formattingAtExit);
+    EXPECT_TRUE(windowShownAtExit);
+    EXPECT_TRUE(page->lastFormat().ok);
+    EXPECT_TRUE(fs::is_directory(sim.path("/Volumes/USB")));
+    EXPECT_FALSE(fs::exists(sim.path("/Volumes/USB/readme.txt"))) << "the volume was not erased";
+    size_t eraseRuns = 0;
+    for (const auto& run : erases) {
+        EXPECT_FALSE(alive(run.pid)) << "a disk tool outlives the program: " << run.args[0];
+        eraseRuns += !run.args.empty() && run.args[0] == "eraseVolume";
+    }
+    EXPECT_EQ(eraseRuns, 1u);
+}
+
+}  // namespace diskmanager
 
 namespace clonescreen {
 
