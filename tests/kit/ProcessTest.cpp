@@ -11,6 +11,7 @@
 
 #include "kit/Process.h"
 #include "kit/RunLoop.h"
+#include "kit/Shell.h"
 #include "kit/SysPath.h"
 #include "support/EnvGuard.h"
 
@@ -229,4 +230,29 @@ TEST(LimitedShell, AStopEndsTheLineAtOnceAndTheTimeScaleShortensTheTimeOutToNoLe
     EXPECT_TRUE(kit::runShellLimited("sleep 60", scaled).timedOut);
     EXPECT_GE(secondsSince(start), 4.9);
     EXPECT_LT(secondsSince(start), 15.0);
+}
+
+TEST(LimitedShell, CapturedOutputIsReadToItsEndThoughTheShellHasExited) {
+    // A writer left in the background holds the output open after the shell ends.
+    const std::string line = "(sleep 0.2; echo late) & echo early";
+    kit::ShellRunLimits limits;
+    limits.timeoutSeconds = 30;
+    limits.captureOutput = true;
+    auto r = kit::runShellLimited(line, limits);
+    EXPECT_TRUE(r.succeeded());
+    EXPECT_EQ(r.output, "early\nlate\n");
+    EXPECT_EQ(kit::runShellCapture(line), std::optional<std::string>("early\nlate\n"));
+}
+
+TEST(LimitedShell, NoTimeOutLetsALineRunLongerThanAnyBoundWould) {
+    // At this scale every bound the kit uses (a minute, ten minutes) comes to
+    // the five seconds below which none is taken.
+    EnvGuard scale("PELORIN_TIME_SCALE", "0.001");
+    kit::ShellRunLimits limits;
+    limits.timeoutSeconds = 0;
+    limits.captureOutput = true;
+    auto r = kit::runShellLimited("sleep 5.5; echo done", limits);
+    EXPECT_FALSE(r.timedOut);
+    EXPECT_TRUE(r.succeeded());
+    EXPECT_EQ(r.output, "done\n");
 }
