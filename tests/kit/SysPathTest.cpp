@@ -1,4 +1,6 @@
 #include <fcntl.h>
+#include <signal.h>
+#include <sys/wait.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -6,6 +8,7 @@
 #include <cerrno>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <vector>
 
 #include "kit/SysPath.h"
@@ -92,6 +95,52 @@ TEST(SysPath, TheTemporaryFolderGoesAtExitWhileAProcessStillWritesInIt) {
     for (const auto& e : std::filesystem::recursive_directory_iterator(base)) left.push_back(e.path().string());
     EXPECT_EQ(left, std::vector<std::string>{});
     std::filesystem::remove_all(base);
+}
+
+TEST(SysPath, FoldersOfEndedRunsAloneAreRemovedAtStartUp) {
+    char base[] = "/tmp/pelorin-abandoned-XXXXXX";
+    ASSERT_NE(::mkdtemp(base), nullptr);
+    EnvGuard tmpdir("TMPDIR", base);
+    // A run that has ended, and one that still lives.
+    const pid_t ended = ::fork();
+    if (ended == 0) ::_exit(0);
+    ASSERT_GT(ended, 0);
+    ::waitpid(ended, nullptr, 0);
+    const pid_t live = ::fork();
+    if (live == 0) {
+        ::pause();
+        ::_exit(0);
+    }
+    ASSERT_GT(live, 0);
+    namespace fs = std::filesystem;
+    const std::string b = base;
+    const std::string endedRun = b + "/Pelorin-" + std::to_string(ended) + "-a1b2c3";
+    const std::string liveRun = b + "/Pelorin-" + std::to_string(live) + "-a1b2c3";
+    const std::string elsewhere = b + "/elsewhere";
+    fs::create_directories(endedRun + "/sub");
+    std::ofstream(endedRun + "/sub/capture.plist") << "x";
+    fs::create_directories(liveRun);
+    std::ofstream(liveRun + "/capture.plist") << "x";
+    // Not ours, or not a run's folder: another program's, one without a
+    // process in its name, and a link (never followed) to a folder elsewhere.
+    fs::create_directories(elsewhere);
+    std::ofstream(elsewhere + "/keep") << "x";
+    const std::vector<std::string> kept = {b + "/Other-" + std::to_string(ended) + "-a1b2c3",
+                                           b + "/Pelorin-a1b2c3", b + "/Pelorin-" + std::to_string(ended) + "-xyz"};
+    for (const std::string& k : kept) fs::create_directories(k);
+    const std::string link = b + "/Pelorin-" + std::to_string(ended) + "-linked";
+    fs::create_directory_symlink(elsewhere, link);
+
+    kit::removeAbandonedTemporaryDirectories();
+    ::kill(live, SIGKILL);
+    ::waitpid(live, nullptr, 0);
+
+    EXPECT_FALSE(fs::exists(endedRun));
+    EXPECT_TRUE(fs::exists(liveRun + "/capture.plist"));
+    for (const std::string& k : kept) EXPECT_TRUE(fs::is_directory(k)) << k;
+    EXPECT_TRUE(fs::is_symlink(link));
+    EXPECT_TRUE(fs::exists(elsewhere + "/keep"));
+    fs::remove_all(base);
 }
 
 TEST(SysPath, TimeScaleFallsBackToOneOnNonsense) {
