@@ -3,16 +3,9 @@
 // the close waits for its tools and its clean-up, and only then does the
 // program end, with status 0. Nothing partial is left under its final name,
 // no image stays attached and no tool outlives the program.
-#include <fcntl.h>
-#include <signal.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <QApplication>
 #include <QCloseEvent>
 #include <chrono>
-#include <functional>
-#include <optional>
 
 #include "clonescreen/CloneScreenTestUtil.h"
 #include "copyscreen/CopyScreenTestUtil.h"
@@ -22,56 +15,12 @@
 #include "DiskTool/MakeSureFormatViewController.h"
 #include "DiskTool/RepairDiskViewController.h"
 #include "kit/ui/QtBridge.h"
+#include "shell/CloseTestUtil.h"
 
 namespace {
 
 namespace fs = std::filesystem;
-
-// What the program's end was asked with; the test stands in for the end.
-std::optional<int> gExitStatus;
-// What a test looks at the moment the program would end.
-std::function<void()> gAtExit;
-void recordExit(int status) {
-    gExitStatus = status;
-    if (gAtExit) gAtExit();
-}
-
-// Replaces the program's end for one test and puts it back afterwards.
-class ExitWatch {
-public:
-    explicit ExitWatch(std::function<void()> atExit = nullptr) : saved_(MainWindowController::exitProcess) {
-        gExitStatus.reset();
-        gAtExit = std::move(atExit);
-        MainWindowController::exitProcess = recordExit;
-    }
-    ~ExitWatch() {
-        MainWindowController::exitProcess = saved_;
-        gAtExit = nullptr;
-    }
-
-private:
-    void (*saved_)(int);
-};
-
-// A file of `bytes` whose blocks are all allocated (read back as zeros): a
-// copy of it writes every byte, which holds the job for a while.
-void makeLargeFile(const std::string& path, off_t bytes) {
-    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    ASSERT_GE(fd, 0) << path;
-    ASSERT_EQ(::posix_fallocate(fd, 0, bytes), 0) << path;
-    ::close(fd);
-}
-
-constexpr off_t kLarge = off_t(2) << 30;   // 2 GB
-
-// Whether a process still runs: one that has ended but waits to be reaped by
-// whoever adopted it (a zombie) runs no more.
-bool alive(pid_t pid) {
-    if (pid <= 0 || ::kill(pid, 0) != 0) return false;
-    const std::string stat = screentest::readFile("/proc/" + std::to_string(pid) + "/stat");
-    const size_t close = stat.rfind(')');
-    return close == std::string::npos || close + 2 >= stat.size() || stat[close + 2] != 'Z';
-}
+using namespace closetest;
 
 // The ways the user closes the main window.
 enum class Close { Button, WindowManager };
