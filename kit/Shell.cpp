@@ -103,10 +103,11 @@ pid_t forkWithParentDeathSignal(const SpawnRequest& request, char* const* argv, 
         [[maybe_unused]] ssize_t n = ::write(status[1], &e, sizeof e);
         ::_exit(127);
     }
-    if (pid < 0) *err = errno;
+    const int forkErr = errno;
     ::close(status[1]);
     if (pid < 0) {
         ::close(status[0]);
+        *err = forkErr;
         return -1;
     }
     // The pipe closes at the exec; an errno comes through it when that failed.

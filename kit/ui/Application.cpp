@@ -14,12 +14,12 @@
 
 #include "kit/Dispatch.h"
 #include "kit/Notification.h"
-#include "kit/System.h"
 #include "kit/RunLoop.h"
 #include "kit/SysPath.h"
+#include "kit/System.h"
 #include "kit/ui/MainThreadCheck.h"
-#include "kit/ui/QtBridge.h"
 #include "kit/ui/Menu.h"
+#include "kit/ui/QtBridge.h"
 #include "kit/ui/ViewWidget.h"
 #include "kit/ui/Window.h"
 
@@ -40,6 +40,7 @@ public:
         return QApplication::notify(receiver, e);
     }
 };
+
 // A window of ours whose native window another client destroyed (a window
 // tool, XDestroyWindow) is gone from the screen for good: it is closed as if
 // the user had closed it, so its delegate ends what it stands for. Qt leaves
