@@ -219,15 +219,20 @@ TEST_F(CloseDuringFormatTest, TheCloseWaitsForTheFormatOnItsPanelAndTheVolumeIsF
     EnvGuard realTime("PELORIN_TIME_SCALE", "1");
     sim.setKnob("diskutil eraseVolume", "slow:3");
     bool formattingAtExit = true, windowShownAtExit = false;
-    std::vector<sim::JournalEntry> erases;
+    std::vector<sim::JournalEntry> diskToolRuns;
     ExitWatch exitWatch([&] {
         formattingAtExit = page->isFormatRunning() || DiskToolActions::isFormatting();
         windowShownAtExit = main->window()->isVisible();
-        erases = sim.journalFor("diskutil");
+        diskToolRuns = sim.journalFor("diskutil");
     });
+    const auto eraseRuns = [&] {
+        size_t n = 0;
+        for (const auto& run : sim.journalFor("diskutil")) n += !run.args.empty() && run.args[0] == "eraseVolume";
+        return n;
+    };
     startFormat("USB");
     if (HasFatalFailure()) return;
-    ASSERT_TRUE(kit::runUntil([&] { return screentest::onScreen(page->formatingVC()); }, 10));
+    ASSERT_TRUE(kit::runUntil([&] { return screentest::onScreen(page->formatingVC()) && eraseRuns() == 1; }, 10));
     // Alt+F4: the close cannot stop the format, so it waits with the window
     // on its panel.
     QCloseEvent close;
@@ -244,12 +249,9 @@ TEST_F(CloseDuringFormatTest, TheCloseWaitsForTheFormatOnItsPanelAndTheVolumeIsF
     EXPECT_TRUE(page->lastFormat().ok);
     EXPECT_TRUE(fs::is_directory(sim.path("/Volumes/USB")));
     EXPECT_FALSE(fs::exists(sim.path("/Volumes/USB/readme.txt"))) << "the volume was not erased";
-    size_t eraseRuns = 0;
-    for (const auto& run : erases) {
+    for (const auto& run : diskToolRuns)
         EXPECT_FALSE(alive(run.pid)) << "a disk tool outlives the program: " << run.args[0];
-        eraseRuns += !run.args.empty() && run.args[0] == "eraseVolume";
-    }
-    EXPECT_EQ(eraseRuns, 1u);
+    EXPECT_EQ(eraseRuns(), 1u);
 }
 
 }  // namespace diskmanager
