@@ -163,19 +163,22 @@ TEST_F(PrebootRepairTest, NothingToRepairWithoutAPrebootOrAContainer) {
 
 }
 
-// An answer of the disk tool that can't be read says nothing about the disk:
-// the repair fails, mounts and copies nothing.
+// An answer of the disk tool that can't be read says nothing about the disk,
+// and neither does a whole record from a run that then failed: the repair
+// fails, mounts and copies nothing.
 TEST_F(PrebootRepairTest, AnAnswerThatCantBeReadIsAFailure) {
     clone();
     const std::string c = cloneContainer();
-    for (const std::string& knob : std::vector<std::string>{"diskutil list /dev/disk2", "diskutil info /dev/disk2s1", "diskutil list /dev/" + c,
-                                   "diskutil info /dev/" + c + "s2"}) {
-        sim.clearKnobs();
-        sim.setKnob(knob, "garbage");
-        const PrebootRepairOutcome out = PrebootRepair::run("disk2");
-        EXPECT_EQ(out.result, Result::Failed) << knob;
-        EXPECT_FALSE(out.reason.empty()) << knob;
-        EXPECT_FALSE(fs::exists(sim.path("/Volumes/Preboot/Cryptexes"))) << knob;
+    for (const std::string& knob : std::vector<std::string>{"diskutil list /dev/disk2", "diskutil info /dev/disk2s1",
+                                                            "diskutil list /dev/" + c, "diskutil info /dev/" + c + "s2"}) {
+        for (const char* value : {"garbage", "answer-then-fail"}) {
+            sim.clearKnobs();
+            sim.setKnob(knob, value);
+            const PrebootRepairOutcome out = PrebootRepair::run("disk2");
+            EXPECT_EQ(out.result, Result::Failed) << knob << " " << value;
+            EXPECT_FALSE(out.reason.empty()) << knob << " " << value;
+            EXPECT_FALSE(fs::exists(sim.path("/Volumes/Preboot/Cryptexes"))) << knob << " " << value;
+        }
     }
     // A tool that fails says nothing either.
     sim.clearKnobs();
@@ -186,12 +189,15 @@ TEST_F(PrebootRepairTest, AnAnswerThatCantBeReadIsAFailure) {
 // A disk tool that hangs is ended at its time-out, which fails the repair.
 TEST_F(PrebootRepairTest, AHungDiskToolEndsTheRepairAtItsTimeOut) {
     clone();
-    sim.setKnob("diskutil list /dev/disk2", "hang");
-    const auto before = std::chrono::steady_clock::now();
-    const PrebootRepairOutcome out = PrebootRepair::run("disk2");
-    EXPECT_EQ(out.result, Result::Failed);
-    EXPECT_NE(out.reason.find("timed out"), std::string::npos) << out.reason;
-    EXPECT_LT(std::chrono::duration<double>(std::chrono::steady_clock::now() - before).count(), 30);
+    // Also when it had printed its whole record before it hung.
+    for (const char* value : {"hang", "answer-then-hang"}) {
+        sim.setKnob("diskutil list /dev/disk2", value);
+        const auto before = std::chrono::steady_clock::now();
+        const PrebootRepairOutcome out = PrebootRepair::run("disk2");
+        EXPECT_EQ(out.result, Result::Failed) << value;
+        EXPECT_NE(out.reason.find("timed out"), std::string::npos) << out.reason;
+        EXPECT_LT(std::chrono::duration<double>(std::chrono::steady_clock::now() - before).count(), 30);
+    }
 }
 
 // A container holding two volumes named "Preboot": the last one listed is mounted and filled.

@@ -353,6 +353,19 @@ TEST_F(CloneRun, ADiskGoneOrReplacedUnderItsIdentifierIsNotErased) {
     EXPECT_TRUE(journaled("diskutil", "eraseDisk"));
 }
 
+// A check whose disk tool printed the chosen disk's very record but then failed,
+// or never ended, has read nothing: the disk is not erased.
+TEST_F(CloneRun, ATargetCheckThatFailsAfterAnsweringErasesNothing) {
+    for (const char* value : {"answer-then-fail", "answer-then-hang"}) {
+        knob("diskutil info /dev/disk2", value);
+        rec_ = Recorder();
+        cloneToEnd();
+        EXPECT_EQ(rec_.last(), note(-3, 2, 25)) << value;
+        EXPECT_FALSE(journaled("diskutil", "eraseDisk")) << value;
+        EXPECT_TRUE(fs::exists(volumes("CLONEME") + "/old-data.txt")) << value;
+    }
+}
+
 // A disk tool that hangs on the check is ended by a stop; nothing is erased.
 TEST_F(CloneRun, AStopDuringTheTargetCheckErasesNothing) {
     knob("diskutil info /dev/disk2", "hang");

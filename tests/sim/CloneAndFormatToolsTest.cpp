@@ -123,6 +123,20 @@ TEST_F(RestorePreboot, EachChunkReachesALateReaderOnItsOwn) {
     EXPECT_EQ(std::count(reads.begin(), reads.end(), "50"), 2) << ::testing::PrintToString(reads);
 }
 
+// A disk tool that prints a whole record and still fails.
+TEST_F(RestorePreboot, AnAnswerFollowedByAFailure) {
+    sim.setKnob("diskutil info /dev/disk2", "answer-then-fail");
+    auto info = run({"diskutil", "info", "-plist", "/dev/disk2"});
+    EXPECT_EQ(info.status, 1);
+    ASSERT_TRUE(info.plist());
+    EXPECT_EQ(info.plist()->getString("DeviceIdentifier"), "disk2");
+    sim.setKnob("diskutil list", "answer-then-fail");
+    auto list = run({"diskutil", "list", "-plist", "/dev/disk2"});
+    EXPECT_EQ(list.status, 1);
+    ASSERT_TRUE(list.plist());
+    EXPECT_TRUE(list.plist()->getArray("AllDisks"));
+}
+
 class FormatTools : public ::testing::Test {
 protected:
     sim::SimRoot sim{"demo"};
