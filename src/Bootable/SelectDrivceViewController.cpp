@@ -148,8 +148,11 @@ namespace {
 // Bytes in use on the system volume from the disk tool's record of "/"; 0 when
 // it can't be read. Blocks while the tool runs (bounded): off the main thread.
 uint64_t systemUsedBytes() {
-    auto info = ZZCaptureValue("diskutil info -plist " + kit::shellQuote(kit::sysPath("/")), "FerlDataTemp.plist");
-    if (!info || !info->isDict()) return 0;
+    int status = -1;
+    auto info =
+        ZZCaptureValue("diskutil info -plist " + kit::shellQuote(kit::sysPath("/")), "FerlDataTemp.plist", &status);
+    // A run that failed or was ended has given no answer, whatever it printed.
+    if (status != 0 || !info || !info->isDict()) return 0;
     const char* freeKey = OVPublicUtilities::getSystemVersion() < 1015 ? "FreeSpace" : "APFSContainerFree";
     const auto total = info->getUInt("TotalSize");
     const auto free = info->getUInt(freeKey);
