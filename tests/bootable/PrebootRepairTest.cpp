@@ -143,24 +143,47 @@ TEST_F(PrebootRepairTest, AnotherDisksPrebootAtTheUsualPlaceIsLeftAlone) {
     EXPECT_EQ(fileNames(sim.path("/Volumes/Preboot")), std::vector<std::string>{"theirs.txt"});
 }
 
-TEST_F(PrebootRepairTest, NothingToRepairWithoutAPrebootOrAContainer) {
+TEST_F(PrebootRepairTest, NothingToRepairWithoutAContainerOrWhereTheSystemHasNoPreboot) {
     // No target at all: no tool runs.
     EXPECT_EQ(PrebootRepair::run("").result, Result::NothingToRepair);
     EXPECT_TRUE(sim.journalFor("diskutil").empty());
 
-    // A restore that made no Preboot volume.
-    clone("APFS", "noprompt,nopreboot");
-    PrebootRepairOutcome out = PrebootRepair::run("disk2");
-    EXPECT_EQ(out.result, Result::NothingToRepair);
-    EXPECT_TRUE(out.succeeded());
-    for (const auto& run : diskutilRuns()) EXPECT_NE(run.rfind("mountDisk", 0), 0u) << run;
-
     // A clone on a partition (the file system below version 13): no container.
     clone("JHFS+");
-    out = PrebootRepair::run("disk2");
+    PrebootRepairOutcome out = PrebootRepair::run("disk2");
     EXPECT_EQ(out.result, Result::NothingToRepair);
     EXPECT_EQ(diskutilRuns().size(), 4u);  // list and the three slices' info
 
+    // A restore that made no Preboot volume, on a system whose own container
+    // has none either (an older layout).
+    sim.update([](sim::Machine& m) {
+        for (auto& v : m.findDisk("disk1")->volumes)
+            if (v.role == "Preboot") {
+                v.name = "Spare";
+                v.role.clear();
+            }
+    });
+    clone("APFS", "noprompt,nopreboot");
+    out = PrebootRepair::run("disk2");
+    EXPECT_EQ(out.result, Result::NothingToRepair) << out.reason;
+    EXPECT_TRUE(out.succeeded());
+    for (const auto& run : diskutilRuns()) EXPECT_NE(run.rfind("mountDisk", 0), 0u) << run;
+}
+
+// Where the running system's container has a Preboot volume, a clone whose
+// container has none would not start: a failure, also when the system's own
+// record can't be read.
+TEST_F(PrebootRepairTest, AClonesContainerWithoutThePrebootTheSystemHasIsAFailure) {
+    clone("APFS", "noprompt,nopreboot");
+    PrebootRepairOutcome out = PrebootRepair::run("disk2");
+    EXPECT_EQ(out.result, Result::Failed);
+    EXPECT_TRUE(out.prebootIdentifier.empty());
+    for (const auto& run : diskutilRuns()) EXPECT_NE(run.rfind("mountDisk", 0), 0u) << run;
+
+    sim.setKnob("diskutil info " + kit::sysPath("/"), "garbage");
+    out = PrebootRepair::run("disk2");
+    EXPECT_EQ(out.result, Result::Failed);
+    EXPECT_NE(out.reason.find("can't be read"), std::string::npos) << out.reason;
 }
 
 // An answer of the disk tool that can't be read says nothing about the disk,
@@ -171,7 +194,10 @@ TEST_F(PrebootRepairTest, AnAnswerThatCantBeReadIsAFailure) {
     const std::string c = cloneContainer();
     for (const std::string& knob : std::vector<std::string>{"diskutil list /dev/disk2", "diskutil info /dev/disk2s1",
                                                             "diskutil list /dev/" + c, "diskutil info /dev/" + c + "s2"}) {
-        for (const char* value : {"garbage", "answer-then-fail"}) {
+        std::vector<std::string> values = {"garbage", "answer-then-fail"};
+        // A list that lacks the keys that describe the disk.
+        if (knob.rfind("diskutil list", 0) == 0) values.push_back("noAllDisks");
+        for (const auto& value : values) {
             sim.clearKnobs();
             sim.setKnob(knob, value);
             const PrebootRepairOutcome out = PrebootRepair::run("disk2");

@@ -183,7 +183,8 @@ TEST_F(CloneScreenTest, ARefusedStartShowsTheFailureView) {
 
 // The repair after the restore: no "Cancel" while it runs, and a Preboot
 // volume that was found but could not be mounted makes the clone a failure;
-// a clone whose container has no Preboot still succeeds.
+// so does a clone whose container has no Preboot volume while the system's
+// own container has one. Where the system has none, the clone succeeds.
 TEST_F(CloneScreenTest, ThePrebootRepairDecidesTheEnd) {
     auto disk = externalDisk();
     sim.setKnob("diskutil mountDisk", "slow:2");
@@ -207,6 +208,20 @@ TEST_F(CloneScreenTest, ThePrebootRepairDecidesTheEnd) {
     ASSERT_TRUE(engineIdle());
     click(screen->failCancelButton());
 
+    sim.clearJournal();
+    ASSERT_TRUE(cloneWithKnob(disk, "asr restore", "nopreboot"));
+    expectFailureEnd(kCloneFailed);
+    EXPECT_FALSE(journalHasLine("diskutil mountDisk"));
+    ASSERT_TRUE(engineIdle());
+    click(screen->failCancelButton());
+
+    sim.update([](sim::Machine& m) {
+        for (auto& v : m.findDisk("disk1")->volumes)
+            if (v.role == "Preboot") {
+                v.name = "Spare";
+                v.role.clear();
+            }
+    });
     ASSERT_TRUE(cloneWithKnob(disk, "asr restore", "nopreboot"));
     EXPECT_TRUE(successShown()) << failureText();
 }
@@ -254,11 +269,15 @@ TEST_F(CloneScreenTest, AHungPrebootRepairEndsAtItsTimeOut) {
     }
 }
 
-// A repair that can't read the disk tool's answers is no success.
+// A repair that can't read the disk tool's answers, or gets a list that
+// names none of the disk's slices, is no success.
 TEST_F(CloneScreenTest, AnUnreadableAnswerFailsThePrebootRepair) {
     auto disk = externalDisk();
-    for (const char* knob : {"diskutil list /dev/disk2", "diskutil info /dev/disk2s1"}) {
-        ASSERT_TRUE(cloneWithKnob(disk, knob, "garbage")) << knob;
+    const std::pair<const char*, const char*> knobs[] = {{"diskutil list /dev/disk2", "garbage"},
+                                                         {"diskutil info /dev/disk2s1", "garbage"},
+                                                         {"diskutil list /dev/disk2", "noAllDisks"}};
+    for (const auto& [knob, value] : knobs) {
+        ASSERT_TRUE(cloneWithKnob(disk, knob, value)) << knob;
         expectFailureEnd(kCloneFailed);
         EXPECT_FALSE(journalHasLine("diskutil mountDisk")) << knob;
         ASSERT_TRUE(engineIdle());
