@@ -218,6 +218,7 @@ void SelectDrivceViewController::doSelectDiskWithVolume(const std::shared_ptr<Vo
     screen::showDriveInSlot(selectToVC_.get(), volume->volumeName(), kit::format("%@ free", volume->volumeTotalSize()),
                             "ic_usb_main");
     freeSize_ = volume->volumeTotalSizeNum();
+    listTarget(volume);
     // A used size that could not be read at set-up would let any disk pass:
     // it is measured again, and the check follows its answer.
     if (usedSizeUnreadable_ && usedSize_ != -1) {
@@ -229,6 +230,25 @@ void SelectDrivceViewController::doSelectDiskWithVolume(const std::shared_ptr<Vo
     changeSelectCopyType();
 }
 
+void SelectDrivceViewController::listTarget(const std::shared_ptr<VolumeObj>& volume) {
+    // "Clone Now" checks the disk against these slices: the disk in the slot
+    // now, not the one the launch scan may have seen there. An unreadable list
+    // keeps what the scan saw. "Clone Now" waits for the answer.
+    listingTarget_ = true;
+    setCloneButtonEnabled(false);
+    const unsigned generation = ++listingGeneration_;
+    kit::Weak<SelectDrivceViewController> self(this);
+    kit::dispatch::async(kit::dispatch::globalQueue(), [self, generation, volume] {
+        auto slices = readDiskSlices(volume->volumePath());
+        kit::dispatch::async(kit::dispatch::mainQueue(), [self, generation, volume, slices] {
+            if (!self || self->listingGeneration_ != generation) return;
+            if (slices) volume->setDiskSlices(slices);
+            self->listingTarget_ = false;
+            self->changeCloneButtonActon();
+        });
+    });
+}
+
 void SelectDrivceViewController::applySpaceCheck(bool withMessage) {
     if (usedSize_ == -1 || freeSize_ == -1) return;
     if (freeSize_ < usedSize_) {
@@ -237,7 +257,7 @@ void SelectDrivceViewController::applySpaceCheck(bool withMessage) {
         selectToVC_->changeBgImageViewWithError(true);
         if (withMessage) showErrorWindowWithErrorStr(kNoSpace);
     } else {
-        setCloneButtonEnabled(true);
+        setCloneButtonEnabled(!listingTarget_);
         selectToVC_->changeBgImageViewWithError(false);
     }
 }
@@ -253,6 +273,8 @@ void SelectDrivceViewController::changeSelectCopyType() {
 void SelectDrivceViewController::changeCloneButtonActon() { applySpaceCheck(false); }
 
 void SelectDrivceViewController::closeDiskValue(int) {
+    ++listingGeneration_;
+    listingTarget_ = false;
     toVolume_.reset();
     freeSize_ = -1;
     screen::resetSlot(selectToVC_.get(), kPickDestination);
@@ -468,7 +490,9 @@ void SelectDrivceViewController::showFaile(bool failed) {
     runGuard_.end();
     repairing_ = false;
     if (auto panel = makeSureCancelWC_.lock()) panel->closeWindow(nullptr);
-    stepFVC_->setSetpIn(4);
+    // A failure leaves the bar at the step the run had reached: the steps after
+    // it (an erase, a clone) did not happen.
+    if (!failed) stepFVC_->setSetpIn(4);
     failView_->setHidden(!failed);
     sussView_->setHidden(failed);
     if (cancelButton_) cancelButton_->setHidden(false);

@@ -255,6 +255,35 @@ TEST_F(CloneScreenTest, ADiskSwappedUnderTheChosenIdentifierIsNotErased) {
     EXPECT_TRUE(fs::exists(sim.path("/Volumes/Family/photos.txt")));
 }
 
+// Two sticks of one model: the chosen one is swapped for the other after the
+// choice. "Clone Now" refuses it as unplugged, erases nothing, and the step bar
+// shows neither the erase nor the clone as done.
+TEST_F(CloneScreenTest, ATwinStickPutInAfterTheChoiceIsNotErased) {
+    auto disk = externalDisk();
+    chooseTarget(disk);
+    putTwinStickInPlace();
+    EXPECT_EQ(screen->selectToVC()->nameLabel()->stringValue(), "Flashline Ultra Media");
+    sim.clearJournal();
+
+    ASSERT_TRUE(startClone());
+    ASSERT_TRUE(waitForEndView());
+    expectFailureEnd("USB device unplugged, Please reconnect the device and try again.");
+    EXPECT_EQ(screen->stepFVC()->currentStep(), 2);
+    ASSERT_TRUE(engineIdle());
+    EXPECT_FALSE(journalHasLine("diskutil eraseDisk"));
+    EXPECT_FALSE(journalHas("asr"));
+    EXPECT_TRUE(fs::exists(sim.path("/Volumes/Family/photos.txt")));
+
+    // Chosen anew (the tile still from the scan before the swap), the stick
+    // now in the slot is the one that is cloned.
+    click(screen->failCancelButton());
+    chooseTarget(disk);
+    ASSERT_TRUE(startClone());
+    ASSERT_TRUE(waitForEndView());
+    EXPECT_TRUE(successShown()) << failureText();
+    EXPECT_EQ(screen->stepFVC()->currentStep(), 4);
+}
+
 // The repair's disk tool runs are bounded: one that hangs ends the clone on
 // the failure view at its time-out, with the tabs free and "Cancel" back.
 TEST_F(CloneScreenTest, AHungPrebootRepairEndsAtItsTimeOut) {
