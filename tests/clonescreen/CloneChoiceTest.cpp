@@ -158,6 +158,7 @@ TEST_F(CloneScreenTest, AHungSystemRecordHoldsNothingAndTheCardFillsInLater) {
     ASSERT_TRUE(kit::runUntil([&] { return !second->isMeasuringUsedSize(); }, 60));
     EXPECT_EQ(second->usedSize(), screen->usedSize());
     EXPECT_EQ(second->selectFromVC()->sizeLabel()->stringValue(), screen->selectFromVC()->sizeLabel()->stringValue());
+    ASSERT_TRUE(kit::runUntil([&] { return !second->isListingTarget(); }, 60));
     EXPECT_TRUE(second->cloneButton()->isUsable());
 }
 

@@ -77,7 +77,8 @@ TEST_F(CloneScreenTest, OnTenFifteenTheCloneEndsWithTheRestore) {
     EXPECT_TRUE(main->isTabChangeAllowed());
     std::string got;
     EXPECT_TRUE(journalInOrder({"killall mds_stores", "diskutil eraseDisk disk2", "asr restore"}, &got)) << got;
-    EXPECT_FALSE(journalHasLine("diskutil list /dev/disk2")) << got;
+    // No repair: the disk tool is not asked about the clone after the restore.
+    EXPECT_FALSE(journalInOrder({"asr restore", "diskutil list /dev/disk2"})) << got;
     EXPECT_FALSE(journalHasLine("diskutil mountDisk")) << got;
 }
 
@@ -288,7 +289,8 @@ TEST_F(CloneScreenTest, ATwinStickPutInAfterTheChoiceIsNotErased) {
 // the failure view at its time-out, with the tabs free and "Cancel" back.
 TEST_F(CloneScreenTest, AHungPrebootRepairEndsAtItsTimeOut) {
     auto disk = externalDisk();
-    for (const char* knob : {"diskutil mountDisk", "diskutil list /dev/disk2"}) {
+    // disk3: the container the erase makes on the stick.
+    for (const char* knob : {"diskutil mountDisk", "diskutil list /dev/disk3"}) {
         ASSERT_TRUE(cloneWithKnob(disk, knob, "hang")) << knob;
         expectFailureEnd(kCloneFailed);
         EXPECT_FALSE(screen->cancelButton()->isHidden());
@@ -302,9 +304,10 @@ TEST_F(CloneScreenTest, AHungPrebootRepairEndsAtItsTimeOut) {
 // names none of the disk's slices, is no success.
 TEST_F(CloneScreenTest, AnUnreadableAnswerFailsThePrebootRepair) {
     auto disk = externalDisk();
-    const std::pair<const char*, const char*> knobs[] = {{"diskutil list /dev/disk2", "garbage"},
-                                                         {"diskutil info /dev/disk2s1", "garbage"},
-                                                         {"diskutil list /dev/disk2", "noAllDisks"}};
+    // disk3: the container the erase makes on the stick.
+    const std::pair<const char*, const char*> knobs[] = {{"diskutil info /dev/disk2s1", "garbage"},
+                                                         {"diskutil list /dev/disk3", "garbage"},
+                                                         {"diskutil list /dev/disk3", "noAllDisks"}};
     for (const auto& [knob, value] : knobs) {
         ASSERT_TRUE(cloneWithKnob(disk, knob, value)) << knob;
         expectFailureEnd(kCloneFailed);
