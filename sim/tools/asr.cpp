@@ -29,8 +29,8 @@
 // A SIGTERM at any time is journaled before the tool exits.
 #include <poll.h>
 #include <pthread.h>
-#include <sys/ioctl.h>
 #include <signal.h>
+#include <sys/ioctl.h>
 #include <unistd.h>
 
 #include <cerrno>
