@@ -71,12 +71,18 @@ TEST(CloneEngineRules, TheChosenDiskIsToldByItsPartitions) {
         p.set("Size", kit::Value(size));
         return p;
     };
-    auto listing = [](std::vector<kit::Value> partitions) {
+    // The list of disk4 with these partitions, or with a file system on the
+    // whole disk (no partition map) when `ownVolumeUUID` is given.
+    auto listing = [](std::vector<kit::Value> partitions, const char* ownVolumeUUID = nullptr) {
         kit::Value disk = kit::Value::dict();
         disk.set("DeviceIdentifier", kit::Value("disk4"));
+        if (ownVolumeUUID) {
+            disk.set("VolumeName", kit::Value("Stick"));
+            disk.set("VolumeUUID", kit::Value(ownVolumeUUID));
+        }
         kit::Value array = kit::Value::array();
         for (auto& p : partitions) array.push(p);
-        disk.set("Partitions", array);
+        if (!ownVolumeUUID) disk.set("Partitions", array);
         kit::Value all = kit::Value::array();
         all.push(disk);
         kit::Value list = kit::Value::dict();
@@ -95,6 +101,7 @@ TEST(CloneEngineRules, TheChosenDiskIsToldByItsPartitions) {
     EXPECT_EQ((*chosen.diskSlices())[1].volumeUUID, "V-B2");
 
     EXPECT_TRUE(OVBootable::OVHasSameSlices(chosen, listing({efi, data})));
+    EXPECT_TRUE(OVBootable::OVHasSameSlices(chosen, listing({efi, partition("disk4s2", "B2", "Stick", 31000000000)})));
     std::string why;
     const std::vector<kit::Value> others[] = {
         {efi, partition("disk4s2", "c3", "Stick", 31000000000)},   // another volume, same name
@@ -115,6 +122,13 @@ TEST(CloneEngineRules, TheChosenDiskIsToldByItsPartitions) {
     chosen.setDiskSlices(std::vector<VolumeObj::Slice>{});
     EXPECT_TRUE(OVBootable::OVHasSameSlices(chosen, listing({})));
     EXPECT_FALSE(OVBootable::OVHasSameSlices(chosen, listing({data})));
+
+    // A file system on the whole disk, without a partition map, is its slice.
+    chosen.setDiskSlices(GetVolumes::diskSlicesIn(listing({}, "E5"), "disk4"));
+    ASSERT_EQ(chosen.diskSlices()->size(), 1u);
+    EXPECT_TRUE(OVBootable::OVHasSameSlices(chosen, listing({}, "e5")));
+    EXPECT_FALSE(OVBootable::OVHasSameSlices(chosen, listing({}, "F6")));
+    EXPECT_FALSE(OVBootable::OVHasSameSlices(chosen, listing({})));
 }
 
 }  // namespace
