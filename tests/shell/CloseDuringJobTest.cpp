@@ -280,4 +280,43 @@ TEST_F(CloseDuringCloneTest, TheRestoreEndsTheRestoreTool) {
     EXPECT_EQ(failureText(), "You have stopped the clone process.");
 }
 
+// The repair at the clone's end (mount the clone's Preboot, copy the
+// cryptexes) is not stopped halfway: a close waits for it, and the program
+// ends only after it, on the success view, with the clone complete.
+SelectDrivceViewController* gRepairedScreen = nullptr;
+bool gRepairingAtExit = true;
+bool gSuccessShownAtExit = false;
+void recordExitAfterRepair(int status) {
+    gRepairingAtExit = gRepairedScreen->isRepairing();
+    gSuccessShownAtExit = !gRepairedScreen->endView()->isHidden() && !gRepairedScreen->sussView()->isHidden();
+    recordExit(status);
+}
+
+TEST_F(CloseDuringCloneTest, ThePrebootRepairIsWaitedFor) {
+    sim.setKnob("diskutil mountDisk", "slow:2");
+    chooseTarget(externalDisk());
+    ExitWatch exitWatch;
+    gRepairedScreen = screen;
+    MainWindowController::exitProcess = recordExitAfterRepair;
+    ASSERT_TRUE(startClone());
+    ASSERT_TRUE(kit::runUntil([&] { return screen->isRepairing(); }, 60));
+    closeAndWaitForTheEnd(*main);
+    EXPECT_FALSE(gRepairingAtExit) << "the program ended during the repair";
+    EXPECT_TRUE(gSuccessShownAtExit);
+
+    // What the clone left: the system on its volume, the cryptexes on its
+    // Preboot volume, and the repair's mount not still running (the volume
+    // list's own scans, which the mount set off, are not the repair's).
+    EXPECT_TRUE(fs::exists(sim.path("/Volumes/PelorinSystem/Users/alex/Documents/notes.txt")));
+    const sim::Machine m = sim.machine();
+    const sim::Volume* preboot = nullptr;
+    for (const auto& d : m.disks)
+        for (const auto& v : d.volumes)
+            if (v.role == "Preboot" && v.mountPoint.rfind(sim.path("/Volumes/"), 0) == 0) preboot = &v;
+    ASSERT_NE(preboot, nullptr) << "the clone's Preboot volume is not mounted";
+    EXPECT_TRUE(fs::exists(preboot->mountPoint + "/Cryptexes/OS/os.clone.dmg"));
+    for (const auto& run : sim.journalFor("diskutil"))
+        if (run.args.at(0) == "mountDisk") EXPECT_FALSE(alive(run.pid));
+}
+
 }  // namespace clonescreen
