@@ -9,6 +9,9 @@
 #include <algorithm>
 #include <memory>
 
+#include "AppDelegate.h"
+#include "Bootable/SelectDrivceViewController.h"
+#include "Comm/CopyModeMenu.h"
 #include "Comm/ErrorWindowController.h"
 #include "Comm/Lib/YLPopoverController.h"
 #include "Comm/Lib/YLPopoverWindow.h"
@@ -17,6 +20,7 @@
 #include "Comm/SelectValueView.h"
 #include "Comm/TextImageButton.h"
 #include "Disk/GetVolumes.h"
+#include "DiskList/DiskListWC.h"
 #include "DiskTool/FormatTypeViewController.h"
 #include "DiskTool/MakeSureFormatViewController.h"
 #include "DiskTool/RepairDiskTableCellView.h"
@@ -65,6 +69,68 @@ protected:
                                              << x11::windowType(id) << ")";
     }
 
+    // Runs `open`, which returns when the modal run it starts has ended, and
+    // inside that run checks that the modal window belongs to the main
+    // window and stays above it when the main window is raised; then closes
+    // the modal window, whatever the checks found.
+    void expectModalAboveMain(const std::string& what, const std::function<void()>& open) {
+        bool checked = false;
+        kit::Object guard;
+        guard.performAfterDelay(0.05, [&] {
+            kit::Window* modal = kit::Application::shared().modalWindow();
+            if (!modal) return;
+            checked = true;
+            checkModalAboveMain(*modal, what);
+            modal->close();
+        });
+        open();
+        EXPECT_TRUE(checked) << what << " ran no modal window";
+        EXPECT_EQ(kit::Application::shared().modalWindow(), nullptr) << what;
+    }
+    void checkModalAboveMain(kit::Window& modal, const std::string& what) {
+        const WindowId id = x11::idOf(modal);
+        ASSERT_TRUE(x11::waitUntilManaged(id)) << what;
+        EXPECT_EQ(x11::transientFor(id), mainId) << what << ": " << x11::windowType(id);
+        EXPECT_TRUE(aboveMain(modal)) << what;
+        // Another program's raise of the main window (the main window itself
+        // takes no input while the modal window runs).
+        ASSERT_TRUE(x11::raise(mainId));
+        EXPECT_TRUE(aboveMain(modal)) << what;
+        EXPECT_TRUE(modal.isVisible()) << what;
+        x11::screenshot("x11-modal-" + what + "-after-raise.png");
+    }
+
+    // Shows the Disk Manager page with the volume "Photos" selected.
+    RepairDiskViewController* diskManagerOnPhotos() {
+        main->TopDiskToolButtonAction(nullptr);
+        RepairDiskViewController* page = main->repairDiskVC();
+        if (!page || !kit::runUntil([&] { return page->isShown() && !page->rows().empty(); }, 30)) return nullptr;
+        for (size_t i = 0; i < page->rows().size(); ++i) {
+            if (page->rows()[i]->volumeName() != "Photos") continue;
+            kit::TableView* table = page->parTableView();
+            x11::pointerTo(x11::xPointOf(*table, kit::Point{40, table->rectOfRow(long(i)).midY()}));
+            x11::click();
+            photosRow = long(i);
+            return page;
+        }
+        return nullptr;
+    }
+    // Clicks "Format" on the Photos row; the confirmation it opened.
+    std::shared_ptr<MakeSureFormatViewController> clickFormat(RepairDiskViewController& page) {
+        RepairDiskTableCellView* cell = page.cellAtRow(photosRow);
+        kit::View* format = cell ? find(*cell, "format") : nullptr;
+        if (!format) return nullptr;
+        std::shared_ptr<MakeSureFormatViewController> before = page.makeSureFormatVC();
+        x11::pointerTo(x11::xPointOf(*format));
+        x11::click();
+        kit::runUntil([&] {
+            auto now = page.makeSureFormatVC();
+            return now && now != before && now->superDelegate() && now->superDelegate()->isVisible();
+        }, 5);
+        auto now = page.makeSureFormatVC();
+        return now != before ? now : nullptr;
+    }
+
     // The descendant of `root` with this identifier.
     static kit::View* find(kit::View& root, const std::string& identifier) {
         for (const auto& s : root.subviews()) {
@@ -76,6 +142,7 @@ protected:
 
     sim::SimRoot sim{"demo"};
     std::shared_ptr<MainWindowController> main;
+    long photosRow = -1;
     WindowId mainId = 0;
 };
 
@@ -158,6 +225,44 @@ TEST_F(WindowManagerTest, TheFormatPanelStaysAboveAfterATypeIsChosenFromItsMenu)
     x11::pointerTo(x11::xPointOf(*confirmation->noButton()));
     x11::click();
     EXPECT_FALSE(panel->isVisible());
+}
+
+// Windows run modally for the main window (which then takes no input) must
+// never end up behind it: the program would look frozen.
+TEST_F(WindowManagerTest, ModalWindowsBelongToTheMainWindowAndStayAboveIt) {
+    AppDelegate delegate;
+    expectModalAboveMain("about", [&] { delegate.aboutMenuItemAction(nullptr); });
+    expectModalAboveMain("update", [&] { delegate.checkUpdateMenuItemAction(nullptr); });
+    expectModalAboveMain("full-disk-access", [&] { main->bootableVC()->toCheckFullDiskAccess(); });
+    std::shared_ptr<VolumeObj> photos;
+    for (const auto& v : GetVolumes::Instance().getVolumes()->snapshot())
+        if (v->volumeName() == "Photos") photos = v;
+    ASSERT_NE(photos, nullptr);
+    std::shared_ptr<DiskListWC> fileChoice;
+    expectModalAboveMain("file-choice", [&] { screen::openFileChoice(fileChoice, nullptr, nullptr, photos); });
+}
+
+// Alt+F4 on the Format confirmation acts as its "Cancel": the page can open
+// it again at once.
+TEST_F(WindowManagerTest, ClosingTheFormatConfirmationFromTheWindowManagerCancelsIt) {
+    RepairDiskViewController* page = diskManagerOnPhotos();
+    ASSERT_NE(page, nullptr);
+    std::shared_ptr<MakeSureFormatViewController> confirmation = clickFormat(*page);
+    ASSERT_NE(confirmation, nullptr);
+    std::shared_ptr<kit::Window> panel = confirmation->superDelegate();
+    const WindowId panelId = x11::idOf(*panel);
+    ASSERT_TRUE(x11::waitUntilManaged(panelId));
+    ASSERT_TRUE(x11::closeFromWindowManager(panelId));
+    ASSERT_TRUE(kit::runUntil([&] { return !panel->isVisible(); }, 10));
+    EXPECT_TRUE(page->formatend());
+    EXPECT_TRUE(main->window()->childWindows().empty());
+
+    std::shared_ptr<MakeSureFormatViewController> again = clickFormat(*page);
+    ASSERT_NE(again, nullptr) << "Format does nothing after the window manager closed its confirmation";
+    x11::pointerTo(x11::xPointOf(*again->noButton()));
+    x11::click();
+    EXPECT_TRUE(kit::runUntil([&] { return !again->superDelegate(); }, 5));
+    EXPECT_TRUE(page->formatend());
 }
 
 TEST_F(WindowManagerTest, TheDrivePickerPopoverStaysAboveTheMainWindow) {

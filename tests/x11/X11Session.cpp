@@ -102,6 +102,13 @@ bool raise(WindowId id) {
     return stackIndex(id) >= 0;
 }
 
+bool closeFromWindowManager(WindowId id) {
+    if (!activate(id)) return false;
+    output("xdotool key alt+F4");
+    settle(0.3);
+    return true;
+}
+
 void pointerTo(kit::Point p, double settleSeconds) {
     // xdotool's --sync waits for a motion, which never comes when the
     // pointer is already there.
