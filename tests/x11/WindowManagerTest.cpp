@@ -355,6 +355,23 @@ TEST_F(WindowManagerTest, AClickOnTheBackgroundNeverMovesTheWindowAndADragDoes) 
     EXPECT_NEAR(after.y, start.y + 70, 1);
     EXPECT_NEAR(w.frame().x(), after.x, 1);
     EXPECT_NEAR(sh - w.frame().maxY(), after.y, 1);
+
+    // Straight down: the same.
+    const kit::Point spot2{spot.x + 100, spot.y + 70};
+    x11::pointerTo(spot2);
+    x11::press();
+    x11::pointerTo(kit::Point{spot2.x, spot2.y + 2}, 0.4);
+    EXPECT_EQ(x11::xPosition(mainId), after);
+    x11::pointerTo(kit::Point{spot2.x, spot2.y + 4}, 0.6);
+    x11::pointerTo(kit::Point{spot2.x, spot2.y + 34}, 0.4);
+    x11::pointerTo(kit::Point{spot2.x, spot2.y + 64}, 0.4);
+    x11::release();
+    x11::pointerTo(kit::Point{spot2.x + 300, spot2.y + 200});
+    kit::runFor(0.3);
+    const kit::Point down = x11::xPosition(mainId);
+    EXPECT_NEAR(down.x, after.x, 1);
+    EXPECT_NEAR(down.y, after.y + 60, 1);
+    EXPECT_NEAR(sh - w.frame().maxY(), down.y, 1);
 }
 
 }  // namespace
