@@ -10,6 +10,8 @@
 #include <memory>
 
 #include "AppDelegate.h"
+#include "Bootable/MakeSureCancelCloneSystemVC.h"
+#include "Bootable/MakeSureToCloneSystemVC.h"
 #include "Bootable/SelectDrivceViewController.h"
 #include "Comm/CopyModeMenu.h"
 #include "Comm/ErrorWindowController.h"
@@ -21,16 +23,20 @@
 #include "Comm/TextImageButton.h"
 #include "Disk/GetVolumes.h"
 #include "DiskList/DiskListWC.h"
+#include "DiskTool/FormatEndViewController.h"
 #include "DiskTool/FormatTypeViewController.h"
+#include "DiskTool/FormatingViewController.h"
 #include "DiskTool/MakeSureFormatViewController.h"
 #include "DiskTool/RepairDiskTableCellView.h"
 #include "DiskTool/RepairDiskViewController.h"
+#include "FileCopy/CopyMakeSureWC.h"
 #include "FileCopy/DiskCopyViewController.h"
 #include "MainWindowController.h"
 #include "kit/RunLoop.h"
 #include "kit/ui/Application.h"
 #include "kit/ui/Control.h"
 #include "kit/ui/TableView.h"
+#include "ZipDmg/DMGMakeSureWC.h"
 #include "support/SimRoot.h"
 #include "x11/X11Session.h"
 
@@ -263,6 +269,36 @@ TEST_F(WindowManagerTest, ClosingTheFormatConfirmationFromTheWindowManagerCancel
     x11::click();
     EXPECT_TRUE(kit::runUntil([&] { return !again->superDelegate(); }, 5));
     EXPECT_TRUE(page->formatend());
+}
+
+// Alt+F4 reaches every kind of panel: each one with a button goes as that
+// button takes it away; the busy panel, which has none, stays.
+TEST_F(WindowManagerTest, AltF4ClosesEachPanelButTheBusyOne) {
+    const std::vector<std::shared_ptr<StatusPanelController>> panels = {
+        std::make_shared<FormatingViewController>(),   // stays
+        std::make_shared<MakeSureFormatViewController>(), std::make_shared<MakeSureToCloneSystemVC>(),
+        std::make_shared<MakeSureCancelCloneSystemVC>(),  std::make_shared<CopyMakeSureWC>(),
+        std::make_shared<DMGMakeSureWC>(),                std::make_shared<ErrorWindowController>(),
+        std::make_shared<FormatEndViewController>(),
+    };
+    std::shared_ptr<kit::Window> busy;
+    for (const auto& panel : panels) {
+        std::shared_ptr<kit::Window> window = showStatusPanel(panel, *main->window());
+        ASSERT_NE(window, nullptr) << panel->nibName();
+        const WindowId id = x11::idOf(*window);
+        ASSERT_TRUE(x11::waitUntilManaged(id)) << panel->nibName();
+        ASSERT_TRUE(x11::closeFromWindowManager(id)) << panel->nibName();
+        if (!busy) {
+            busy = window;
+            continue;
+        }
+        EXPECT_TRUE(kit::runUntil([&] { return !window->isVisible(); }, 10)) << panel->nibName();
+    }
+    // The requests came in order: the busy panel's has long been handled.
+    EXPECT_TRUE(busy->isVisible());
+    EXPECT_GE(x11::stackIndex(x11::idOf(*busy)), 0);
+    EXPECT_EQ(main->window()->childWindows().size(), 1u);
+    busy->close();
 }
 
 TEST_F(WindowManagerTest, TheDrivePickerPopoverStaysAboveTheMainWindow) {
