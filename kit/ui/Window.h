@@ -73,10 +73,10 @@ inline constexpr const char* WindowDidEndSheetNotification = "WindowDidEndSheetN
 
 // The action that the window manager's close request (Alt+F4, a taskbar's
 // close) sends along the responder chain of a borderless window (a panel,
-// a sheet). Whoever answers it dismisses the window the way its Cancel or
-// close button does, so its owner is left as that button leaves it.
-// Unanswered, the request is refused and the window stays: closed behind its
-// owner's back, it would leave the owner waiting for an answer.
+// a menu, a popover). Whoever answers it dismisses the window the way its
+// Cancel or close button does, so its owner is left as that button leaves
+// it. Unanswered, the request is refused and the window stays: closed
+// behind its owner's back, it would leave the owner waiting for an answer.
 inline constexpr const char* WindowManagerCloseAction = "windowManagerClose:";
 
 // The window delegate. Every operation is optional: the default bodies are
@@ -240,10 +240,6 @@ public:
     // ---- closing, miniaturising, zooming, full screen ----
     // The close button and Command-W come here: the delegate may refuse.
     void performClose(Object* sender = nullptr);
-    // The window manager's close request: a titled window performs its
-    // close as above; a borderless one (a panel, a menu, a popover) gets
-    // WindowManagerCloseAction sent along its responder chain instead.
-    void windowManagerClose();
     // Tells the delegate and the observers, leaves the parent, orders the
     // window out, ends its own modal run (and no other window's), and lets
     // go of what retainUntilClosed() holds. Closing twice is harmless.
@@ -298,6 +294,10 @@ private:
     // widgetOf() in kit/ui/QtBridge.h).
     ViewWidget* topWidget() const { return topWidget_; }
     void qtGeometryChanged(const Rect& newFrame);   // the window system moved us
+    // The window manager's close request: a titled window performs its
+    // close (performClose); a borderless one gets WindowManagerCloseAction
+    // sent along its responder chain instead.
+    void windowManagerClose();
     void pointerLeftWindow();
     void updateTrackingAreas(Point inWindow, bool inside);
     // Ends the hover of every tracking area of `root`'s subtree that has the

@@ -259,7 +259,9 @@ TEST_F(WindowManagerTest, ClosingTheFormatConfirmationFromTheWindowManagerCancel
     const WindowId panelId = x11::idOf(*panel);
     ASSERT_TRUE(x11::waitUntilManaged(panelId));
     ASSERT_TRUE(x11::closeFromWindowManager(panelId));
-    ASSERT_TRUE(kit::runUntil([&] { return !panel->isVisible(); }, 10));
+    ASSERT_TRUE(kit::runUntil([&] { return !panel->isVisible(); }, 10))
+        << "the panel " << panelId << " is still shown; active: " << x11::activeWindow() << ", modal run: "
+        << (kit::Application::shared().modalWindow() != nullptr);
     EXPECT_TRUE(page->formatend());
     EXPECT_TRUE(main->window()->childWindows().empty());
 
