@@ -7,6 +7,7 @@
 
 #include <QImage>
 #include <algorithm>
+#include <functional>
 #include <memory>
 
 #include "AppDelegate.h"
@@ -82,13 +83,17 @@ protected:
     void expectModalAboveMain(const std::string& what, const std::function<void()>& open) {
         bool checked = false;
         kit::Object guard;
-        guard.performAfterDelay(0.05, [&] {
+        std::function<void()> check = [&] {
             kit::Window* modal = kit::Application::shared().modalWindow();
-            if (!modal) return;
+            if (!modal) {   // not yet running
+                guard.performAfterDelay(0.05, check);
+                return;
+            }
             checked = true;
             checkModalAboveMain(*modal, what);
             modal->close();
-        });
+        };
+        guard.performAfterDelay(0.05, check);
         open();
         EXPECT_TRUE(checked) << what << " ran no modal window";
         EXPECT_EQ(kit::Application::shared().modalWindow(), nullptr) << what;
