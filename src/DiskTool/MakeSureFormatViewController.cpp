@@ -34,6 +34,7 @@ MakeSureFormatViewController::MakeSureFormatViewController(const std::string& la
     declareOutlet("loading", loading_);
     registerAction("okButtonAction", [this](kit::Object* s) { okButtonAction(s); });
     registerAction("noButtonAction", [this](kit::Object* s) { noButtonAction(s); });
+    registerAction(kit::WindowManagerCloseAction, [this](kit::Object* s) { noButtonAction(s); });
     registerAction("openMenuAction:", [this](kit::Object* s) { openMenuAction(s); });
 }
 
