@@ -138,7 +138,13 @@ protected:
         if (!kit::runUntil([&] { return confirmation() || !messages().empty(); }, 20)) return false;
         if (!confirmation() || statusWindows().size() != 1) return false;
         uitest::clickView(*confirmation()->doneButton());
-        return kit::runUntil([&] { return !screen->isCheckingVolumes(); }, 60) && screen->isRunning();
+        return pastTheDrives();
+    }
+    // Waits for the reading of the drives at a run's start; whether the run
+    // went on (its page stays, running or at its end) rather than being refused.
+    bool pastTheDrives() {
+        EXPECT_TRUE(kit::runUntil([&] { return !screen->isCheckingVolumes(); }, 60));
+        return !screen->copyProgressView()->isHidden();
     }
     // "Create"/"Copy Now" on the page, the machine changed behind the page's
     // back while the confirmation is open, then the confirmation's button.
@@ -151,8 +157,7 @@ protected:
         }
         EXPECT_TRUE(sim.update(change));
         uitest::clickView(*confirmation()->doneButton());
-        EXPECT_TRUE(kit::runUntil([&] { return !screen->isCheckingVolumes(); }, 60));
-        return screen->isRunning();
+        return pastTheDrives();
     }
     // Changes of the demo machine: Backup's drive ejected; in its place a
     // 500 MB disk image whose volume is also named "Backup" (mounted at the
