@@ -146,7 +146,7 @@ protected:
         EXPECT_TRUE(kit::runUntil([&] { return !screen->isCheckingVolumes(); }, 60));
         return !screen->copyProgressView()->isHidden();
     }
-    // "Create"/"Copy Now" on the page, the machine changed behind the page's
+    // "Create Now"/"Copy Now" on the page, the machine changed behind the page's
     // back while the confirmation is open, then the confirmation's button.
     // Whether the run went on past the reading of its drives.
     bool confirmAfter(const std::function<void(sim::Machine&)>& change) {
