@@ -5,6 +5,7 @@
 
 #include "Disk/OVPublicUtilities.h"
 #include "Disk/OVTask.h"
+#include "Disk/VolumeRecheck.h"
 #include "kit/Dispatch.h"
 #include "kit/Format.h"
 #include "kit/Process.h"
@@ -60,15 +61,10 @@ std::string describe(const std::vector<std::shared_ptr<VolumeObj>>& list) {
     return out + ")";
 }
 
-int64_t freeBytes(const kit::Value& info) {
-    const bool apfs = lower(str(info, "FilesystemName")) == "apfs";
-    return info.getInt(apfs ? "APFSContainerFree" : "FreeSpace").value_or(0);
-}
-
 std::shared_ptr<VolumeObj> mountedRecord(const kit::Value& info) {
     auto vol = std::make_shared<VolumeObj>();
     const int64_t total = info.getInt("TotalSize").value_or(0);
-    const int64_t free = freeBytes(info);
+    const int64_t free = recordFreeBytes(info);
     vol->setVolumeName(str(info, "VolumeName"));
     vol->setVolumeTotalSize(OVPublicUtilities::longlongConvertVolSpace(total));
     vol->setBCanEject(info.getBool("Ejectable").value_or(false));
@@ -436,7 +432,7 @@ void GetVolumes::OVAddDiskToUSBObj(const std::string& deviceIdentifier, const ki
     kit::logf("EX-----: %@", describe(*info));
     auto vol = std::make_shared<VolumeObj>();
     const int64_t total = info->getInt("TotalSize").value_or(0);
-    const int64_t free = freeBytes(*info);
+    const int64_t free = recordFreeBytes(*info);
     vol->setVolumeName(info->getString("IORegistryEntryName").value_or("Unknown"));
     vol->setVolumeTotalSize(OVPublicUtilities::longlongConvertVolSpace(total));
     vol->setBCanEject(true);
