@@ -59,7 +59,12 @@ public:
             systemLog("a window was destroyed by another program; closing it");
             Weak<Window> lost(w);
             dispatch::async(dispatch::mainQueue(), [lost] {
-                if (Window* still = lost.get()) still->close();
+                // What the window manager's close would do first (a panel's
+                // Cancel, the main window's quit), then the window is closed
+                // whatever it answered: there is nothing left to show it in.
+                if (Window* still = lost.get()) still->windowManagerClose();
+                Window* still = lost.get();
+                if (still && still->isVisible()) still->close();
             });
         }
         return false;

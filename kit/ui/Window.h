@@ -239,6 +239,10 @@ public:
 
     // ---- closing, miniaturising, zooming, full screen ----
     // The close button and Command-W come here: the delegate may refuse.
+    // The window manager's close request: a titled window performs its
+    // close (performClose); a borderless one gets WindowManagerCloseAction
+    // sent along its responder chain instead.
+    void windowManagerClose();
     void performClose(Object* sender = nullptr);
     // Tells the delegate and the observers, leaves the parent, orders the
     // window out, ends its own modal run (and no other window's), and lets
@@ -294,10 +298,6 @@ private:
     // widgetOf() in kit/ui/QtBridge.h).
     ViewWidget* topWidget() const { return topWidget_; }
     void qtGeometryChanged(const Rect& newFrame);   // the window system moved us
-    // The window manager's close request: a titled window performs its
-    // close (performClose); a borderless one gets WindowManagerCloseAction
-    // sent along its responder chain instead.
-    void windowManagerClose();
     void pointerLeftWindow();
     void updateTrackingAreas(Point inWindow, bool inside);
     // Ends the hover of every tracking area of `root`'s subtree that has the
