@@ -17,8 +17,10 @@
 #include "kit/ui/Control.h"
 #include "kit/ui/ImageView.h"
 #include "kit/ui/Render.h"
+#include "kit/ui/RepeatingAnimation.h"
 #include "kit/ui/TextField.h"
 #include "support/Gallery.h"
+#include "support/SimRoot.h"
 
 using namespace shelltest;
 
@@ -26,6 +28,29 @@ namespace {
 
 int gExitStatus = -1;
 void recordExit(int status) { gExitStatus = status; }
+
+// The highlight has reached the tab and faded in.
+bool highlightSettlesOn(MainWindowController& c, const LeftButton& tab) {
+    kit::ImageView* h = c.selectBgImage();
+    return kit::runUntil(
+        [&] {
+            return !kit::isAnimating(*h, "frame") && !kit::isAnimating(*h, "alphaValue") &&
+                   h->frame().y() == tab.frame().y() - 14 && h->alphaValue() == 1.0;
+        },
+        5.0);
+}
+
+// Pending drawing has been done: a fifth of a second passes without any.
+bool drawingSettles() {
+    for (int i = 0; i < 25; ++i) {
+        const unsigned long before = kit::View::drawCount();
+        kit::runFor(0.2);
+        if (kit::View::drawCount() == before) return true;
+    }
+    return false;
+}
+
+using TabAction = void (MainWindowController::*)(kit::Object*);
 
 }  // namespace
 
@@ -352,5 +377,32 @@ TEST(MainWindowController, TheSelectedTabsTitleStaysInsideItsHighlight) {
         for (int x = 0; x < card.width(); ++x)
             if ((card.argb(x, row) >> 24) > 128) cardRight = x + 1;
         EXPECT_LE(textRight + 4, cardRight) << title;
+    }
+}
+
+// A window left alone draws nothing and moves nothing, whichever tab shows:
+// no animation of a page that is hidden (the progress pages with their
+// stripes), and no drawing that asks for more drawing.
+TEST(MainWindowController, AnIdleWindowDrawsNothingOnAnyTab) {
+    kit::ensureUiApp();
+    sim::SimRoot root("demo");
+    ASSERT_TRUE(root.ok()) << root.error();
+    auto controller = std::make_shared<MainWindowController>();
+    ASSERT_NE(controller->window(), nullptr);
+    controller->window()->orderFront();
+    const std::pair<LeftButton*, TabAction> tabs[] = {
+        {controller->tab_diskclone(), &MainWindowController::TopCloneButtonAction},
+        {controller->tab_bootable(), &MainWindowController::BootableButtonAction},
+        {controller->tab_createImage(), &MainWindowController::TopDmgButtonAction},
+        {controller->tab_disktool(), &MainWindowController::TopDiskToolButtonAction}};
+    for (auto [tab, action] : tabs) {
+        const std::string title = tab->textField()->stringValue();
+        ((*controller).*action)(nullptr);
+        ASSERT_TRUE(highlightSettlesOn(*controller, *tab)) << title;
+        EXPECT_TRUE(drawingSettles()) << title << ": it never stops drawing";
+        const unsigned long draws = kit::View::drawCount(), ticks = kit::RepeatingAnimation::tickCount();
+        kit::runFor(1.0);
+        EXPECT_EQ(kit::View::drawCount() - draws, 0u) << title << ": views drawn in an idle second";
+        EXPECT_EQ(kit::RepeatingAnimation::tickCount() - ticks, 0u) << title << ": animation steps in an idle second";
     }
 }
