@@ -38,7 +38,7 @@ TEST_F(UiTest, TheFillEndsWhereTheValueSays) {
     BarInWindow w;
     ITProgressBar& bar = *w.bar;
     bar.setAnimates(false);
-    kit::runFor(0.4);   // the stripes fade out
+    kit::runUntil([&] { return !bar.hasStripesAnimation(); }, 5);   // the stripes fade out
     const kit::Color fillMid = kit::Color::rgb255(2, 159, 255), track = kit::Color::rgb255(207, 222, 250);
     const double midY = 10;
 
@@ -70,7 +70,7 @@ TEST_F(UiTest, TrackColoursAndTintShowAtOnceAndTheTintCoversOnlyTheFill) {
     BarInWindow w;
     ITProgressBar& bar = *w.bar;
     bar.setAnimates(false);
-    kit::runFor(0.4);   // the stripes fade out
+    kit::runUntil([&] { return !bar.hasStripesAnimation(); }, 5);   // the stripes fade out
     bar.setFloatValue(0.5);
     const kit::Color fillMid = kit::Color::rgb255(2, 159, 255), red = kit::Color::rgb255(200, 0, 0),
                      green = kit::Color::rgb255(0, 255, 0);
@@ -209,7 +209,7 @@ TEST_F(UiTest, AShowDuringTheHideFadeEndsVisibleWithItsStripes) {
     EXPECT_FALSE(bar.isHidden()) << "still fading";
     EXPECT_LT(bar.alphaValue(), 1.0);
     bar.setHidden(false);
-    kit::runFor(0.6);
+    kit::runUntil([&] { return bar.alphaValue() == 1.0; }, 10.0);
     EXPECT_FALSE(bar.isHidden());
     EXPECT_FALSE(bar.it_isHidden());
     EXPECT_EQ(bar.alphaValue(), 1.0);
