@@ -189,7 +189,7 @@ int main(int argc, char** argv) {
         close(fds[0]);
         if (n > 0) display = std::atoi(buf);
         if (display < 0) {
-            std::fprintf(stderr, "Xvfb did not start (see %s)\n", log.c_str());
+            std::fprintf(stderr, "Xvfb did not start\n");
             return 1;
         }
         setenv("DISPLAY", (":" + std::to_string(display)).c_str(), 1);
@@ -209,9 +209,10 @@ int main(int argc, char** argv) {
     waitFor([&] {
         win.id = capture("xdotool search --onlyvisible --pid " + std::to_string(program.pid()) + " 2>/dev/null | head -n1");
         return !win.id.empty();
-    }, 20);
+    }, 60);
     if (win.id.empty()) {
-        std::fprintf(stderr, "the program showed no window (see %s)\n", log.c_str());
+        std::fprintf(stderr, "the program showed no window; its output:\n");
+        std::system(("tail -n 20 " + log).c_str());
         return 1;
     }
     sleepFor(2);   // the volume scans
@@ -254,7 +255,8 @@ int main(int argc, char** argv) {
     double worst = 0;
     for (const Scene& s : scenes) {
         if (!program.alive()) {
-            std::fprintf(stderr, "the program ended (see %s)\n", log.c_str());
+            std::fprintf(stderr, "the program ended; its output:\n");
+            std::system(("tail -n 20 " + log).c_str());
             return 1;
         }
         s.open(win);
