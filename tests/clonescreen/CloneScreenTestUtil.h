@@ -99,8 +99,8 @@ protected:
         if (!kit::runUntil([&] { return !provider.isScanningExVolumes(); }, 60)) return false;
         provider.getExVolumes()->removeAllObjects();
         screen->selectDiskButton(2, screen->selectToVC()->selectDiskBut());
-        return kit::runUntil(
-            [&] { return screen->selectDiskVC() && screen->selectDiskVC()->loadP()->isHidden(); }, 60);
+        // The picker's own scan ends without a disk; its spinner turns on.
+        return screen->selectDiskVC() && kit::runUntil([&] { return !provider.isScanningExVolumes(); }, 60);
     }
 
     std::vector<kit::Window*> statusWindows() { return screentest::statusWindows(*main); }
