@@ -138,6 +138,23 @@ TEST_F(DiskManagerTest, ApfsFormatRenamesAndReformatsAndTheEndWaitsForIt) {
     EXPECT_EQ(text(rowOf("Archive"), "type"), "APFS");
 }
 
+TEST_F(DiskManagerTest, ARenameKeptAfterAFailedReformatIsShownAsIs) {
+    openTabOnTheDemoMachine();
+    sim().setKnob("diskutil reformat", "fail");
+    auto c = openConfirmation(rowOf("Backup"));
+    ASSERT_TRUE(c);
+    typeInto(*c->nameTextFiled(), "Archive");
+    click(c->okButton());
+    ASSERT_TRUE(kit::runUntil([&] { return endPanel() != nullptr; }, 30));
+    EXPECT_FALSE(endPanel()->formatSucceeded());
+    EXPECT_EQ(endPanel()->endLabel()->stringValue(),
+              "The volume was renamed to 'Archive' but could not be formatted. Its files were not changed.");
+    EXPECT_TRUE(fs::exists(sim().path("/Volumes/Archive/Projects/site/index.html")));
+    // The table shows the volume under the name it has.
+    ASSERT_TRUE(kit::runUntil([&] { return rowOf("Archive") >= 0; }, 30));
+    EXPECT_EQ(rowOf("Backup"), -1);
+}
+
 TEST_F(DiskManagerTest, AnInstantFailureShowsTheFailureAndNoBusyPanel) {
     // The busy panel is due 0.2 s after Continue, the end panel 2 s after the
     // failure: a busy panel shown before the failure is closed, one due after
