@@ -92,3 +92,8 @@ std::optional<std::string> execGetzieCommand(const char* command);
 // Runs "/bin/sh -c command" and parses its standard output; nullopt on failure,
 // and when the command had to be ended at the time-out (scaled).
 std::optional<kit::Value> DoCommand(const std::string& command, double timeoutSeconds = OVCaptureTimeout);
+
+// The disk list's "AllDisksAndPartitions" shape, made from its flat "AllDisks"
+// list (each whole disk followed by its partitions, in the tool's order): one
+// entry per whole disk with its "DeviceIdentifier" and its "Partitions".
+kit::Value::Array disksFromFlatList(const kit::Value::Array& flat);

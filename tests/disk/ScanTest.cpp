@@ -223,6 +223,25 @@ TEST_F(ScanTest, FlatDiskListGivesTheSameVolumes) {
     }
 }
 
+// Each whole disk of the flat list takes the identifiers named after it plus
+// "s<n>"; disk10 and its slices are a disk of their own, not disk1's.
+TEST(FlatDiskList, GroupsEachDisksOwnSlicesOnly) {
+    kit::Value::Array flat;
+    for (const char* id : {"disk1", "disk1s1", "disk1s10", "disk10", "disk10s1", "disk11", "disk2", "disk2s1s1"})
+        flat.push_back(kit::Value(std::string(id)));
+    flat.push_back(kit::Value(int64_t(7)));   // not an identifier: skipped
+    std::vector<std::pair<std::string, std::vector<std::string>>> got;
+    for (const kit::Value& disk : disksFromFlatList(flat)) {
+        std::vector<std::string> parts;
+        for (const kit::Value& p : *disk.getArray("Partitions")) parts.push_back(*p.getString("DeviceIdentifier"));
+        got.emplace_back(*disk.getString("DeviceIdentifier"), parts);
+    }
+    const std::vector<std::pair<std::string, std::vector<std::string>>> want{
+        {"disk1", {"disk1s1", "disk1s10"}}, {"disk10", {"disk10s1"}}, {"disk11", {}}, {"disk2", {"disk2s1s1"}}};
+    EXPECT_EQ(got, want);
+    EXPECT_TRUE(disksFromFlatList({}).empty());
+}
+
 TEST_F(ScanTest, MountAndUnmountRescanTheSharedList) {
     sim::SimRoot root("filters");
     ASSERT_TRUE(root.ok()) << root.error();
