@@ -66,14 +66,6 @@ void printPlist(const kit::Value& v) {
 kit::Value str(const std::string& s) { return kit::Value(s); }
 kit::Value num(int64_t n) { return kit::Value(n); }
 
-std::string filesystemType(const std::string& filesystem) {
-    if (filesystem == "APFS") return "apfs";
-    if (filesystem.find("HFS") != std::string::npos) return "hfs";
-    if (filesystem == "ExFAT") return "exfat";
-    if (filesystem.find("FAT") != std::string::npos) return "msdos";
-    return "";
-}
-
 // A format name of the command line: the file system it makes and the
 // partition type that holds it.
 struct Format {
@@ -226,7 +218,7 @@ void volumeKeys(kit::Value& d, Machine& m, const Disk& k, const Volume& v, bool 
     if (!v.volumeUUID.empty()) d.set("VolumeUUID", str(v.volumeUUID));
     d.set("VolumeName", str(v.name));
     d.set("FilesystemName", str(v.filesystem));
-    d.set("FilesystemType", str(filesystemType(v.filesystem)));
+    d.set("FilesystemType", str(sim::filesystemType(v.filesystem)));
     d.set("FilesystemUserVisibleName", str(v.filesystem));
     d.set("MountPoint", str(snapshot ? v.snapshotMountPoint : v.mountPoint));
     const int64_t total = v.filesystem.empty() ? v.size : m.volumeTotalSize(v);

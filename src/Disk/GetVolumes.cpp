@@ -484,8 +484,9 @@ bool GetVolumes::isHTFSVolumes(const std::string& deviceIdentifier) {
         kit::logf("isHTFSVolumes %@: no file-system information", deviceIdentifier);
         return true;
     }
-    kit::logf("isHTFSVolumes %@: size %lld", deviceIdentifier, static_cast<long long>(size->total));
-    return size->total == 0;
+    kit::logf("isHTFSVolumes %@: size %lld, type %@", deviceIdentifier, static_cast<long long>(size->total),
+              size->type);
+    return size->total == 0 || size->type == "ntfs";
 }
 
 std::map<std::string, std::string> GetVolumes::GetAllVolumesFromDisk(const std::string& deviceIdentifier) {

@@ -65,6 +65,8 @@ public:
 
     void doGetAllVolume_() {}
     void getVolumeAllObjWithVolumeName(const std::string& volumeName);
+    // YES when the workspace can't tell of the file system holding
+    // "/dev/<deviceIdentifier>", or tells of one of size 0 or of type "ntfs".
     bool isHTFSVolumes(const std::string& deviceIdentifier);
     std::map<std::string, std::string> GetAllVolumesFromDisk(const std::string& deviceIdentifier);
 

@@ -306,6 +306,48 @@ TEST_F(ScanTest, NamesReachTheDiskToolLiterally) {
     EXPECT_FALSE(std::filesystem::exists(marker));
 }
 
+// The file system holding "/dev/<id>", as the workspace tells of it, answers
+// YES when it can't be asked, is empty or is NTFS.
+TEST_F(ScanTest, HtfsVolumesAreTheUnknownEmptyOrNtfsOnes) {
+    {
+        EnvGuard noRoot("PELORIN_SYSROOT", nullptr);
+        EXPECT_TRUE(GetVolumes::create()->isHTFSVolumes("no-such-disk"));
+    }
+    sim::SimRoot root("filters");
+    ASSERT_TRUE(root.ok()) << root.error();
+    auto gv = GetVolumes::create();
+    // Here /dev lies on the running system's volume.
+    EXPECT_FALSE(gv->isHTFSVolumes("disk4s2"));
+    // A volume mounted over /dev, of each kind in turn.
+    auto devVolume = [&](const std::string& filesystem, int64_t size) {
+        return root.update([&](sim::Machine& m) {
+            if (sim::Volume* v = m.findByMountPoint(m.hostPath("/dev"))) {
+                v->filesystem = filesystem;
+                v->totalSize = size;
+                return;
+            }
+            sim::Disk disk;
+            disk.busProtocol = "USB";
+            disk.size = 8000000000;
+            disk.content = sim::kGuidScheme;
+            sim::Volume v;
+            v.content = "Microsoft Basic Data";
+            v.name = "Shared";
+            v.filesystem = filesystem;
+            v.size = v.totalSize = size;
+            v.mountPoint = m.hostPath("/dev");
+            disk.volumes.push_back(v);
+            m.addDisk(disk);
+        });
+    };
+    ASSERT_TRUE(devVolume("NTFS", 8000000000));
+    EXPECT_TRUE(gv->isHTFSVolumes("disk4s2"));
+    ASSERT_TRUE(devVolume("ExFAT", 0));
+    EXPECT_TRUE(gv->isHTFSVolumes("disk4s2"));
+    ASSERT_TRUE(devVolume("ExFAT", 8000000000));
+    EXPECT_FALSE(gv->isHTFSVolumes("disk4s2"));
+}
+
 namespace {
 
 // Records the provider's scan-end notices: "<list> ok" or "<list> failed".
