@@ -90,6 +90,9 @@ void SourceDestViewController::awakeFromNib() {
         comboBoxView_->setHidden(true);
     }
     lComboBox_->setStrLabelValue("Copy All Files");
+    // The run page names the file in work: a long path keeps its start and
+    // its file name around an ellipsis.
+    if (pathLabel_) pathLabel_->setLineBreakMode(kit::LineBreakMode::TruncatingMiddle);
 
     if (topLabel_) {
         kit::AttributedString heading(topLabel_->stringValue());
