@@ -3,7 +3,7 @@
 #include <dirent.h>
 #include <pwd.h>
 #include <sys/stat.h>
-#include <sys/statvfs.h>
+#include <sys/statfs.h>
 #include <unistd.h>
 
 #include <fcntl.h>
@@ -138,14 +138,23 @@ std::optional<Workspace::FileSystemSize> Workspace::fileSystemSize(const std::st
             FileSystemSize size;
             size.total = best->getInt("TotalSize").value_or(0);
             size.free = best->getInt("FreeSpace").value_or(0);
+            size.type = best->getString("FilesystemType").value_or("");
             return size;
         }
     }
-    struct statvfs vfs {};
-    if (::statvfs(path.c_str(), &vfs) != 0) return std::nullopt;
+    struct statfs fsInfo {};
+    if (::statfs(path.c_str(), &fsInfo) != 0) return std::nullopt;
     FileSystemSize size;
-    size.total = static_cast<int64_t>(vfs.f_blocks) * static_cast<int64_t>(vfs.f_frsize);
-    size.free = static_cast<int64_t>(vfs.f_bavail) * static_cast<int64_t>(vfs.f_frsize);
+    size.total = static_cast<int64_t>(fsInfo.f_blocks) * static_cast<int64_t>(fsInfo.f_frsize);
+    size.free = static_cast<int64_t>(fsInfo.f_bavail) * static_cast<int64_t>(fsInfo.f_frsize);
+    // The kinds the platform names; the others stay unnamed.
+    switch (static_cast<unsigned long>(fsInfo.f_type)) {
+        case 0x5346544eUL: case 0x7366746eUL: size.type = "ntfs"; break;   // the two NTFS drivers
+        case 0x4d44UL: size.type = "msdos"; break;
+        case 0x2011bab0UL: size.type = "exfat"; break;
+        case 0x4244UL: case 0x482bUL: size.type = "hfs"; break;
+        default: break;
+    }
     return size;
 }
 

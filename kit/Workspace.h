@@ -21,9 +21,14 @@ public:
     // (must be first used on the main thread).
     NotificationCenter& notificationCenter();
 
-    struct FileSystemSize { int64_t total = 0; int64_t free = 0; };
-    // Sizes of the file system holding path; nullopt when the path can't be asked.
-    // Under a root, a volume of the simulated machine reports its simulated sizes.
+    struct FileSystemSize {
+        int64_t total = 0;
+        int64_t free = 0;
+        std::string type;   // "apfs", "hfs", "msdos", "exfat", "ntfs"…; "" when not known
+    };
+    // Sizes and type of the file system holding path; nullopt when the path
+    // can't be asked. Under a root, a volume of the simulated machine reports
+    // its simulated sizes and type.
     std::optional<FileSystemSize> fileSystemSize(const std::string& path);
 
     // Shows the item at path selected in the file manager. An empty

@@ -227,7 +227,7 @@ kit::Value Machine::toValue() const {
     for (const auto& p : protectedPaths) protectedList.push(kit::Value(p));
     d.set("ProtectedPaths", protectedList);
 
-    // The summary kit reads for file-system sizes: every mounted volume and snapshot.
+    // The summary kit reads for file-system sizes and types: every mounted volume and snapshot.
     kit::Value mounted = kit::Value::array();
     auto* self = const_cast<Machine*>(this);
     for (const auto& k : disks) {
@@ -237,6 +237,7 @@ kit::Value Machine::toValue() const {
                 e.set("MountPoint", kit::Value(mountPoint));
                 e.set("TotalSize", kit::Value(self->volumeTotalSize(v)));
                 e.set("FreeSpace", kit::Value(self->volumeFreeSpace(v)));
+                e.set("FilesystemType", kit::Value(filesystemType(v.filesystem)));
                 e.set("VolumeName", kit::Value(v.name));
                 e.set("DeviceIdentifier", kit::Value(id));
                 mounted.push(e);
@@ -614,6 +615,15 @@ std::string Machine::storeOf(const Volume& volume) const {
     if (!volume.storePath.empty()) return volume.storePath;
     const std::string key = volume.volumeUUID.empty() ? volume.identifier : volume.volumeUUID;
     return storeFolder(root) + "/" + key;
+}
+
+std::string filesystemType(const std::string& filesystem) {
+    if (filesystem == "APFS") return "apfs";
+    if (filesystem.find("HFS") != std::string::npos) return "hfs";
+    if (filesystem == "ExFAT") return "exfat";
+    if (filesystem.find("FAT") != std::string::npos) return "msdos";
+    if (filesystem == "NTFS") return "ntfs";
+    return "";
 }
 
 std::string mountFolderName(const std::string& volumeName) {

@@ -195,6 +195,10 @@ public:
     void setKnob(const std::string& key, const std::string& value);  // "" or "ok" removes it
 };
 
+// The short type of a file system by its name: "apfs", "hfs", "exfat",
+// "msdos", "ntfs"; "" for one without a file system or of another kind.
+std::string filesystemType(const std::string& filesystemName);
+
 // Folder name a volume mounts under: "/" becomes ":", an empty name or "." / ".."
 // becomes "Untitled", so a name can never lead outside /Volumes.
 std::string mountFolderName(const std::string& volumeName);

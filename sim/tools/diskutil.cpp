@@ -2,6 +2,7 @@
 // simulated machine and changes only that machine: folders inside the root and
 // its state file. Errors go to standard error with a non-zero exit.
 #include <algorithm>
+#include <cctype>
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
@@ -26,6 +27,10 @@ namespace {
 const char* kTool = "diskutil";
 // How long a reformat takes, in seconds before the time scale.
 constexpr double kReformatSeconds = 2.0;
+// Knob of eraseVolume, reformat and rename: the volume comes out under another
+// name than the one asked for ("Untitled" after a format; its old name after a
+// rename), and the tool says it worked all the same.
+constexpr const char* kOtherName = "othername";
 
 int usage() {
     std::fputs(
@@ -60,14 +65,6 @@ void printPlist(const kit::Value& v) {
 
 kit::Value str(const std::string& s) { return kit::Value(s); }
 kit::Value num(int64_t n) { return kit::Value(n); }
-
-std::string filesystemType(const std::string& filesystem) {
-    if (filesystem == "APFS") return "apfs";
-    if (filesystem.find("HFS") != std::string::npos) return "hfs";
-    if (filesystem == "ExFAT") return "exfat";
-    if (filesystem.find("FAT") != std::string::npos) return "msdos";
-    return "";
-}
 
 // A format name of the command line: the file system it makes and the
 // partition type that holds it.
@@ -221,7 +218,7 @@ void volumeKeys(kit::Value& d, Machine& m, const Disk& k, const Volume& v, bool 
     if (!v.volumeUUID.empty()) d.set("VolumeUUID", str(v.volumeUUID));
     d.set("VolumeName", str(v.name));
     d.set("FilesystemName", str(v.filesystem));
-    d.set("FilesystemType", str(filesystemType(v.filesystem)));
+    d.set("FilesystemType", str(sim::filesystemType(v.filesystem)));
     d.set("FilesystemUserVisibleName", str(v.filesystem));
     d.set("MountPoint", str(snapshot ? v.snapshotMountPoint : v.mountPoint));
     const int64_t total = v.filesystem.empty() ? v.size : m.volumeTotalSize(v);
@@ -545,7 +542,7 @@ int cmdEject(Machine& m, const std::vector<std::string>& operands) {
     return 0;
 }
 
-int cmdRename(Machine& m, const std::vector<std::string>& operands) {
+int cmdRename(Machine& m, const std::vector<std::string>& operands, const std::string& knob) {
     if (operands.size() != 2) return usage();
     std::string error;
     auto t = m.resolve(operands[0], &error);
@@ -556,6 +553,11 @@ int cmdRename(Machine& m, const std::vector<std::string>& operands) {
     if (name.empty()) return fail("diskutil: a volume name can't be empty");
     if (auto format = formatNamed(v->filesystem))
         if (auto why = checkVolumeName(*format, name); !why.empty()) return fail("diskutil: " + why);
+    if (knob == kOtherName) {
+        // Says it worked; the volume keeps its name.
+        say("Volume on " + v->identifier + " renamed to " + name);
+        return 0;
+    }
     if (!m.renameVolume(*v, name, &error)) return fail("diskutil: " + error);
     say("Volume on " + v->identifier + " renamed to " + name);
     return 0;
@@ -617,7 +619,7 @@ int convertToApfs(Machine& m, Disk& disk, Volume& v, const std::string& name) {
     return 0;
 }
 
-int cmdEraseVolume(Machine& m, const std::vector<std::string>& operands) {
+int cmdEraseVolume(Machine& m, const std::vector<std::string>& operands, const std::string& knob) {
     if (operands.size() != 3) return usage();
     const auto format = formatNamed(operands[0]);
     if (!format) return fail("diskutil: " + operands[0] + " is not a file system format this disk tool knows");
@@ -625,12 +627,12 @@ int cmdEraseVolume(Machine& m, const std::vector<std::string>& operands) {
     auto t = m.resolve(operands[2], &error);
     if (!t) return fail(error);
     if (!t->volume || t->snapshot) return fail("diskutil: " + operands[2] + " is not a volume");
-    const std::string name = operands[1].empty() ? "Untitled" : operands[1];
+    const std::string name = operands[1].empty() || knob == kOtherName ? "Untitled" : operands[1];
     if (format->apfs && !t->volume->isApfsVolume()) return convertToApfs(m, *t->disk, *t->volume, name);
     return eraseOne(m, *t->volume, *format, name);
 }
 
-int cmdReformat(Machine& m, const std::vector<std::string>& operands) {
+int cmdReformat(Machine& m, const std::vector<std::string>& operands, const std::string& knob) {
     if (operands.size() != 1) return usage();
     std::string error;
     auto t = m.resolve(operands[0], &error);
@@ -640,7 +642,35 @@ int cmdReformat(Machine& m, const std::vector<std::string>& operands) {
     Volume& v = *t->volume;
     const auto format = formatNamed(v.filesystem == "Case-sensitive Journaled HFS+" ? "JHFS+" : v.filesystem);
     if (!format) return fail("diskutil: " + v.filesystem + " can't be reformatted");
-    return eraseOne(m, v, *format, v.name);
+    return eraseOne(m, v, *format, knob == kOtherName ? "Untitled" : v.name);
+}
+
+// The operand naming the disk or volume a command acts on: the last of an
+// erase, else the first; nullptr for a command without one.
+const std::string* deviceOperand(const std::string& command, const std::vector<std::string>& operands) {
+    if (operands.empty() || command == "appleRAID") return nullptr;
+    if (command == "eraseDisk" || command == "eraseVolume") return operands.size() == 3 ? &operands[2] : nullptr;
+    return &operands[0];
+}
+
+// Under /dev the disk tool knows only its device nodes, "/dev/disk4s2" and
+// "/dev/rdisk4s2"; any other name there is no disk, whatever follows it. A
+// machine whose root lies under /dev (a folder in /dev/shm) has its own paths
+// there: those are paths in the root.
+bool isUnderDevButNoDeviceNode(const std::string& operand, const std::string& root) {
+    if (operand.rfind("/dev/", 0) != 0) return false;
+    const std::string lexical = std::filesystem::path(operand).lexically_normal().string();
+    if (lexical == root || lexical.rfind(root + "/", 0) == 0) return false;
+    std::string node = operand.substr(5);
+    if (node.rfind("rdisk", 0) == 0) node.erase(0, 1);
+    if (node.rfind("disk", 0) != 0 || node.size() == 4) return true;
+    bool digit = false;
+    for (size_t i = 4; i < node.size(); ++i) {
+        if (std::isdigit(static_cast<unsigned char>(node[i]))) digit = true;
+        else if (node[i] == 's' && digit) digit = false;
+        else return true;
+    }
+    return !digit;
 }
 
 }  // namespace
@@ -668,6 +698,10 @@ int main(int argc, char** argv) {
     const std::string knob = snapshot->knob(words);
     if (auto code = sim::applyCommonKnob(knob, kTool)) return *code;
 
+    if (const std::string* operand = deviceOperand(command, operands);
+        operand && isUnderDevButNoDeviceNode(*operand, *root))
+        return fail("Could not find disk: " + *operand);
+
     if (command == "list" || command == "info") {
         const int rc = command == "list" ? cmdList(*snapshot, operands, plist, knob) : cmdInfo(*snapshot, operands, plist);
         // A tool that prints its record and still fails: "answer-then-fail" exits 1
@@ -683,16 +717,16 @@ int main(int argc, char** argv) {
         return 0;
     }
     if (command == "eraseDisk") return change(*root, [&](Machine& m) { return cmdEraseDisk(m, operands, knob); });
-    if (command == "eraseVolume") return change(*root, [&](Machine& m) { return cmdEraseVolume(m, operands); });
+    if (command == "eraseVolume") return change(*root, [&](Machine& m) { return cmdEraseVolume(m, operands, knob); });
     if (command == "reformat") {
         // A reformat writes a whole new file system: it takes a while, and the
         // volume changes only at its end.
         std::this_thread::sleep_for(std::chrono::duration<double>(kit::scaled(kReformatSeconds)));
-        return change(*root, [&](Machine& m) { return cmdReformat(m, operands); });
+        return change(*root, [&](Machine& m) { return cmdReformat(m, operands, knob); });
     }
     if (command == "unmountDisk") return change(*root, [&](Machine& m) { return cmdUnmountDisk(m, operands); });
     if (command == "mountDisk") return change(*root, [&](Machine& m) { return cmdMountDisk(m, operands); });
     if (command == "eject") return change(*root, [&](Machine& m) { return cmdEject(m, operands); });
-    if (command == "rename") return change(*root, [&](Machine& m) { return cmdRename(m, operands); });
+    if (command == "rename") return change(*root, [&](Machine& m) { return cmdRename(m, operands, knob); });
     return usage();
 }

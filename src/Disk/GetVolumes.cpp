@@ -81,9 +81,20 @@ std::shared_ptr<VolumeObj> mountedRecord(const kit::Value& info) {
     return vol;
 }
 
-// "AllDisks" is a flat list in the tool's order: each whole disk followed by its
-// partitions. A partition is named after its disk plus "s<n>", so disk10 is not
-// taken for a partition of disk1.
+// Set on a scan's thread when a disk-tool run had to be ended at its time-out.
+// A tool that hangs once will hang for the next item too, so the scan gives up
+// rather than wait a time-out per item.
+thread_local bool tToolHung = false;
+
+// Clears a busy flag on every path by which a scan ends.
+struct ClearOnExit {
+    std::atomic<bool>& flag;
+    ~ClearOnExit() { flag.store(false); }
+};
+
+}  // namespace
+
+// A partition is named after its disk plus "s<n>": disk10 is not disk1's.
 kit::Value::Array disksFromFlatList(const kit::Value::Array& flat) {
     kit::Value::Array disks;
     std::string current;
@@ -111,19 +122,6 @@ kit::Value::Array disksFromFlatList(const kit::Value::Array& flat) {
     close();
     return disks;
 }
-
-// Set on a scan's thread when a disk-tool run had to be ended at its time-out.
-// A tool that hangs once will hang for the next item too, so the scan gives up
-// rather than wait a time-out per item.
-thread_local bool tToolHung = false;
-
-// Clears a busy flag on every path by which a scan ends.
-struct ClearOnExit {
-    std::atomic<bool>& flag;
-    ~ClearOnExit() { flag.store(false); }
-};
-
-}  // namespace
 
 // ---- the provider ----
 
@@ -507,8 +505,9 @@ bool GetVolumes::isHTFSVolumes(const std::string& deviceIdentifier) {
         kit::logf("isHTFSVolumes %@: no file-system information", deviceIdentifier);
         return true;
     }
-    kit::logf("isHTFSVolumes %@: size %lld", deviceIdentifier, static_cast<long long>(size->total));
-    return size->total == 0;
+    kit::logf("isHTFSVolumes %@: size %lld, type %@", deviceIdentifier, static_cast<long long>(size->total),
+              size->type);
+    return size->total == 0 || size->type == "ntfs";
 }
 
 std::map<std::string, std::string> GetVolumes::GetAllVolumesFromDisk(const std::string& deviceIdentifier) {

@@ -70,6 +70,8 @@ public:
 
     void doGetAllVolume_() {}
     void getVolumeAllObjWithVolumeName(const std::string& volumeName);
+    // YES when the workspace can't tell of the file system holding
+    // "/dev/<deviceIdentifier>", or tells of one of size 0 or of type "ntfs".
     bool isHTFSVolumes(const std::string& deviceIdentifier);
     std::map<std::string, std::string> GetAllVolumesFromDisk(const std::string& deviceIdentifier);
 
@@ -97,3 +99,8 @@ std::optional<std::string> execGetzieCommand(const char* command);
 // Runs "/bin/sh -c command" and parses its standard output; nullopt on failure,
 // and when the command had to be ended at the time-out (scaled).
 std::optional<kit::Value> DoCommand(const std::string& command, double timeoutSeconds = OVCaptureTimeout);
+
+// The disk list's "AllDisksAndPartitions" shape, made from its flat "AllDisks"
+// list (each whole disk followed by its partitions, in the tool's order): one
+// entry per whole disk with its "DeviceIdentifier" and its "Partitions".
+kit::Value::Array disksFromFlatList(const kit::Value::Array& flat);

@@ -39,10 +39,10 @@ bool recordIsVolume(const kit::Value& record, const VolumeObj& chosen) {
                         : lower(record.getString("DiskUUID").value_or("")) == lower(uuid);
 }
 
-std::optional<kit::Value> currentRecordOfVolume(const VolumeObj& chosen) {
+std::optional<kit::Value> currentRecordOfVolume(const VolumeObj& chosen, double timeoutSeconds) {
     const std::string mountPoint = chosen.volumeMountPoint();
     if (mountPoint.empty()) return std::nullopt;
-    DiskToolReading now = readDiskToolRecord(mountPoint);
+    DiskToolReading now = readDiskToolRecord(mountPoint, timeoutSeconds);
     if (!now.record || !recordIsVolume(*now.record, chosen)) {
         kit::logf("the volume at %@ is not the one chosen", mountPoint);
         return std::nullopt;

@@ -34,7 +34,7 @@ bool recordIsVolume(const kit::Value& record, const VolumeObj& chosen);
 // The chosen volume's record as the tool gives it at its mount point now;
 // nullopt when it has gone, another volume is mounted there, or the tool
 // gives no answer.
-std::optional<kit::Value> currentRecordOfVolume(const VolumeObj& chosen);
+std::optional<kit::Value> currentRecordOfVolume(const VolumeObj& chosen, double timeoutSeconds = OVCaptureTimeout);
 
 // The free bytes a volume's record reports: the container's for an APFS volume.
 int64_t recordFreeBytes(const kit::Value& record);

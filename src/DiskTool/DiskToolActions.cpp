@@ -34,9 +34,9 @@ std::string renameLine(const std::string& uuid, const std::string& name) {
 
 // Runs "/usr/sbin/diskutil reformat <device node>" and waits for it, within
 // the format's time-out. The line's status; -1 when it could not start.
-int reformat(const std::string& deviceNode, bool* timedOut) {
+int reformat(const std::string& deviceNode, double timeoutSeconds, bool* timedOut) {
     kit::ShellRunLimits limits;
-    limits.timeoutSeconds = kFormatTimeout;
+    limits.timeoutSeconds = timeoutSeconds;
     const kit::ShellRunResult run = kit::runShellLimited(
         kit::format("%s reformat %s", kit::shellQuote(kit::sysPath("/usr/sbin/diskutil")), kit::shellQuote(deviceNode)),
         limits);
@@ -51,8 +51,8 @@ int reformat(const std::string& deviceNode, bool* timedOut) {
 // the name is then looked for in that container. The formatted volume's disk
 // UUID goes into the result.
 bool formatReadsBack(const std::string& node, const std::string& type, const std::string& name,
-                     const std::string& uuidBefore, FormatResult& r) {
-    const DiskToolReading now = readDiskToolRecord(node, kDiskToolTimeout);
+                     const std::string& uuidBefore, double timeoutSeconds, FormatResult& r) {
+    const DiskToolReading now = readDiskToolRecord(node, timeoutSeconds);
     if (!now.record) return false;
     const kit::Value& v = *now.record;
     const std::string filesystem = v.getString("FilesystemName").value_or("");
@@ -65,7 +65,7 @@ bool formatReadsBack(const std::string& node, const std::string& type, const std
     }
     const std::string container = v.getString("APFSContainerReference").value_or("");
     if (container.empty() || !sameText(type, "APFS")) return false;
-    const auto list = DoCommand("diskutil list -plist " + kit::shellQuote(container));
+    const auto list = DoCommand("diskutil list -plist " + kit::shellQuote(container), timeoutSeconds);
     const kit::Value* disks = list && list->isDict() ? list->get("AllDisksAndPartitions") : nullptr;
     if (!disks || !disks->asArray()) return false;
     for (const kit::Value& disk : *disks->asArray()) {
@@ -131,7 +131,8 @@ void DiskToolActions::applyRename(const std::shared_ptr<VolumeObj>& volume, cons
     GetVolumes::Instance().changVoluemValue(volume);
 }
 
-FormatResult DiskToolActions::formatVolume(const VolumeObj& volume, const std::string& name, const std::string& type) {
+FormatResult DiskToolActions::formatVolume(const VolumeObj& volume, const std::string& name, const std::string& type,
+                                          const DiskToolBounds& bounds) {
     FormatResult r;
     r.route = formatRouteFor(volume);
     kit::logf("-----:::::%@----::%@", type, volume.diskType());
@@ -145,7 +146,7 @@ FormatResult DiskToolActions::formatVolume(const VolumeObj& volume, const std::s
         r.badName = true;
         return r;
     }
-    const std::optional<kit::Value> before = currentRecordOfVolume(volume);
+    const std::optional<kit::Value> before = currentRecordOfVolume(volume, bounds.tool);
     if (!before) {
         r.refused = true;
         return r;
@@ -156,28 +157,42 @@ FormatResult DiskToolActions::formatVolume(const VolumeObj& volume, const std::s
         if (rename) {
             const std::string uuid = volume.diskUUID();
             if (uuid.empty()) return r;
-            const DiskToolRun run = changeNameExecCommand(renameLine(uuid, name).c_str());
+            const DiskToolRun run = changeNameExecCommand(renameLine(uuid, name).c_str(), bounds.tool);
             kit::logf(" rename : %@ ", run.capturePath.value_or(""));
             r.renameStatus = run.status;
             r.timedOut = run.timedOut;
-            // The volume keeps its files when the new name was refused.
+            // The volume keeps its files when the new name was refused, or did
+            // not take: a reformat would give it the old one.
             if (!run.ok()) return r;
+            const DiskToolReading renamed = readDiskToolRecord(uuid, bounds.tool);
+            if (!renamed.record || renamed.record->getString("VolumeName").value_or("") != name) {
+                kit::logf("format: the volume did not take the name %@", name);
+                return r;
+            }
             r.name = name;
         }
-        r.status = reformat(node, &r.timedOut);
+        r.status = reformat(node, bounds.format, &r.timedOut);
     } else {
         const DiskToolRun run = eraserExecCommand(kit::format("diskutil eraseVolume %s %s %s", kit::shellQuote(type),
                                                               kit::shellQuote(r.name), kit::shellQuote(node))
-                                                      .c_str());
+                                                      .c_str(),
+                                                  bounds.format);
         kit::systemLog(" 1 ");
         kit::logf(" rename : %@ ", run.capturePath.value_or(""));
         kit::logf("format volume : %@", run.capturePath.value_or(""));
         r.status = run.status;
         r.timedOut = run.timedOut;
     }
-    if (r.timedOut || r.status != 0) return r;
-    r.ok = formatReadsBack(node, type, r.name, uuidBefore, r);
-    if (!r.ok) kit::logf("format: %@ does not hold a new %@ volume named %@", node, type, r.name);
+    if (!r.timedOut && r.status == 0) r.ok = formatReadsBack(node, type, r.name, uuidBefore, bounds.tool, r);
+    if (r.ok) return r;
+    kit::logf("format: %@ does not hold a new %@ volume named %@", node, type, r.name);
+    if (rename) {
+        // Renamed, then not formatted: what the volume is now.
+        const DiskToolReading now = readDiskToolRecord(node, bounds.tool);
+        r.renamed = now.record && now.record->getString("VolumeName").value_or("") == r.name;
+        r.keepsItsFiles = r.renamed && !uuidBefore.empty() &&
+                          sameText(now.record->getString("VolumeUUID").value_or(""), uuidBefore);
+    }
     return r;
 }
 

@@ -20,6 +20,7 @@
 
 #include "Disk/VolumeList.h"
 #include "Disk/VolumeObj.h"
+#include "DiskTool/DiskToolCommands.h"
 
 struct RenameResult {
     bool ok = false;           // the tool renamed the volume (read back under the new name)
@@ -39,7 +40,7 @@ enum class FormatRoute {
 };
 
 struct FormatResult {
-    bool ok = false;           // the tool's run ended well and the volume reads back as asked
+    bool ok = false;           // the tool's run ended well and the volume reads back as asked, with its name
     FormatRoute route = FormatRoute::Erase;
     bool refused = false;      // the volume has gone or changed: nothing ran
     bool badName = false;      // the name looks like an option: nothing ran
@@ -48,6 +49,18 @@ struct FormatResult {
     std::string diskUUID;      // read back: the formatted volume's disk UUID (a new volume may have a new one)
     int renameStatus = -1;     // Reformat route: the rename's status (-1 when none was needed)
     int status = -1;           // the erase's or the reformat's exit status
+    // Reformat route, after a failure that came after the rename: the volume
+    // reads back under its new name (the rename stays), and keepsItsFiles when
+    // it still holds the file system it had (the reformat changed nothing).
+    bool renamed = false;
+    bool keepsItsFiles = false;
+};
+
+// How long the disk tool may take: a rename, an eject or a query, and an erase
+// or a reformat, which writes a whole new file system.
+struct DiskToolBounds {
+    double tool = kDiskToolTimeout;
+    double format = kFormatTimeout;
 };
 
 struct EjectResult {
@@ -75,11 +88,13 @@ public:
     // A format with the name and type text from the confirmation, after the
     // identity check. Reformat route: "diskutil rename <disk UUID> <name>" (only
     // when the name is not empty, a single blank or the current name), then
-    // "diskutil reformat <device node>" waited for; a failed rename stops before
-    // the reformat. Erase route: "diskutil eraseVolume <type> <name> <device
-    // node>" with the name from eraseNameFor. Then "diskutil info -plist <device
-    // node>": the volume must hold a new file system of the type, with the name.
-    static FormatResult formatVolume(const VolumeObj& volume, const std::string& name, const std::string& type);
+    // "diskutil reformat <device node>" waited for; a rename that fails, or
+    // that the volume does not read back with, stops before the reformat.
+    // Erase route: "diskutil eraseVolume <type> <name> <device node>" with the
+    // name from eraseNameFor. Then "diskutil info -plist <device node>": the
+    // volume must hold a new file system of the type, with the name.
+    static FormatResult formatVolume(const VolumeObj& volume, const std::string& name, const std::string& type,
+                                     const DiskToolBounds& bounds = {});
 
     // After the identity check, "diskutil eject <disk UUID>", which ejects the
     // whole disk holding the volume; then "diskutil info -plist <mount point>"

@@ -1,5 +1,6 @@
 #include "DiskTool/FormatEndViewController.h"
 
+#include "kit/Format.h"
 #include "kit/ui/Window.h"
 
 FormatEndViewController::FormatEndViewController(const std::string& layoutName) : StatusPanelController(layoutName) {
@@ -20,10 +21,18 @@ void FormatEndViewController::awakeFromNib() {
     closeButton_->setAction("closeWindow");
 }
 
-void FormatEndViewController::setFormatSucceeded(bool succeeded) {
+std::string FormatEndViewController::failureTextFor(const FormatResult& result) {
+    if (!result.renamed) return kFailureText;
+    return kit::format(result.keepsItsFiles
+                           ? "The volume was renamed to '%@' but could not be formatted. Its files were not changed."
+                           : "The volume was renamed to '%@' but could not be formatted.",
+                       result.name);
+}
+
+void FormatEndViewController::setFormatResult(const FormatResult& result) {
     view();
-    succeeded_ = succeeded;
-    if (endLabel_) endLabel_->setStringValue(succeeded ? successText_ : kFailureText);
+    succeeded_ = result.ok;
+    if (endLabel_) endLabel_->setStringValue(result.ok ? successText_ : failureTextFor(result));
 }
 
 void FormatEndViewController::closeWindow(kit::Object*) {

@@ -5,6 +5,7 @@
 
 #include "Comm/PopWindow/StatusPanel.h"
 #include "Comm/TextImageButton.h"
+#include "DiskTool/DiskToolActions.h"
 #include "kit/ui/TextField.h"
 
 class FormatEndViewController : public StatusPanelController {
@@ -16,8 +17,11 @@ public:
 
     // "OK" in the btn_pri look, usable, closing the panel.
     void awakeFromNib() override;
+    // A volume renamed and then not formatted says so: the rename stays.
+    static std::string failureTextFor(const FormatResult& result);
+
     // The outcome the panel reports (success until told otherwise).
-    void setFormatSucceeded(bool succeeded);
+    void setFormatResult(const FormatResult& result);
     bool formatSucceeded() const { return succeeded_; }
     // Closes the hosting window, when there is one.
     void closeWindow(kit::Object* sender = nullptr);

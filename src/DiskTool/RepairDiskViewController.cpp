@@ -497,7 +497,7 @@ void RepairDiskViewController::showFormatEndWindow() {
     if (main) {
         auto panel = std::make_shared<FormatEndViewController>("FormatEndViewController");
         if (showStatusPanel(panel, *main)) {
-            panel->setFormatSucceeded(lastFormat_.ok);
+            panel->setFormatResult(lastFormat_);
             formatEndVC_ = panel;
         }
     }

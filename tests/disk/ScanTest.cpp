@@ -223,6 +223,25 @@ TEST_F(ScanTest, FlatDiskListGivesTheSameVolumes) {
     }
 }
 
+// Each whole disk of the flat list takes the identifiers named after it plus
+// "s<n>"; disk10 and its slices are a disk of their own, not disk1's.
+TEST(FlatDiskList, GroupsEachDisksOwnSlicesOnly) {
+    kit::Value::Array flat;
+    for (const char* id : {"disk1", "disk1s1", "disk1s10", "disk10", "disk10s1", "disk11", "disk2", "disk2s1s1"})
+        flat.push_back(kit::Value(std::string(id)));
+    flat.push_back(kit::Value(int64_t(7)));   // not an identifier: skipped
+    std::vector<std::pair<std::string, std::vector<std::string>>> got;
+    for (const kit::Value& disk : disksFromFlatList(flat)) {
+        std::vector<std::string> parts;
+        for (const kit::Value& p : *disk.getArray("Partitions")) parts.push_back(*p.getString("DeviceIdentifier"));
+        got.emplace_back(*disk.getString("DeviceIdentifier"), parts);
+    }
+    const std::vector<std::pair<std::string, std::vector<std::string>>> want{
+        {"disk1", {"disk1s1", "disk1s10"}}, {"disk10", {"disk10s1"}}, {"disk11", {}}, {"disk2", {"disk2s1s1"}}};
+    EXPECT_EQ(got, want);
+    EXPECT_TRUE(disksFromFlatList({}).empty());
+}
+
 TEST_F(ScanTest, MountAndUnmountRescanTheSharedList) {
     sim::SimRoot root("filters");
     ASSERT_TRUE(root.ok()) << root.error();
@@ -285,6 +304,48 @@ TEST_F(ScanTest, NamesReachTheDiskToolLiterally) {
     ASSERT_TRUE(info.has_value());
     EXPECT_EQ(info->getString("VolumeName"), std::optional<std::string>(nasty));
     EXPECT_FALSE(std::filesystem::exists(marker));
+}
+
+// The file system holding "/dev/<id>", as the workspace tells of it, answers
+// YES when it can't be asked, is empty or is NTFS.
+TEST_F(ScanTest, HtfsVolumesAreTheUnknownEmptyOrNtfsOnes) {
+    {
+        EnvGuard noRoot("PELORIN_SYSROOT", nullptr);
+        EXPECT_TRUE(GetVolumes::create()->isHTFSVolumes("no-such-disk"));
+    }
+    sim::SimRoot root("filters");
+    ASSERT_TRUE(root.ok()) << root.error();
+    auto gv = GetVolumes::create();
+    // Here /dev lies on the running system's volume.
+    EXPECT_FALSE(gv->isHTFSVolumes("disk4s2"));
+    // A volume mounted over /dev, of each kind in turn.
+    auto devVolume = [&](const std::string& filesystem, int64_t size) {
+        return root.update([&](sim::Machine& m) {
+            if (sim::Volume* v = m.findByMountPoint(m.hostPath("/dev"))) {
+                v->filesystem = filesystem;
+                v->totalSize = size;
+                return;
+            }
+            sim::Disk disk;
+            disk.busProtocol = "USB";
+            disk.size = 8000000000;
+            disk.content = sim::kGuidScheme;
+            sim::Volume v;
+            v.content = "Microsoft Basic Data";
+            v.name = "Shared";
+            v.filesystem = filesystem;
+            v.size = v.totalSize = size;
+            v.mountPoint = m.hostPath("/dev");
+            disk.volumes.push_back(v);
+            m.addDisk(disk);
+        });
+    };
+    ASSERT_TRUE(devVolume("NTFS", 8000000000));
+    EXPECT_TRUE(gv->isHTFSVolumes("disk4s2"));
+    ASSERT_TRUE(devVolume("ExFAT", 0));
+    EXPECT_TRUE(gv->isHTFSVolumes("disk4s2"));
+    ASSERT_TRUE(devVolume("ExFAT", 8000000000));
+    EXPECT_FALSE(gv->isHTFSVolumes("disk4s2"));
 }
 
 namespace {

@@ -47,6 +47,41 @@ TEST_F(DiskManagerTest, ConfirmationShowsTheVolumeAndCancelLeavesIt) {
     EXPECT_TRUE(sim().journalFor("diskutil").empty());
 }
 
+// The card's groups, from its top edge to its bottom edge, lie about as far
+// apart as on the other confirmation cards: no empty band under the warning,
+// the buttons well clear of the Format row and of the bottom edge.
+TEST_F(DiskManagerTest, ConfirmationCardIsEvenlySpaced) {
+    openTabOnTheDemoMachine();
+    auto c = openConfirmation(rowOf("Photos"));
+    ASSERT_TRUE(c);
+    kit::View* root = c->view();
+    auto frame = [&](kit::View* v) { return v->convertRectToView(v->bounds(), root); };
+    // The card is drawn 6.5 points inside its view; the name field sits 5
+    // points inside its row, the type button fills the Format row.
+    const kit::Rect card = kit::insetRect(frame(c->makeSureView()), 6.5, 6.5);
+    const kit::Rect title = frame(c->nameLabel());
+    const kit::Rect warning = frame(c->nodeLabel());
+    const kit::Rect nameRow = kit::insetRect(frame(c->nameTextFiled()), -5, -5);
+    const kit::Rect formatRow = frame(c->typeSelectBut());
+    const kit::Rect buttons = frame(c->okButton());
+    EXPECT_EQ(frame(c->noButton()).minY(), buttons.minY());
+    const struct {
+        const char* what;
+        double gap, least, most;
+    } gaps[] = {
+        {"top edge to the question", card.maxY() - title.maxY(), 10, 30},
+        {"question to the warning", title.minY() - warning.maxY(), 0, 30},
+        {"warning to the Name row", warning.minY() - nameRow.maxY(), 0, 30},
+        {"Name row to the Format row", nameRow.minY() - formatRow.maxY(), 12, 30},
+        {"Format row to the buttons", formatRow.minY() - buttons.maxY(), 16, 30},
+        {"buttons to the bottom edge", buttons.minY() - card.minY(), 16, 30},
+    };
+    for (const auto& g : gaps) {
+        EXPECT_GE(g.gap, g.least) << g.what;
+        EXPECT_LE(g.gap, g.most) << g.what;
+    }
+}
+
 TEST_F(DiskManagerTest, Fat32FormatFromTheMenu) {
     openTabOnTheDemoMachine();
     const long row = rowOf("Photos");
@@ -136,6 +171,23 @@ TEST_F(DiskManagerTest, ApfsFormatRenamesAndReformatsAndTheEndWaitsForIt) {
     EXPECT_TRUE(diskutilArgs("eraseVolume").empty());
     ASSERT_TRUE(kit::runUntil([&] { return rowOf("Archive") >= 0; }, 30));
     EXPECT_EQ(text(rowOf("Archive"), "type"), "APFS");
+}
+
+TEST_F(DiskManagerTest, ARenameKeptAfterAFailedReformatIsShownAsIs) {
+    openTabOnTheDemoMachine();
+    sim().setKnob("diskutil reformat", "fail");
+    auto c = openConfirmation(rowOf("Backup"));
+    ASSERT_TRUE(c);
+    typeInto(*c->nameTextFiled(), "Archive");
+    click(c->okButton());
+    ASSERT_TRUE(kit::runUntil([&] { return endPanel() != nullptr; }, 30));
+    EXPECT_FALSE(endPanel()->formatSucceeded());
+    EXPECT_EQ(endPanel()->endLabel()->stringValue(),
+              "The volume was renamed to 'Archive' but could not be formatted. Its files were not changed.");
+    EXPECT_TRUE(fs::exists(sim().path("/Volumes/Archive/Projects/site/index.html")));
+    // The table shows the volume under the name it has.
+    ASSERT_TRUE(kit::runUntil([&] { return rowOf("Archive") >= 0; }, 30));
+    EXPECT_EQ(rowOf("Backup"), -1);
 }
 
 TEST_F(DiskManagerTest, AnInstantFailureShowsTheFailureAndNoBusyPanel) {

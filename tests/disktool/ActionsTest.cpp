@@ -371,6 +371,65 @@ TEST_F(DiskToolE2E, ApfsKeepsItsFilesWhenTheNewNameIsRefused) {
     EXPECT_FALSE(fs::exists(sim().path("/Volumes/Backup/Projects")));
 }
 
+// A format is judged by the name too: a volume that comes back under another
+// name than the one asked for was not formatted as asked.
+TEST_F(DiskToolE2E, AVolumeThatComesBackUnderAnotherNameIsAFailure) {
+    auto usb = record("USB");
+    auto backup = record("Backup");
+    ASSERT_TRUE(usb && backup);
+    // A rename before the reformat that says it worked and did not take stops
+    // it: the volume keeps its name and its files.
+    sim().setKnob("diskutil rename", "othername");
+    sim().clearJournal();
+    const FormatResult r = format(backup, "Archive", "APFS");
+    EXPECT_FALSE(r.ok);
+    EXPECT_EQ(r.renameStatus, 0);
+    EXPECT_FALSE(r.renamed);
+    EXPECT_TRUE(diskutilArgs("reformat").empty());
+    EXPECT_TRUE(fs::exists(sim().path("/Volumes/Backup/Projects/site/index.html")));
+
+    // Formats that end well under another name.
+    sim().clearKnobs();
+    for (const char* command : {"eraseVolume", "reformat"}) sim().setKnob(std::string("diskutil ") + command, "othername");
+    const FormatResult erased = format(usb, "Stick", "ExFAT");
+    EXPECT_FALSE(erased.ok);
+    EXPECT_EQ(erased.status, 0);
+    EXPECT_TRUE(fs::is_directory(sim().path("/Volumes/Untitled")));
+    const FormatResult reformatted = format(backup, "", "APFS");
+    EXPECT_FALSE(reformatted.ok);
+    EXPECT_EQ(reformatted.status, 0);
+}
+
+// Renamed, then the reformat fails: the result says the new name stays and
+// the files were not touched.
+TEST_F(DiskToolE2E, ARenameThatStaysAfterAFailedReformatIsSaid) {
+    auto backup = record("Backup");
+    ASSERT_TRUE(backup);
+    sim().setKnob("diskutil reformat", "fail");
+    const FormatResult r = format(backup, "Archive", "APFS");
+    EXPECT_FALSE(r.ok);
+    EXPECT_EQ(r.renameStatus, 0);
+    EXPECT_EQ(r.status, 1);
+    EXPECT_TRUE(r.renamed);
+    EXPECT_TRUE(r.keepsItsFiles);
+    EXPECT_EQ(r.name, "Archive");
+    EXPECT_TRUE(fs::exists(sim().path("/Volumes/Archive/Projects/site/index.html")));
+}
+
+// A reformat writes a whole file system: it may take longer than a query or a
+// rename may, and is bounded by the format's own time-out.
+TEST_F(DiskToolE2E, AReformatLongerThanTheToolsBoundEndsWell) {
+    auto backup = record("Backup");
+    ASSERT_TRUE(backup);
+    // Scaled: queries and renames 3 s, formats 10 s; the reformat takes 4 s.
+    const DiskToolBounds bounds{3.0, 200.0};
+    sim().setKnob("diskutil reformat", "slow:4");
+    const FormatResult r = DiskToolActions::formatVolume(*backup, "", "APFS", bounds);
+    EXPECT_FALSE(r.timedOut);
+    EXPECT_TRUE(r.ok);
+    EXPECT_FALSE(fs::exists(sim().path("/Volumes/Backup/Projects")));
+}
+
 TEST_F(DiskToolE2E, EraseAsApfsConvertsAnotherFileSystem) {
     auto photos = record("Photos");
     const FormatResult r = format(photos, "Pictures", "APFS");

@@ -8,6 +8,7 @@
 #include <functional>
 
 #include "DmgTestSupport.h"
+#include "support/SimRoot.h"
 #include "kit/SysPath.h"
 #include "sim/DiskImage.h"
 #include "sim/Journal.h"
@@ -80,6 +81,8 @@ protected:
     size_t attachedBefore = 0;
     std::shared_ptr<MakeDmg> engine = std::make_shared<MakeDmg>();
     Recorder recorder;
+    // Goes first: a tool left hanging by a failed test is ended.
+    sim::ToolsEndedGuard tools{root.path()};
 };
 
 TEST_F(ImageRoute, FourItemsEndInAnImageHoldingExactlyTheSelection) {

@@ -487,6 +487,37 @@ TEST_F(Diskutil, KnobsDriveEveryFailureKind) {
     EXPECT_EQ(run({"diskutil", "info", "-plist", "disk4s2"}).status, 0);
 }
 
+// "othername": a format or a rename that says it worked and leaves the volume
+// under another name than the one asked for.
+TEST_F(Diskutil, OtherNameKnobLeavesTheVolumeUnderAnotherName) {
+    sim.setKnob("diskutil rename", "othername");
+    EXPECT_EQ(run({"diskutil", "rename", "disk4s2", "Stick"}).status, 0);
+    EXPECT_EQ(info("disk4s2").getString("VolumeName"), "USB");
+    sim.setKnob("diskutil eraseVolume", "othername");
+    EXPECT_EQ(run({"diskutil", "eraseVolume", "ExFAT", "Stick", "disk4s2"}).status, 0);
+    EXPECT_EQ(info("disk4s2").getString("VolumeName"), "Untitled");
+    EXPECT_TRUE(fs::is_empty(sim.path("/Volumes/Untitled")));
+}
+
+// Under /dev the tool knows its device nodes only: a name there that is none
+// is no disk, even one that leads to a volume's folder.
+TEST_F(Diskutil, ANameUnderDevThatIsNoDeviceNodeIsNoDisk) {
+    for (const std::string& operand : {std::string("/dev/../Volumes/USB"), std::string("/dev/fd/../../Volumes/USB"),
+                                       std::string("/dev/USB"), std::string("/dev/disk4s2/"), std::string("/dev/disk"),
+                                       std::string("/dev/disk4s"), std::string("/dev/rUSB")}) {
+        for (const std::vector<std::string>& words :
+             {std::vector<std::string>{"diskutil", "info", "-plist", operand},
+              std::vector<std::string>{"diskutil", "eraseVolume", "ExFAT", "X", operand},
+              std::vector<std::string>{"diskutil", "eject", operand}}) {
+            const auto r = run(words);
+            EXPECT_NE(r.status, 0) << simtest::quoted(words);
+            EXPECT_NE(r.err.find("Could not find disk: " + operand), std::string::npos) << r.err;
+        }
+    }
+    EXPECT_TRUE(fs::exists(sim.path("/Volumes/USB")));
+    EXPECT_EQ(info("/dev/rdisk4s2").getString("DeviceIdentifier"), "disk4s2");
+}
+
 TEST_F(Diskutil, RefusesToActOutsideItsMachine) {
     // A folder outside the root, reachable through a link planted inside it.
     const std::string outside = sim.root() + "-outside";

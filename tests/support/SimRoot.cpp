@@ -1,5 +1,6 @@
 #include "support/SimRoot.h"
 
+#include <signal.h>
 #include <stdlib.h>
 #include <unistd.h>
 
@@ -27,6 +28,7 @@ SimRoot::SimRoot(const std::string& scenario) {
 }
 
 SimRoot::~SimRoot() {
+    if (!root_.empty()) endToolsStillRunning(root_);
     sysroot_.reset();
     if (!root_.empty() && std::getenv("PELORIN_KEEP_SIM") == nullptr) {
         std::error_code ec;
@@ -85,5 +87,17 @@ std::vector<JournalEntry> SimRoot::journalFor(const std::string& tool) const {
 }
 
 void SimRoot::clearJournal() { std::ofstream(Machine::journalPath(root_), std::ios::trunc); }
+
+void endToolsStillRunning(const std::string& root) {
+    const std::string mark = "PELORIN_SYSROOT=" + root;
+    for (const JournalEntry& run : readJournal(root)) {
+        if (run.pid <= 0) continue;
+        std::ifstream environ("/proc/" + std::to_string(run.pid) + "/environ", std::ios::binary);
+        bool ours = false;
+        for (std::string entry; std::getline(environ, entry, '\0');)
+            if (entry == mark) ours = true;
+        if (ours) ::kill(run.pid, SIGKILL);
+    }
+}
 
 }  // namespace sim

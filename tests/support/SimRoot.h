@@ -2,7 +2,8 @@
 // A simulated machine for one test: a fresh temporary root made from a scenario
 // (see sim/Scenario.h), with the stand-in tools installed from the build, and
 // PELORIN_SYSROOT pointing at it while the object lives (the previous value is
-// restored and the root deleted afterwards).
+// restored and the root deleted afterwards). Tools of the machine that still
+// run when it goes are ended (endToolsStillRunning).
 #include <functional>
 #include <memory>
 #include <string>
@@ -49,6 +50,24 @@ private:
     std::unique_ptr<EnvGuard> sysroot_;
     bool ok_ = false;
     std::string error_;
+};
+
+// Ends every stand-in tool run that the journal of the machine at root
+// records and that still runs (a hung one), whatever the test's outcome, so
+// none outlives the test holding its output. A process counts as the run only
+// while its environment still names the root: a reused process id is spared.
+void endToolsStillRunning(const std::string& root);
+
+// Ends them when it goes: declare it after the root it watches.
+class ToolsEndedGuard {
+public:
+    explicit ToolsEndedGuard(std::string root) : root_(std::move(root)) {}
+    ~ToolsEndedGuard() { endToolsStillRunning(root_); }
+    ToolsEndedGuard(const ToolsEndedGuard&) = delete;
+    ToolsEndedGuard& operator=(const ToolsEndedGuard&) = delete;
+
+private:
+    std::string root_;
 };
 
 }  // namespace sim

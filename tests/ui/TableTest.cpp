@@ -212,8 +212,12 @@ TEST_F(UiTest, SelectionByClickAndArrowKeysAsksTheDelegate) {
     EXPECT_EQ(t->selectedRow(), 1);
     // Rows out of range select nothing and crash nothing; a reload that
     // loses the selected row clears it.
-    t->selectRow(99);
-    EXPECT_EQ(t->selectedRow(), 1);
+    const int changes = m.selectionChanges;
+    for (long row : {99L, t->numberOfRows(), -2L}) {
+        t->selectRow(row);
+        EXPECT_EQ(t->selectedRow(), 1) << row;
+    }
+    EXPECT_EQ(m.selectionChanges, changes);
     m.rows = 1;
     t->reloadData();
     EXPECT_EQ(t->selectedRow(), -1);
