@@ -149,7 +149,12 @@ void GetVolumes::getDiskCallBack() {
     watchMu_ = std::make_unique<WatchMountUnmount>();
     std::weak_ptr<GetVolumes> weak = weak_from_this();
     auto rescan = [weak](const kit::Notification&) {
-        if (auto self = weak.lock()) self->getDiskAndVolumes();
+        auto self = weak.lock();
+        if (!self) return;
+        // A change seen while a scan runs may have come after the scan asked
+        // about that disk: the running scan is followed by one more.
+        self->changedDuringScan_ = true;
+        self->getDiskAndVolumes();
     };
     auto& center = kit::NotificationCenter::defaultCenter();
     tokens_.push_back(center.addObserver(MCVolumeMountNotification, nullptr, rescan));
@@ -181,6 +186,7 @@ std::shared_ptr<VolumeList> GetVolumes::getExVolumes() {
 void GetVolumes::getDiskAndVolumes() {
     // Test and set in one step: two requests at once start one scan.
     if (getVoumesBusy_.exchange(true)) return;
+    changedDuringScan_ = false;   // this scan sees every change made so far
     std::shared_ptr<VolumeList> list;
     {
         std::lock_guard<std::mutex> lock(listsMutex_);
@@ -198,6 +204,8 @@ void GetVolumes::getDiskAndVolumes() {
             ok = self->scanVolumes();
         }
         self->postScanEnd("Volumes", !ok);
+        if (self->changedDuringScan_)
+            kit::dispatch::async(kit::dispatch::mainQueue(), [self] { self->getDiskAndVolumes(); });
     });
 }
 

@@ -89,6 +89,7 @@ private:
     std::shared_ptr<VolumeList> allVolumeArr_;
     std::shared_ptr<VolumeList> allExVolumeArr_;
     std::atomic<bool> getVoumesBusy_{false};
+    std::atomic<bool> changedDuringScan_{false};   // a mount or unmount came during the running scan
     std::atomic<bool> getVoumesProperty_{false};
     std::atomic<int> exScans_{0};
 };

@@ -267,6 +267,50 @@ TEST_F(ScanTest, MountAndUnmountRescanTheSharedList) {
     EXPECT_EQ(paths(*ex), exBefore);
 }
 
+// A drive plugged in while a scan runs may come after the scan asked about
+// it: it must still show once that scan ends, not wait for the next mount
+// somewhere.
+TEST_F(ScanTest, AMountDuringAScanShowsWhenTheScanEnds) {
+    sim::SimRoot root("filters");
+    ASSERT_TRUE(root.ok()) << root.error();
+    kit::runShell("diskutil unmountDisk /dev/disk4 > /dev/null");
+    auto gv = GetVolumes::create();
+    gv->getDiskCallBack();
+    root.clearJournal();
+    auto list = gv->getVolumes();
+    waitIdle(*gv);
+    ASSERT_FALSE(named(*list, "USB"));
+
+    // A run's words as a knob names them.
+    auto knobKey = [](const std::vector<std::string>& args) {
+        std::string key = "diskutil";
+        for (const auto& a : args)
+            if (a != "-plist") key += " " + a;
+        return key;
+    };
+    // The scan's last question to the disk tool, long past the stick's partitions.
+    std::string lastKey;
+    for (const auto& run : root.journalFor("diskutil"))
+        if (!run.args.empty() && run.args[0] == "info") lastKey = knobKey(run.args);
+    ASSERT_FALSE(lastKey.empty());
+
+    // The drive mounts while the next scan waits for that answer.
+    root.setKnob(lastKey, "slow:2");
+    root.clearJournal();
+    gv->getDiskAndVolumes();
+    auto askedLast = [&] {
+        for (const auto& run : root.journalFor("diskutil"))
+            if (knobKey(run.args) == lastKey) return true;
+        return false;
+    };
+    ASSERT_TRUE(kit::runUntil([&] { return askedLast(); }, 60));
+    root.setKnob(lastKey, "ok");
+    kit::runShell("diskutil mountDisk /dev/disk4 > /dev/null");
+    EXPECT_TRUE(kit::runUntil([&] { return !gv->isScanningVolumes() && named(*list, "USB") != nullptr; }, 60))
+        << "a drive mounted during a scan never shows";
+    waitIdle(*gv);
+}
+
 TEST_F(ScanTest, NamesReachTheDiskToolLiterally) {
     sim::SimRoot root("filters");
     ASSERT_TRUE(root.ok()) << root.error();
