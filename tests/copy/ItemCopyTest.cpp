@@ -215,9 +215,8 @@ TEST(ItemCopy, CancelInsideALargeFileStopsAtOnceAndLeavesNoPartialFile) {
     std::thread watcher([&] {
         // Stop as soon as the copy has written anything of the big file.
         const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
-        struct stat st;
         while (std::chrono::steady_clock::now() < deadline) {
-            if (::stat((t / "dst/big").c_str(), &st) == 0 && st.st_size > 0) {
+            if (partFileInto(t / "dst")) {
                 started = true;
                 break;
             }
@@ -236,6 +235,7 @@ TEST(ItemCopy, CancelInsideALargeFileStopsAtOnceAndLeavesNoPartialFile) {
     EXPECT_LT(r.bytes, 768ull << 20);
     EXPECT_LT(std::chrono::duration<double>(endedAt - cancelledAt).count(), 0.5);
     EXPECT_FALSE(exists(t / "dst/big")) << "a partial file was left";
+    EXPECT_FALSE(partFileInto(t / "dst", 0)) << "the part file was left";
 
     // A cancel already set copies nothing, in a folder too.
     r = kit::copyItem(t / "src", t / "dst2", &cancel);
@@ -267,6 +267,32 @@ TEST(ItemCopy, FullDiskRemovesTheCutFileAndGoesOn) {
     EXPECT_TRUE(exists(t / "dst/sub"));
     EXPECT_EQ(readFile(t / "dst/a"), readFile(t / "src/a"));
     EXPECT_EQ(readFile(t / "dst/z"), readFile(t / "src/z"));
+}
+
+// A process killed in the middle of a file (here by the file-size limit's
+// signal) gets no chance to clean up: what it wrote must not stand under the
+// file's real name, nor under a name a user would take for a copy.
+TEST(ItemCopy, AKilledCopyLeavesNoPartOfAFileUnderItsRealName) {
+    TempDir t;
+    std::mt19937_64 rng(5);
+    makeDirs(t / "src");
+    writeFile(t / "src/first", randomBytes(rng, 1000), 0640);
+    writeFile(t / "src/big", randomBytes(rng, 3 << 20), 0644);
+    makeDirs(t / "dst");
+    const int code = inChild([&] {
+        struct rlimit lim = {1 << 20, 1 << 20};
+        if (::setrlimit(RLIMIT_FSIZE, &lim) != 0) return 10;
+        kit::copyItem(t / "src/first", t / "dst/first");
+        kit::copyItem(t / "src/big", t / "dst/big");
+        return 0;
+    });
+    ASSERT_EQ(code, 128 + SIGXFSZ) << "the copy was not killed inside the file";
+    EXPECT_FALSE(exists(t / "dst/big")) << "a partial file stands under its real name";
+    EXPECT_TRUE(partFileInto(t / "dst", 1)) << "the killed copy wrote nowhere";
+    EXPECT_EQ(readFile(t / "dst/first"), readFile(t / "src/first"));
+    struct stat st;
+    ASSERT_EQ(::stat((t / "dst/first").c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, 0640u);
 }
 
 TEST(ItemCopy, UnreadableItemsAreReportedAndTheRestCopied) {
