@@ -50,6 +50,12 @@ void makeLargeFile(const std::string& path, off_t bytes) {
 
 constexpr off_t kLarge = off_t(2) << 30;   // 2 GB
 
+// The copy of big.bin into folder has begun: a large file is written under a
+// hidden ".part" name and takes its own only once complete.
+bool bigFileBegun(const std::string& folder) {
+    return fs::exists(folder + "/big.bin") || !screentest::filesEndingIn(folder, ".part").empty();
+}
+
 // Whether a process still runs: one that has ended but waits to be reaped by
 // whoever adopted it (a zombie) runs no more.
 bool alive(pid_t pid) {
@@ -92,9 +98,10 @@ TEST_F(CloseDuringCopyTest, ALargeFileRemovesItsPartAndEnds) {
     ExitWatch exitWatch;
     ASSERT_TRUE(startCopy());
     const std::string target = screen->openUrl() + "/big.bin";
-    ASSERT_TRUE(kit::runUntil([&] { return fs::exists(target); }, 60));
+    ASSERT_TRUE(kit::runUntil([&] { return bigFileBegun(screen->openUrl()); }, 60));
     closeAndWaitForTheEnd(*main);
     EXPECT_FALSE(fs::exists(target)) << "a partial copy stays under the file's name";
+    EXPECT_TRUE(screentest::filesEndingIn(screen->openUrl(), ".part").empty()) << "the part file stays";
     EXPECT_FALSE(screen->doCopy()->isRunning());
     EXPECT_EQ(screen->errorLable()->stringValue(), "You have stopped the copying process.");
 }
@@ -117,7 +124,7 @@ TEST_F(CloseDuringImageTest, TheCopyIntoTheImageEjectsAndRemovesIt) {
     ExitWatch exitWatch;
     ASSERT_TRUE(startRun());
     const std::string volume = sim.path("/Volumes/PelorinDmg");
-    ASSERT_TRUE(kit::runUntil([&] { return fs::exists(volume + "/big.bin"); }, 60));
+    ASSERT_TRUE(kit::runUntil([&] { return bigFileBegun(volume); }, 60));
     closeAndWaitForTheEnd(*main, Close::WindowManager);
     EXPECT_FALSE(fs::exists(volume)) << "the image is still attached";
     EXPECT_TRUE(filesEndingIn(sim.path("/Volumes/Backup"), ".dmg").empty()) << "a partial image stays";
