@@ -412,6 +412,7 @@ struct ButtonRun {
     double total = 0;      // the click to the end view
     double listing = 0;    // the click to the confirmation
     double worstWait = 0;  // ms, the longest a task posted to the main queue waited
+    double worstWaitListing = 0;  // the same, the click to the confirmation
     bool success = false;  // the end shows the success view
 };
 template <class Screen>
@@ -423,6 +424,7 @@ bool runFromButton(Screen& screen, ButtonRun& out) {
     bool ended = kit::runUntil([&] { return screen.makeSureWC() != nullptr; }, 120);
     if (ended) {
         out.listing = secondsSince(start);
+        out.worstWaitListing = probe.worst();
         screen.makeSureWC()->doneButtonAction(nullptr);
         ended = kit::runUntil([&] { return !screen.isRunning(); }, 600);
         out.total = secondsSince(start);
