@@ -518,7 +518,8 @@ FileCopyResult copyItemAt(int fromFolder, const std::string& fromName, int toFol
     // A large file is written under another name first (copyFile), so a name
     // taken already is looked for before any data is copied.
     struct stat taken;
-    if (S_ISREG(st.st_mode) && st.st_size > kInPlaceMax && ::fstatat(toFolder, toName.c_str(), &taken, AT_SYMLINK_NOFOLLOW) == 0) {
+    if (S_ISREG(st.st_mode) && st.st_size > kInPlaceMax &&
+        ::fstatat(toFolder, toName.c_str(), &taken, AT_SYMLINK_NOFOLLOW) == 0) {
         closeQuietly(fd);
         c.fail(top, EEXIST, "create");
         r.destinationExists = true;

@@ -150,6 +150,37 @@ TEST(ItemCopy, NeverOverwritesAnythingAtTheDestination) {
     EXPECT_TRUE(r.destinationExists);
     EXPECT_FALSE(exists(t / "target"));
 
+    // A large file, written under a part name first: a taken name is seen
+    // before any data is copied, and a name taken while it is copied is not
+    // replaced when the part is put in place.
+    std::mt19937_64 rng(9);
+    writeFile(t / "large", randomBytes(rng, 1 << 20));
+    r = kit::copyItem(t / "large", t / "taken");
+    EXPECT_TRUE(r.destinationExists);
+    EXPECT_EQ(r.bytes, 0u);
+    EXPECT_EQ(readFile(t / "taken"), "old");
+    makeDirs(t / "race");
+    {
+        int fd = ::open((t / "huge").c_str(), O_WRONLY | O_CREAT, 0644);
+        ASSERT_GE(fd, 0);
+        const std::string chunk = randomBytes(rng, 1 << 20);
+        for (int i = 0; i < 64; ++i) ASSERT_EQ(::write(fd, chunk.data(), chunk.size()), ssize_t(chunk.size()));
+        ::close(fd);
+    }
+    std::atomic<bool> copied{false};
+    std::thread intruder([&] {
+        while (!partFileInto(t / "race") && !copied) {
+        }
+        writeFile(t / "race/huge", "theirs");
+    });
+    r = kit::copyItem(t / "huge", t / "race/huge");
+    copied = true;
+    intruder.join();
+    // Whether the intruder came during the copy or after it, its file is what stays.
+    EXPECT_TRUE(readFile(t / "race/huge") == "theirs") << "the file put there during the copy was replaced";
+    if (!r.ok()) EXPECT_TRUE(r.destinationExists);
+    EXPECT_FALSE(partFileInto(t / "race", 0)) << "the part file was left";
+
     // A failure inside a folder is not mistaken for a taken destination.
     r = kit::copyItem(t / "missing", t / "elsewhere");
     EXPECT_FALSE(r.destinationExists);
