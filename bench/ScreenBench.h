@@ -5,10 +5,12 @@
 // chosen, the start button, the listing, the confirmation) with the worst gap
 // between two turns of the main loop noted while it goes.
 #include <fcntl.h>
+#include <pthread.h>
 #include <spawn.h>
 #include <signal.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
+#include <time.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -153,7 +155,10 @@ inline void readTree(const fs::path& path) {
 
 // A small task posted to the main queue from another thread every
 // millisecond, each noting how long it waited to run: what a click or a
-// redraw waits for while the probe runs. Start and stop it on the main thread.
+// redraw waits for while the probe runs. Each also notes the processor time
+// the main thread used meanwhile: a wait much longer than that is the machine
+// giving the thread no processor, not the program keeping it busy. Start and
+// stop it on the main thread.
 class MainQueueProbe {
 public:
     ~MainQueueProbe() { stop(); }
@@ -161,13 +166,24 @@ public:
         stop();
         state_ = std::make_shared<State>();
         stopping_ = false;
-        poster_ = std::thread([this, state = state_] {
+        clockid_t mainClock;
+        if (::pthread_getcpuclockid(::pthread_self(), &mainClock) != 0) mainClock = CLOCK_THREAD_CPUTIME_ID;
+        poster_ = std::thread([this, state = state_, mainClock] {
+            const auto busy = [mainClock] {
+                timespec ts{};
+                ::clock_gettime(mainClock, &ts);
+                return double(ts.tv_sec) * 1e3 + double(ts.tv_nsec) / 1e6;
+            };
             while (!stopping_.load()) {
                 const Clock::time_point posted = Clock::now();
-                kit::dispatch::async(kit::dispatch::mainQueue(), [state, posted] {
+                const double busyAtPost = busy();
+                kit::dispatch::async(kit::dispatch::mainQueue(), [state, posted, busyAtPost, busy] {
                     if (!state->on) return;
                     const double waited = std::chrono::duration<double, std::milli>(Clock::now() - posted).count();
-                    state->worst = std::max(state->worst, waited);
+                    if (waited > state->worst) {
+                        state->worst = waited;
+                        state->worstBusy = busy() - busyAtPost;
+                    }
                 });
                 std::this_thread::sleep_for(std::chrono::milliseconds(1));
             }
@@ -179,13 +195,15 @@ public:
         poster_.join();
         state_->on = false;
     }
-    // The longest wait, in ms.
+    // The longest wait, in ms, and the main thread's processor time during it.
     double worst() const { return state_ ? state_->worst : 0; }
+    double worstBusy() const { return state_ ? state_->worstBusy : 0; }
 
 private:
     struct State {
         bool on = true;  // main thread only
         double worst = 0;
+        double worstBusy = 0;
     };
     std::shared_ptr<State> state_;
     std::atomic<bool> stopping_{false};
@@ -257,7 +275,8 @@ public:
             std::fprintf(stderr, "openbox did not start\n");
             return false;
         }
-        for (int i = 0; i < 100; ++i) {
+        // A loaded machine may take a while to start it.
+        for (int i = 0; i < 600; ++i) {
             std::string out;
             run({"xprop", "-root", "_NET_SUPPORTING_WM_CHECK"}, true, &out);
             if (out.find("window id") != std::string::npos) return true;
@@ -413,6 +432,7 @@ struct ButtonRun {
     double listing = 0;    // the click to the confirmation
     double worstWait = 0;  // ms, the longest a task posted to the main queue waited
     double worstWaitListing = 0;  // the same, the click to the confirmation
+    double worstWaitBusy = 0;  // ms of the main thread's processor time during the longest wait
     bool success = false;  // the end shows the success view
 };
 template <class Screen>
@@ -431,6 +451,7 @@ bool runFromButton(Screen& screen, ButtonRun& out) {
     }
     probe.stop();
     out.worstWait = probe.worst();
+    out.worstWaitBusy = probe.worstBusy();
     out.success = ended && !screen.sussView()->isHidden();
     return ended;
 }

@@ -544,8 +544,8 @@ int main(int argc, char** argv) {
             const bool every = side.label == "engine, every file";
             Side* self = &side;
             side.run = [&, self, every](const std::string& dest) {
-                // The nodes are made inside the timed part, as the tab makes
-                // them for a whole volume (its top-level listing).
+                // The top case's nodes come from the tab's top-level listing,
+                // timed with the copy as the user waits for both.
                 const auto t0 = Clock::now();
                 DoCopyFiles::Nodes nodes =
                     every ? everyFileChecked(src) : name == "top" ? listedLikeTheTab(src) : wholeVolume(src);
