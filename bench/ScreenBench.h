@@ -184,6 +184,8 @@ public:
                         state->worst = waited;
                         state->worstBusy = busy() - busyAtPost;
                     }
+                    if (!state->marked || posted < state->mark)
+                        state->worstBeforeMark = std::max(state->worstBeforeMark, waited);
                 });
                 std::this_thread::sleep_for(std::chrono::milliseconds(1));
             }
@@ -198,12 +200,22 @@ public:
     // The longest wait, in ms, and the main thread's processor time during it.
     double worst() const { return state_ ? state_->worst : 0; }
     double worstBusy() const { return state_ ? state_->worstBusy : 0; }
+    // Marks a moment (main thread): worstBeforeMark() is the longest wait of
+    // the tasks posted before it, however late they ran.
+    void mark() {
+        state_->marked = true;
+        state_->mark = Clock::now();
+    }
+    double worstBeforeMark() const { return state_ ? state_->worstBeforeMark : 0; }
 
 private:
     struct State {
         bool on = true;  // main thread only
         double worst = 0;
         double worstBusy = 0;
+        bool marked = false;
+        Clock::time_point mark{};
+        double worstBeforeMark = 0;
     };
     std::shared_ptr<State> state_;
     std::atomic<bool> stopping_{false};
@@ -431,7 +443,7 @@ struct ButtonRun {
     double total = 0;      // the click to the end view
     double listing = 0;    // the click to the confirmation
     double worstWait = 0;  // ms, the longest a task posted to the main queue waited
-    double worstWaitListing = 0;  // the same, the click to the confirmation
+    double worstWaitListing = 0;  // the same, of the tasks posted before the confirmation showed
     double worstWaitBusy = 0;  // ms of the main thread's processor time during the longest wait
     bool success = false;  // the end shows the success view
 };
@@ -444,7 +456,7 @@ bool runFromButton(Screen& screen, ButtonRun& out) {
     bool ended = kit::runUntil([&] { return screen.makeSureWC() != nullptr; }, 120);
     if (ended) {
         out.listing = secondsSince(start);
-        out.worstWaitListing = probe.worst();
+        probe.mark();
         screen.makeSureWC()->doneButtonAction(nullptr);
         ended = kit::runUntil([&] { return !screen.isRunning(); }, 600);
         out.total = secondsSince(start);
@@ -452,6 +464,7 @@ bool runFromButton(Screen& screen, ButtonRun& out) {
     probe.stop();
     out.worstWait = probe.worst();
     out.worstWaitBusy = probe.worstBusy();
+    out.worstWaitListing = probe.worstBeforeMark();
     out.success = ended && !screen.sussView()->isHidden();
     return ended;
 }

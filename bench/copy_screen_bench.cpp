@@ -102,7 +102,7 @@ bool measureTree(int argc, char** argv, int rounds, bool topLevelFiles, const ch
     std::printf("  %-34s %6.1f ms (median of the rounds' %.1f; goal: 50 ms or less)\n", "worst main-queue wait",
                 waits.max(), waits.median());
     std::printf("  %-34s %6.1f ms\n", "  the main thread's processor time in it", worstBusy);
-    std::printf("  %-34s %6.1f ms (median %.1f)\n", "  of which up to the confirmation", listingWaits.max(),
+    std::printf("  %-34s %6.1f ms (median %.1f)\n", "  of tasks posted before the confirmation", listingWaits.max(),
                 listingWaits.median());
     std::printf("  load average: before %s, after %s\n", loadBefore.c_str(), loadAfter.c_str());
     std::fflush(stdout);
