@@ -34,6 +34,7 @@ struct Process::Impl {
     bool pipeOut = false;
     bool outNull = false;
     bool errNull = false;
+    bool endsWithParent = true;
     std::function<void(const std::string&)> outputHandler;
     double batchInterval = 0;
     std::function<void(Process&)> terminationHandler;
@@ -82,6 +83,7 @@ void Process::setOutputBatchInterval(double seconds) {
 void Process::setPipeStandardOutput(bool on) { std::lock_guard<std::mutex> l(impl_->mutex); impl_->pipeOut = on; }
 void Process::setStandardOutputToNull(bool on) { std::lock_guard<std::mutex> l(impl_->mutex); impl_->outNull = on; }
 void Process::setStandardErrorToNull(bool on) { std::lock_guard<std::mutex> l(impl_->mutex); impl_->errNull = on; }
+void Process::setEndsWithParent(bool on) { std::lock_guard<std::mutex> l(impl_->mutex); impl_->endsWithParent = on; }
 
 void Process::setOutputHandler(std::function<void(const std::string& chunk)> handler) {
     std::lock_guard<std::mutex> l(impl_->mutex);
@@ -125,6 +127,7 @@ bool Process::launch(std::string* error) {
     request.stdoutFd = out[1];
     request.stdoutNull = !wantOut && d.outNull;
     request.stderrNull = d.errNull;
+    request.endWithParent = d.endsWithParent;
     int err = 0;
     const pid_t pid = detail::spawn(request, &err);
     closeFd(in[0]);

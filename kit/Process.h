@@ -24,6 +24,10 @@ public:
     void setPipeStandardOutput(bool on);                 // default off: inherits ours
     void setStandardOutputToNull(bool on);               // default off
     void setStandardErrorToNull(bool on);                // default off: inherits ours
+    // Default on: a child still running when this process dies (killed,
+    // crashed) is sent SIGTERM, so no tool works on with nobody watching it.
+    // Off for work that must never be cut halfway (an erase).
+    void setEndsWithParent(bool on);
 
     // Called on the main thread for every chunk read from standard output, in
     // order; an empty chunk marks the end of the stream (called once).

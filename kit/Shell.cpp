@@ -3,12 +3,18 @@
 #include <fcntl.h>
 #include <signal.h>
 #include <spawn.h>
+#include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <condition_variable>
 #include <cstring>
+#include <deque>
+#include <functional>
+#include <future>
 #include <mutex>
+#include <thread>
 
 #include "kit/Spawn.h"
 #include "kit/SysPath.h"
@@ -61,6 +67,103 @@ void ignoreSigpipe() {
     std::call_once(once, [] { ::signal(SIGPIPE, SIG_IGN); });
 }
 
+namespace {
+
+// Starts the child with fork and exec, having asked the kernel to send it
+// SIGTERM when its parent dies. Between the two only async-signal-safe calls.
+pid_t forkWithParentDeathSignal(const SpawnRequest& request, char* const* argv, char* const* envp, int* err) {
+    int status[2];
+    if (::pipe2(status, O_CLOEXEC) != 0) {
+        *err = errno;
+        return -1;
+    }
+    const pid_t parent = ::getpid();
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        ::prctl(PR_SET_PDEATHSIG, SIGTERM);
+        if (::getppid() != parent) ::_exit(127);   // the parent died before the request took
+        struct sigaction byDefault {};
+        byDefault.sa_handler = SIG_DFL;
+        for (int signal = 1; signal < NSIG; ++signal) ::sigaction(signal, &byDefault, nullptr);
+        sigset_t none;
+        sigemptyset(&none);
+        ::sigprocmask(SIG_SETMASK, &none, nullptr);
+        if (request.newProcessGroup) ::setpgid(0, 0);
+        bool ok = true;
+        if (request.stdinFd >= 0) ok = ok && ::dup2(request.stdinFd, 0) == 0;
+        if (request.stdoutFd >= 0) ok = ok && ::dup2(request.stdoutFd, 1) == 1;
+        const int null = (request.stdoutNull && request.stdoutFd < 0) || request.stderrNull
+                             ? ::open("/dev/null", O_WRONLY | O_CLOEXEC)
+                             : -1;
+        if (request.stdoutNull && request.stdoutFd < 0) ok = ok && ::dup2(null, 1) == 1;
+        if (request.stderrNull) ok = ok && ::dup2(null, 2) == 2;
+        if (ok && !request.cwd.empty()) ok = ::chdir(request.cwd.c_str()) == 0;
+        if (ok) ::execve(request.path.c_str(), argv, envp);
+        const int e = errno;
+        [[maybe_unused]] ssize_t n = ::write(status[1], &e, sizeof e);
+        ::_exit(127);
+    }
+    const int forkErr = errno;
+    ::close(status[1]);
+    if (pid < 0) {
+        ::close(status[0]);
+        *err = forkErr;
+        return -1;
+    }
+    // The pipe closes at the exec; an errno comes through it when that failed.
+    int childErr = 0;
+    ssize_t n;
+    while ((n = ::read(status[0], &childErr, sizeof childErr)) < 0 && errno == EINTR) {
+    }
+    ::close(status[0]);
+    if (n == sizeof childErr) {
+        waitForChild(pid);
+        *err = childErr;
+        return -1;
+    }
+    return pid;
+}
+
+// The kernel sends the parent-death signal when the thread that started the
+// child ends, not the process; a pool thread may end any time. Such children
+// are started from this thread, which lives as long as the process.
+class SpawnThread {
+public:
+    static SpawnThread& shared() {
+        static auto* thread = new SpawnThread();   // never destroyed: it outlives every caller
+        return *thread;
+    }
+    pid_t run(const std::function<pid_t()>& start) {
+        std::packaged_task<pid_t()> task(start);
+        std::future<pid_t> result = task.get_future();
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            tasks_.push_back(std::move(task));
+        }
+        cv_.notify_one();
+        return result.get();
+    }
+
+private:
+    SpawnThread() {
+        std::thread([this] {
+            for (;;) {
+                std::unique_lock<std::mutex> lock(mutex_);
+                cv_.wait(lock, [this] { return !tasks_.empty(); });
+                std::packaged_task<pid_t()> task = std::move(tasks_.front());
+                tasks_.pop_front();
+                lock.unlock();
+                task();
+            }
+        }).detach();
+    }
+    std::mutex mutex_;
+    std::condition_variable cv_;
+    std::deque<std::packaged_task<pid_t()>> tasks_;
+};
+
+}  // namespace
+
 pid_t spawn(const SpawnRequest& request, int* err) {
     std::vector<char*> argv;
     for (const std::string& a : request.argv) argv.push_back(const_cast<char*>(a.c_str()));
@@ -69,6 +172,14 @@ pid_t spawn(const SpawnRequest& request, int* err) {
     std::vector<char*> envp;
     for (const std::string& e : env) envp.push_back(const_cast<char*>(e.c_str()));
     envp.push_back(nullptr);
+
+    if (request.endWithParent) {
+        int e = 0;
+        const pid_t pid = SpawnThread::shared().run(
+            [&] { return forkWithParentDeathSignal(request, argv.data(), envp.data(), &e); });
+        if (pid < 0 && err) *err = e;
+        return pid;
+    }
 
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);

@@ -17,6 +17,9 @@ struct SpawnRequest {
     bool stdoutNull = false;
     bool stderrNull = false;
     bool newProcessGroup = false;     // the child leads a process group of its own
+    // The child is sent SIGTERM when this process dies (killed, crashed),
+    // whichever thread asked for it.
+    bool endWithParent = false;
 };
 
 // Starts the child with childEnvironment(), default signal dispositions and an

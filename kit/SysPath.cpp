@@ -1,14 +1,18 @@
 #include "kit/SysPath.h"
 
+#include <dirent.h>
 #include <ftw.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cctype>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <mutex>
+#include <optional>
 #include <vector>
 
 #include "kit/System.h"
@@ -78,16 +82,37 @@ void removeTemporaryDirectory() {
     }
 }
 
+// Where the temporary folders are made, first choice first.
+std::vector<std::string> temporaryBases() {
+    std::vector<std::string> bases;
+    if (const char* t = std::getenv("TMPDIR"); t && *t) bases.push_back(stripTrailingSlashes(t));
+    bases.push_back("/tmp");
+    return bases;
+}
+
+// A run's folder is "Pelorin-<its process id>-XXXXXX": the process it
+// belongs to, if the name is one of ours.
+std::optional<pid_t> owningProcess(const std::string& name) {
+    static const std::string prefix = "Pelorin-";
+    if (name.rfind(prefix, 0) != 0) return std::nullopt;
+    const size_t dash = name.find('-', prefix.size());
+    if (dash == std::string::npos || dash == prefix.size() || name.size() - dash - 1 != 6) return std::nullopt;
+    pid_t pid = 0;
+    for (size_t i = prefix.size(); i < dash; ++i) {
+        if (!std::isdigit(static_cast<unsigned char>(name[i])) || pid > 100000000) return std::nullopt;
+        pid = pid * 10 + (name[i] - '0');
+    }
+    if (pid <= 0) return std::nullopt;
+    return pid;
+}
+
 }  // namespace
 
 const std::string& temporaryDirectory() {
     static std::once_flag once;
     std::call_once(once, [] {
-        std::vector<std::string> bases;
-        if (const char* t = std::getenv("TMPDIR"); t && *t) bases.push_back(stripTrailingSlashes(t));
-        bases.push_back("/tmp");
-        for (const std::string& base : bases) {
-            std::string tmpl = base + "/Pelorin-XXXXXX";
+        for (const std::string& base : temporaryBases()) {
+            std::string tmpl = base + "/Pelorin-" + std::to_string(::getpid()) + "-XXXXXX";
             if (::mkdtemp(tmpl.data())) {  // mkdtemp makes it 0700
                 g_tempDir = tmpl + "/";
                 g_tempOwner = ::getpid();
@@ -99,6 +124,30 @@ const std::string& temporaryDirectory() {
         g_tempDir = "/tmp/";
     });
     return g_tempDir;
+}
+
+void removeAbandonedTemporaryDirectories() {
+    for (const std::string& base : temporaryBases()) {
+        DIR* dir = ::opendir(base.c_str());
+        if (!dir) continue;
+        std::vector<std::string> abandoned;
+        while (const struct dirent* e = ::readdir(dir)) {
+            const std::optional<pid_t> owner = owningProcess(e->d_name);
+            if (!owner || *owner == ::getpid()) continue;
+            // Only a folder of this user's whose run has ended: a live run's
+            // (or a process's that took over its number) is left alone.
+            const std::string path = base + "/" + e->d_name;
+            struct stat st {};
+            if (::lstat(path.c_str(), &st) != 0 || !S_ISDIR(st.st_mode) || st.st_uid != ::getuid()) continue;
+            if (::kill(*owner, 0) == 0 || errno != ESRCH) continue;
+            abandoned.push_back(path);
+        }
+        ::closedir(dir);
+        for (const std::string& path : abandoned) {
+            ::nftw(path.c_str(), removeEntry, 16, FTW_DEPTH | FTW_PHYS);
+            logf("removed the temporary folder of an ended run: %@", path);
+        }
+    }
 }
 
 void exitProcess(int status) {

@@ -18,6 +18,10 @@ std::string machineStatePath();               // sysPath("/.pelorin/machine.plis
 // once per process, ending in "/". Never a shared /tmp name. It goes when the
 // process ends through exit() or exitProcess().
 const std::string& temporaryDirectory();
+// Removes the temporary folders that runs of this user left behind when they
+// ended without removing them (killed, crashed). A folder whose run still
+// lives is never touched.
+void removeAbandonedTemporaryDirectories();
 
 // Ends the process at once with the status: the output streams are flushed and
 // the temporary folder is removed, but no static object is torn down (windows

@@ -2,36 +2,21 @@
 
 #include <chrono>
 
-#include "Comm/LeftButton.h"
+#include "Bootable/SelectDrivceViewController.h"
+#include "Bootable/boot/OVBootable.h"
 #include "Comm/BGWView.h"
+#include "Comm/LeftButton.h"
 #include "Comm/TCImageWindow.h"
 #include "Comm/WindowChrome.h"
+#include "DiskTool/RepairDiskViewController.h"
+#include "FileCopy/DiskCopyViewController.h"
+#include "ZipDmg/DmgViewController.h"
 #include "kit/RunLoop.h"
 #include "kit/SysPath.h"
 #include "kit/System.h"
 #include "kit/ui/Animation.h"
 #include "kit/ui/Application.h"
 #include "kit/ui/Control.h"
-
-// A feature screen is built into its host view once its class exists; until
-// then the host view stays empty.
-#if __has_include("FileCopy/DiskCopyViewController.h")
-#include "FileCopy/DiskCopyViewController.h"
-#define PELORIN_HAS_DISK_COPY_SCREEN 1
-#endif
-#if __has_include("ZipDmg/DmgViewController.h")
-#include "ZipDmg/DmgViewController.h"
-#define PELORIN_HAS_DMG_SCREEN 1
-#endif
-#if __has_include("DiskTool/RepairDiskViewController.h")
-#include "DiskTool/RepairDiskViewController.h"
-#define PELORIN_HAS_DISK_TOOL_SCREEN 1
-#endif
-#if __has_include("Bootable/SelectDrivceViewController.h")
-#include "Bootable/SelectDrivceViewController.h"
-#include "Bootable/boot/OVBootable.h"
-#define PELORIN_HAS_BOOTABLE_SCREEN 1
-#endif
 
 namespace {
 
@@ -127,34 +112,26 @@ void MainWindowController::addWindowTitle() {
 }
 
 void MainWindowController::addBaseView() {
-#ifdef PELORIN_HAS_DISK_COPY_SCREEN
     diskCopyVC_ = std::make_shared<DiskCopyViewController>("DiskCopyViewController");
     diskCopyVC_->setDelegate(this);
     if (diskCopyView_) diskCopyView_->addSubview(diskCopyVC_->viewPtr());
-#endif
 }
 
 void MainWindowController::addDmgView() {
-#ifdef PELORIN_HAS_DMG_SCREEN
     dmgVC_ = std::make_shared<DmgViewController>("DmgViewController");
     dmgVC_->setDelegate(this);
     if (dmgView_) dmgView_->addSubview(dmgVC_->viewPtr());
-#endif
 }
 
 void MainWindowController::addDiskToolView() {
-#ifdef PELORIN_HAS_DISK_TOOL_SCREEN
     repairDiskVC_ = std::make_shared<RepairDiskViewController>("RepairDiskViewController");
     if (diskTool_) diskTool_->addSubview(repairDiskVC_->viewPtr());
-#endif
 }
 
 void MainWindowController::addBootableView() {
-#ifdef PELORIN_HAS_BOOTABLE_SCREEN
     bootableVC_ = std::make_shared<SelectDrivceViewController>("SelectDrivceViewController");
     bootableVC_->setDelegate(this);
     if (bootableView_) bootableView_->addSubview(bootableVC_->viewPtr());
-#endif
 }
 
 void MainWindowController::setTabFrame(kit::Point point) {
@@ -194,40 +171,35 @@ void MainWindowController::TopDiskToolButtonAction(kit::Object*) {
 
 void MainWindowController::closeWindow(kit::Object*) { stopJobsAndQuit(); }
 
-void MainWindowController::windowWillClose(kit::Window&) { stopJobsAndQuit(); }
-
-void MainWindowController::stopRunningJobs() {
-#ifdef PELORIN_HAS_DISK_COPY_SCREEN
-    if (diskCopyVC_ && diskCopyVC_->isRunning()) diskCopyVC_->cancelButtonAction(nullptr);
-#endif
-#ifdef PELORIN_HAS_DMG_SCREEN
-    if (dmgVC_ && dmgVC_->isRunning()) dmgVC_->cancelButtonAction(nullptr);
-#endif
-#ifdef PELORIN_HAS_BOOTABLE_SCREEN
-    // The stop the clone's confirmation asks for; a Preboot repair is not
-    // stopped halfway, only waited for.
-    if (bootableVC_ && bootableVC_->isRunning()) bootableVC_->cancelToCopySystem();
-#endif
-}
-
-bool MainWindowController::jobsWorking() const {
-#ifdef PELORIN_HAS_DISK_COPY_SCREEN
-    if (diskCopyVC_ && diskCopyVC_->isWorking()) return true;
-#endif
-#ifdef PELORIN_HAS_DMG_SCREEN
-    if (dmgVC_ && dmgVC_->isWorking()) return true;
-#endif
-#ifdef PELORIN_HAS_BOOTABLE_SCREEN
-    if (OVBootable::OVShareInstance().isRunning() || (bootableVC_ && bootableVC_->isRepairing())) return true;
-#endif
+bool MainWindowController::windowShouldClose(kit::Window&) {
+    if (!formatRunning()) return true;
+    // The window stays on its "Formatting…" panel until the format is over.
+    stopJobsAndQuit();
     return false;
 }
 
+void MainWindowController::windowWillClose(kit::Window&) { stopJobsAndQuit(); }
+
+bool MainWindowController::formatRunning() const { return repairDiskVC_ && repairDiskVC_->isFormatRunning(); }
+
+void MainWindowController::stopRunningJobs() {
+    if (diskCopyVC_ && diskCopyVC_->isRunning()) diskCopyVC_->cancelButtonAction(nullptr);
+    if (dmgVC_ && dmgVC_->isRunning()) dmgVC_->cancelButtonAction(nullptr);
+    // The stop the clone's confirmation asks for; a Preboot repair is not
+    // stopped halfway, only waited for.
+    if (bootableVC_ && bootableVC_->isRunning()) bootableVC_->cancelToCopySystem();
+}
+
+bool MainWindowController::jobsWorking() const {
+    if (diskCopyVC_ && diskCopyVC_->isWorking()) return true;
+    if (dmgVC_ && dmgVC_->isWorking()) return true;
+    if (OVBootable::OVShareInstance().isRunning() || (bootableVC_ && bootableVC_->isRepairing())) return true;
+    return formatRunning();
+}
+
 void MainWindowController::endWaitedTools() {
-#ifdef PELORIN_HAS_DMG_SCREEN
     // An eject has a minute of its own; the image stays when it is cut short.
     if (dmgVC_ && dmgVC_->makeDmg()) dmgVC_->makeDmg()->giveUpWaiting();
-#endif
 }
 
 void MainWindowController::stopJobsAndQuit() {
@@ -245,6 +217,9 @@ void MainWindowController::stopJobsAndQuit() {
     wait->deadline =
         Clock::now() + std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(kit::scaled(kCloseWait)));
     auto check = [this, wait] {
+        // A format can't be stopped halfway: it is waited for whole, each of
+        // its tool runs ending at its own time-out at the latest.
+        if (formatRunning()) return false;
         if (jobsWorking() && Clock::now() < wait->deadline) return false;
         if (jobsWorking() && !wait->toolsEnded) {
             wait->toolsEnded = true;

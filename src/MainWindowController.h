@@ -51,8 +51,10 @@ public:
     // it made partly removed, an image ejected first), and the program ends
     // with status 0 once that work is over, or after kCloseWait seconds
     // (scaled); tools still running then are ended, and the program waits
-    // two seconds more at most.
+    // two seconds more at most. A format, which can't be stopped halfway, is
+    // waited for to its end, the window kept open on its panel meanwhile.
     void closeWindow(kit::Object* sender);
+    bool windowShouldClose(kit::Window& w) override;
     void windowWillClose(kit::Window& w) override;
     static constexpr double kCloseWait = 10.0;
     // The steps of that close: stop every running job as its Stop does,
@@ -92,6 +94,7 @@ private:
     void setTabFrame(kit::Point point);
     void selectTab(LeftButton* tab, double highlightY, kit::View* host);
     void stopJobsAndQuit();
+    bool formatRunning() const;
 
     TCImageWindow* aWindow_ = nullptr;
     kit::View* titleBarView_ = nullptr;

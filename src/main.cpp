@@ -17,6 +17,7 @@ int main(int argc, char* argv[]) {
         for (int i = 0; i < 3; ++i) launcher = kit::deletingLastPathComponent(launcher);
         if (kit::launchApplication(launcher)) return 0;
     }
+    kit::removeAbandonedTemporaryDirectories();
     PreventSleep();
     int result = kit::applicationMain(argc, argv);
     kit::releasePowerAssertion(assertionID);

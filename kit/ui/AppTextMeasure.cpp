@@ -1,5 +1,6 @@
 #include "kit/ui/AppTextMeasure.h"
 
+#include <QFontMetricsF>
 #include <QTextLayout>
 #include <QTextOption>
 
@@ -26,6 +27,19 @@ double heightOfWrappedText(const std::string& text, const Font& font, double wid
     }
     layout.endLayout();
     return height;
+}
+
+std::string truncatedText(const std::string& text, const Font& font, double width, LineBreakMode mode) {
+    Qt::TextElideMode elide;
+    switch (mode) {
+    case LineBreakMode::TruncatingHead: elide = Qt::ElideLeft; break;
+    case LineBreakMode::TruncatingMiddle: elide = Qt::ElideMiddle; break;
+    case LineBreakMode::TruncatingTail: elide = Qt::ElideRight; break;
+    default: return text;
+    }
+    ensureUiApp();
+    const QString s = QString::fromStdString(text);
+    return QFontMetricsF(toQFont(font)).elidedText(s, elide, std::max(0.0, width)).toStdString();
 }
 
 }  // namespace kit

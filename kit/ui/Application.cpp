@@ -2,6 +2,9 @@
 
 #include <unistd.h>
 
+#include <xcb/xcb.h>
+
+#include <QAbstractNativeEventFilter>
 #include <QApplication>
 #include <QCursor>
 #include <QEventLoop>
@@ -9,11 +12,14 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "kit/Dispatch.h"
 #include "kit/Notification.h"
 #include "kit/RunLoop.h"
 #include "kit/SysPath.h"
+#include "kit/System.h"
 #include "kit/ui/MainThreadCheck.h"
 #include "kit/ui/Menu.h"
+#include "kit/ui/QtBridge.h"
 #include "kit/ui/ViewWidget.h"
 #include "kit/ui/Window.h"
 
@@ -34,6 +40,37 @@ public:
         return QApplication::notify(receiver, e);
     }
 };
+
+// A window of ours whose native window another client destroyed (a window
+// tool, XDestroyWindow) is gone from the screen for good: it is closed as if
+// the user had closed it, so its delegate ends what it stands for. Qt leaves
+// such a widget believing it still has its window.
+class LostWindowWatch : public QAbstractNativeEventFilter {
+public:
+    bool nativeEventFilter(const QByteArray& type, void* message, qintptr*) override {
+        if (type != "xcb_generic_event_t") return false;
+        const auto* event = static_cast<const xcb_generic_event_t*>(message);
+        if ((event->response_type & 0x7f) != XCB_DESTROY_NOTIFY) return false;
+        const xcb_window_t gone = reinterpret_cast<const xcb_destroy_notify_event_t*>(event)->window;
+        for (Window* w : Application::shared().windows()) {
+            // Qt's own destruction of a window changes or clears the widget's id first.
+            const QWidget* widget = widgetOf(*w);
+            if (!widget || widget->internalWinId() != gone) continue;
+            systemLog("a window was destroyed by another program; closing it");
+            Weak<Window> lost(w);
+            dispatch::async(dispatch::mainQueue(), [lost] {
+                // What the window manager's close would do first (a panel's
+                // Cancel, the main window's quit), then the window is closed
+                // whatever it answered: there is nothing left to show it in.
+                if (Window* still = lost.get()) still->windowManagerClose();
+                Window* still = lost.get();
+                if (still && still->isVisible()) still->close();
+            });
+        }
+        return false;
+    }
+};
+
 }  // namespace
 
 void detail::calledOffMainThread(const char* function) {
@@ -58,6 +95,8 @@ void ensureUiApp() {
     ensureMainThreadApp();
     if (!hooked) {
         hooked = true;
+        if (QGuiApplication::platformName() == QLatin1String("xcb"))
+            qApp->installNativeEventFilter(new LostWindowWatch());
         QObject::connect(qApp, &QGuiApplication::applicationStateChanged, qApp, [](Qt::ApplicationState s) {
             Application::shared().setActive(s == Qt::ApplicationActive);
         });

@@ -1,5 +1,6 @@
 #include "kit/ui/Cell.h"
 
+#include "kit/ui/AppTextMeasure.h"
 #include "kit/ui/Image.h"
 #include "kit/ui/View.h"
 
@@ -18,6 +19,10 @@ Rect TextFieldCell::titleRectForBounds(const Rect& frame) const {
     // A small inset like the platform's text cells; the text hangs from the top.
     double inset = (bezeled_ || bordered_) ? 3 : 2;
     return Rect(frame.x() + inset, frame.y(), std::max(0.0, frame.width() - 2 * inset), frame.height());
+}
+
+std::string TextFieldCell::displayedStringForFrame(const Rect& frame) const {
+    return truncatedText(stringValue(), font(), titleRectForBounds(frame).width(), lineBreak_);
 }
 
 void TextFieldCell::drawWithFrame(const Rect& frame, View& view) {

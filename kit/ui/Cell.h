@@ -71,6 +71,9 @@ public:
     void drawInteriorWithFrame(const Rect& frame, View& controlView) override;
     // The rectangle the text is drawn in for a cell frame.
     virtual Rect titleRectForBounds(const Rect& frame) const;
+    // The text as drawn in a cell frame: the string value, cut to the width
+    // of its rectangle when the line-break mode truncates.
+    virtual std::string displayedStringForFrame(const Rect& frame) const;
 
     const Color& textColor() const { return textColor_; }
     void setTextColor(const Color& c) { textColor_ = c; }

@@ -10,6 +10,7 @@
 #include <QTextOption>
 #include <cmath>
 
+#include "kit/ui/AppTextMeasure.h"
 #include "kit/ui/QtBridge.h"
 
 namespace kit {
@@ -174,14 +175,12 @@ void GraphicsContext::drawString(const std::string& text, const Rect& r, const T
     case TextAlignment::Justified: flags |= Qt::AlignJustify; break;
     default: flags |= Qt::AlignLeft; break;
     }
-    QString s = QString::fromStdString(text);
     QRectF box(0, 0, r.width(), r.height());
-    QFontMetricsF m(f);
+    std::string shown = text;
     if (a.lineBreak == LineBreakMode::WordWrapping) flags |= Qt::TextWordWrap;
     else if (a.lineBreak == LineBreakMode::CharWrapping) flags |= Qt::TextWrapAnywhere;
-    else if (a.lineBreak == LineBreakMode::TruncatingTail) s = m.elidedText(s, Qt::ElideRight, r.width());
-    else if (a.lineBreak == LineBreakMode::TruncatingHead) s = m.elidedText(s, Qt::ElideLeft, r.width());
-    else if (a.lineBreak == LineBreakMode::TruncatingMiddle) s = m.elidedText(s, Qt::ElideMiddle, r.width());
+    else shown = truncatedText(text, a.font, r.width(), a.lineBreak);
+    const QString s = QString::fromStdString(shown);
     flags |= Qt::AlignTop;
     auto paintText = [&](QPainter& q, const QColor& c, QPointF off) {
         q.setPen(c);

@@ -1,42 +1,40 @@
 #include "kit/ui/ProgressIndicator.h"
 
-#include <QTimer>
 #include <cmath>
 
 #include "kit/ui/Graphics.h"
-#include "kit/ui/QtBridge.h"
-#include "kit/ui/ViewWidget.h"
+#include "kit/ui/RepeatingAnimation.h"
 
 namespace kit {
 
+namespace {
+constexpr int kSpokes = 12;
+constexpr double kTurn = kSpokes * 0.08;   // one spoke every 80 ms
+}  // namespace
+
 ProgressIndicator::ProgressIndicator(const Rect& frame) : View(frame) {
-    // The timer belongs to the view's widget, so it cannot outlive the view.
-    timer_ = new QTimer(widgetOf(*this));
-    timer_->setInterval(80);
-    Weak<ProgressIndicator> self(this);
-    QObject::connect(timer_, &QTimer::timeout, widgetOf(*this), [self] {
-        if (auto* p = self.get()) {
-            p->phase_ = (p->phase_ + 1) % 12;
-            p->setNeedsDisplay(true);
-        }
+    turn_ = std::make_unique<RepeatingAnimation>(*this, kTurn, [this](double t) {
+        const int phase = std::min(kSpokes - 1, int(t * kSpokes));
+        if (phase == phase_) return;
+        phase_ = phase;
+        setNeedsDisplay(true);
     });
+    turn_->showsIn(*this);
 }
 
-ProgressIndicator::~ProgressIndicator() {
-    if (timer_) timer_->stop();
-}
+ProgressIndicator::~ProgressIndicator() = default;
 
 void ProgressIndicator::startAnimation(Object*) {
     if (animating_) return;
     animating_ = true;
-    timer_->start();
+    turn_->start();
     setNeedsDisplay(true);
 }
 
 void ProgressIndicator::stopAnimation(Object*) {
     if (!animating_) return;
     animating_ = false;
-    timer_->stop();
+    turn_->stop();
     setNeedsDisplay(true);
 }
 
@@ -45,7 +43,7 @@ void ProgressIndicator::drawRect(const Rect&) {
     Rect b = bounds();
     const double r = std::min(b.width(), b.height()) / 2;
     const Point c{b.midX(), b.midY()};
-    for (int i = 0; i < 12; ++i) {
+    for (int i = 0; i < kSpokes; ++i) {
         const double a = M_PI / 2 - i * (2 * M_PI / 12);
         const int age = (i - phase_ + 12) % 12;   // the spoke at the phase is darkest
         Color(0, 0, 0, animating_ ? 0.85 - age * 0.06 : 0.3).setStroke();

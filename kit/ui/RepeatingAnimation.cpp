@@ -1,19 +1,30 @@
 #include "kit/ui/RepeatingAnimation.h"
 
 #include <QCoreApplication>
+#include <QEvent>
 #include <QPointer>
 #include <QVariantAnimation>
+#include <QWidget>
 #include <cmath>
 
 #include "kit/SysPath.h"
 #include "kit/ui/Application.h"
+#include "kit/ui/QtBridge.h"
+#include "kit/ui/View.h"
 
 namespace kit {
 
-struct RepeatingAnimation::Impl {
+namespace {
+unsigned long ticks = 0;
+}
+
+unsigned long RepeatingAnimation::tickCount() { return ticks; }
+
+struct RepeatingAnimation::Impl : QObject {
     std::weak_ptr<void> owner;
     std::function<void(double)> apply;
     QPointer<QVariantAnimation> anim;
+    QPointer<QWidget> widget;   // the widget of the view it shows in, if any
 
     void stop() {
         if (QVariantAnimation* a = anim) {
@@ -21,6 +32,23 @@ struct RepeatingAnimation::Impl {
             a->stop();
             a->deleteLater();
         }
+    }
+    bool canBeSeen() const { return !widget || widget->isVisible(); }
+    // Pauses or resumes to match what the view shows.
+    void follow() {
+        QVariantAnimation* a = anim;
+        if (!a) return;
+        if (!canBeSeen()) {
+            if (a->state() == QAbstractAnimation::Running) a->pause();
+        } else if (a->state() == QAbstractAnimation::Paused) {
+            a->resume();
+        }
+    }
+    // Qt tells a widget when it or an ancestor (its window included) shows
+    // or hides.
+    bool eventFilter(QObject*, QEvent* e) override {
+        if (e->type() == QEvent::Show || e->type() == QEvent::Hide) follow();
+        return false;
     }
 };
 
@@ -31,9 +59,23 @@ RepeatingAnimation::RepeatingAnimation(Object& owner, double period, std::functi
     impl_->apply = std::move(apply);
 }
 
-RepeatingAnimation::~RepeatingAnimation() { impl_->stop(); }
+RepeatingAnimation::~RepeatingAnimation() {
+    if (QWidget* w = impl_->widget) w->removeEventFilter(impl_.get());
+    impl_->stop();
+}
+
+void RepeatingAnimation::showsIn(View& view) {
+    if (QWidget* old = impl_->widget) old->removeEventFilter(impl_.get());
+    impl_->widget = widgetOf(view);
+    if (QWidget* w = impl_->widget) w->installEventFilter(impl_.get());
+    impl_->follow();
+}
 
 bool RepeatingAnimation::isRunning() const { return impl_->anim != nullptr; }
+
+bool RepeatingAnimation::isPaused() const {
+    return impl_->anim && impl_->anim->state() == QAbstractAnimation::Paused;
+}
 
 void RepeatingAnimation::stop() { impl_->stop(); }
 
@@ -61,12 +103,20 @@ void RepeatingAnimation::start() {
             impl->stop();
             return;
         }
+        if (!impl->canBeSeen()) {
+            // Hidden without a word from Qt (a widget taken out of its
+            // parent, say): wait for the next showing.
+            impl->follow();
+            return;
+        }
         double t = v.toDouble();
         if (t >= 1.0) t = 0.0;   // the end of one period is the start of the next
+        ++ticks;
         impl->apply(t);
     });
     impl_->anim = a;
     a->start();
+    impl_->follow();
 }
 
 }  // namespace kit

@@ -5,10 +5,16 @@
 // comes first; apply is never called after that). The period is scaled by the
 // time scale (PELORIN_TIME_SCALE), like every kit duration.
 //
+// Tied to a view (showsIn), the animation runs only while that view can be
+// seen: it pauses while the view or one of its superviews is hidden or the
+// view is not in a window on screen, and goes on from where it stopped once
+// the view shows again. A running but paused animation costs nothing.
+//
 //   stripes_ = std::make_unique<kit::RepeatingAnimation>(*this, 0.5, [this](double t) {
 //       stripeOffset_ = t * tileWidth_;
 //       setNeedsDisplay(true);
 //   });
+//   stripes_->showsIn(*this);
 //   stripes_->start();
 #include <functional>
 #include <memory>
@@ -16,6 +22,8 @@
 #include "kit/ui/Responder.h"
 
 namespace kit {
+
+class View;
 
 class RepeatingAnimation {
 public:
@@ -25,15 +33,26 @@ public:
     RepeatingAnimation(const RepeatingAnimation&) = delete;
     RepeatingAnimation& operator=(const RepeatingAnimation&) = delete;
 
+    // The view whose visibility the animation follows; it must outlive this
+    // object or be its owner.
+    void showsIn(View& view);
+
     // Starts from t = 0 (a running animation starts over).
     void start();
     // Stops; apply is not called again until the next start().
     void stop();
+    // Started and not stopped, paused or not.
     bool isRunning() const;
+    // Running, but waiting for its view to show.
+    bool isPaused() const;
 
     double period() const { return period_; }
     // Takes effect at once: a running animation starts over with the new period.
     void setPeriod(double seconds);
+
+    // Every apply call of every repeating animation so far: an idle program
+    // adds none.
+    static unsigned long tickCount();
 
 private:
     struct Impl;

@@ -44,7 +44,12 @@ public:
     void setEditable(bool e);
     bool isSelectable() const { return selectable_; }
     void setSelectable(bool s) { selectable_ = s; }
+    LineBreakMode lineBreakMode() { return textCell()->lineBreakMode(); }
+    // A single-line label with a truncating mode (tail, middle or head) shows
+    // a text too long for it with an ellipsis when drawn (see truncatedText).
     void setLineBreakMode(LineBreakMode m);
+    // The text as the field shows it at its current size and font.
+    std::string displayedString() { return textCell()->displayedStringForFrame(bounds()); }
     void setPlaceholderString(const std::string& s);
     void setEnabled(bool e) override;
     // Fits the frame's size to the text (one line).

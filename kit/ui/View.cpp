@@ -367,7 +367,14 @@ void View::displayIfNeeded() {
     for (auto& s : subviews_) s->displayIfNeeded();
 }
 
+namespace {
+unsigned long draws = 0;
+}
+
+unsigned long View::drawCount() { return draws; }
+
 void View::paint(QPainter& p, const Rect& dirty) {
+    ++draws;
     needsDisplay_ = false;
     p.save();
     if (!isFlipped()) {

@@ -141,6 +141,9 @@ public:
     // Draws the view's own content; `dirty` is the area being redrawn, in
     // bounds coordinates. The current graphics context is set up.
     virtual void drawRect(const Rect& dirty) {}
+    // How many times views have drawn themselves so far, all views together:
+    // a window left alone draws nothing.
+    static unsigned long drawCount();
 
     // ---- autoresizing ----
     unsigned autoresizingMask() const { return autoresizingMask_; }

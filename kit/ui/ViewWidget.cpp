@@ -278,10 +278,10 @@ void ViewWidget::resizeEvent(QResizeEvent* e) {
 }
 
 void ViewWidget::closeEvent(QCloseEvent* e) {
-    // The kit decides about closing (the window manager's close asks the
-    // delegate like the close button does).
+    // The kit decides about closing: the window manager's close acts as the
+    // window's close button, or as its Cancel for a panel.
     e->ignore();
-    if (kitWindow) kitWindow->performClose(nullptr);
+    if (kitWindow) kitWindow->windowManagerClose();
 }
 
 void ViewWidget::changeEvent(QEvent* e) {

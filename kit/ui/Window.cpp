@@ -833,6 +833,11 @@ void Window::performClose(Object*) {
     close();
 }
 
+void Window::windowManagerClose() {
+    if (styleMask_ & TitledWindowMask) performClose(nullptr);
+    else tryToPerform(WindowManagerCloseAction, this);
+}
+
 void Window::close() {
     KIT_ASSERT_MAIN_THREAD();
     Weak<Window> self(this);
@@ -946,6 +951,7 @@ void Window::applyTransientParent() {
     if (!topWidget_) return;
     Window* p = parent_.get();
     if (!p) p = sheetParent_.get();
+    if (!p) p = modalFor_.get();
     const bool shown = topWidget_->isVisible();
     QWindow* mine = topWidget_->windowHandle();
     // A window on screen that leaves its parent is on its way out: it is not
@@ -966,9 +972,10 @@ void Window::applyTransientParent() {
     // any click elsewhere, where the kit's menus and popovers close by rules
     // of their own (timed, on leaving, on losing key status). A utility
     // panel without a parent is still a helper of the application
-    // (transient for all of its windows).
+    // (transient for all of its windows). A window running modally on
+    // behalf of another is a dialog of that window.
     Qt::WindowType kind = Qt::Window;
-    if (p) kind = isSheet() || canBecomeMainWindow() ? Qt::Dialog : Qt::Tool;
+    if (p) kind = !parent_.get() || isSheet() || canBecomeMainWindow() ? Qt::Dialog : Qt::Tool;
     else if (styleMask_ & UtilityWindowMask) kind = Qt::Tool;
     QWindow* want = nullptr;
     if (p && p->topWidget_) {
@@ -993,11 +1000,19 @@ void Window::applyTransientParent() {
 
 void Window::setQtModal(bool modal) {
     if (!topWidget_) return;
+    Window* owner = nullptr;
+    if (modal) {
+        Application& app = Application::shared();
+        owner = app.mainWindow();
+        if (!owner || owner == this) owner = app.recentWindow(this, [](Window& w) { return w.canBecomeMainWindow(); });
+    }
     Qt::WindowModality want = modal ? Qt::ApplicationModal : Qt::NonModal;
-    if (topWidget_->windowModality() == want) return;
-    // Qt takes a new modality only while the window is hidden.
+    if (topWidget_->windowModality() == want && modalFor_.get() == owner) return;
+    modalFor_ = Weak<Window>(owner);
+    // Qt takes a new modality and a new kind of window only while it is hidden.
     const bool shown = topWidget_->isVisible();
     if (shown) topWidget_->hide();
+    applyTransientParent();
     topWidget_->setWindowModality(want);
     if (shown) {
         topWidget_->show();

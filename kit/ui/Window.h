@@ -71,6 +71,14 @@ inline constexpr const char* WindowWillExitFullScreenNotification = "WindowWillE
 inline constexpr const char* WindowDidExitFullScreenNotification = "WindowDidExitFullScreenNotification";
 inline constexpr const char* WindowDidEndSheetNotification = "WindowDidEndSheetNotification";
 
+// The action that the window manager's close request (Alt+F4, a taskbar's
+// close) sends along the responder chain of a borderless window (a panel,
+// a menu, a popover). Whoever answers it dismisses the window the way its
+// Cancel or close button does, so its owner is left as that button leaves
+// it. Unanswered, the request is refused and the window stays: closed
+// behind its owner's back, it would leave the owner waiting for an answer.
+inline constexpr const char* WindowManagerCloseAction = "windowManagerClose:";
+
 // The window delegate. Every operation is optional: the default bodies are
 // what the window does without a delegate.
 class WindowDelegate {
@@ -230,8 +238,11 @@ public:
     virtual void setDelegate(WindowDelegate* d) { delegate_ = d; }
 
     // ---- closing, miniaturising, zooming, full screen ----
-    // The close button, Command-W and the window manager's close request
-    // (Alt+F4, a taskbar's close) all come here: the delegate may refuse.
+    // The close button and Command-W come here: the delegate may refuse.
+    // The window manager's close request: a titled window performs its
+    // close (performClose); a borderless one gets WindowManagerCloseAction
+    // sent along its responder chain instead.
+    void windowManagerClose();
     void performClose(Object* sender = nullptr);
     // Tells the delegate and the observers, leaves the parent, orders the
     // window out, ends its own modal run (and no other window's), and lets
@@ -307,7 +318,10 @@ private:
     std::vector<TrackedArea> trackingCache_;
     bool trackingCacheValid_ = false;
     void applyQtFrame();
-    // The window system's side of modality and of child windows.
+    // The window system's side of modality and of child windows. A window
+    // running modally is shown on behalf of the main window (the one before
+    // it when it is main itself): the window manager is told it belongs to
+    // that window, so it stays above it whatever raises the main window.
     void setQtModal(bool modal);
     void applyTransientParent();
     void scheduleShapeUpdate();
@@ -341,6 +355,7 @@ private:
     Point dragStartOrigin_;
     std::vector<std::shared_ptr<Window>> children_;
     Weak<Window> parent_;
+    Weak<Window> modalFor_;   // the window a modal run is on behalf of
     std::shared_ptr<Window> sheet_;
     Weak<Window> sheetParent_;
     std::function<void(long)> sheetCompletion_;

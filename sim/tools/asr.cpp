@@ -27,8 +27,10 @@
 // volume (role "Preboot"), unmounted, as the platform's restore of a system does;
 // it appears once the copy is complete.
 // A SIGTERM at any time is journaled before the tool exits.
+#include <poll.h>
 #include <pthread.h>
 #include <signal.h>
+#include <sys/ioctl.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -51,8 +53,25 @@ namespace fs = std::filesystem;
 namespace {
 
 constexpr const char* kTool = "asr";
-// Long enough that a reader on the other end of the pipe takes each chunk on its own.
+// The pause after a chunk when the output is no pipe (a file, a terminal).
 constexpr useconds_t kChunkPause = 40 * 1000;
+
+// Waits until the reader has taken everything written so far, so that the next
+// chunk comes in a read of its own however late the reader is scheduled: the
+// engine judges whole chunks ("100" alone). Without a pipe, a short pause.
+void waitUntilRead() {
+    int pending = 0;
+    if (::ioctl(STDOUT_FILENO, FIONREAD, &pending) != 0) {
+        ::usleep(kChunkPause);
+        return;
+    }
+    while (pending > 0) {
+        pollfd out{STDOUT_FILENO, 0, 0};
+        // A pipe with no reader any more reports an error: nobody will take it.
+        if (::poll(&out, 1, 1) > 0 && (out.revents & (POLLERR | POLLHUP))) std::_Exit(1);
+        if (::ioctl(STDOUT_FILENO, FIONREAD, &pending) != 0) return;
+    }
+}
 
 void chunk(const std::string& text) {
     const char* p = text.data();
@@ -66,7 +85,7 @@ void chunk(const std::string& text) {
         p += n;
         left -= static_cast<size_t>(n);
     }
-    ::usleep(kChunkPause);
+    waitUntilRead();
 }
 
 [[noreturn]] void fail(const std::string& message, int code = 1) {

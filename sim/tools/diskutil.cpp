@@ -668,8 +668,14 @@ int main(int argc, char** argv) {
     const std::string knob = snapshot->knob(words);
     if (auto code = sim::applyCommonKnob(knob, kTool)) return *code;
 
-    if (command == "list") return cmdList(*snapshot, operands, plist, knob);
-    if (command == "info") return cmdInfo(*snapshot, operands, plist);
+    if (command == "list" || command == "info") {
+        const int rc = command == "list" ? cmdList(*snapshot, operands, plist, knob) : cmdInfo(*snapshot, operands, plist);
+        // A tool that prints its record and still fails: "answer-then-fail" exits 1
+        // after it, "answer-then-hang" never exits.
+        if (knob == "answer-then-fail") return fail("diskutil: failed after answering (simulated failure)");
+        if (knob == "answer-then-hang") sim::applyCommonKnob("hang", kTool);
+        return rc;
+    }
     if (command == "appleRAID") return cmdAppleRaid(*snapshot, operands, plist);
     if (command == "resizeVolume") {
         // Recorded in the journal only: nothing in the machine changes.

@@ -2,6 +2,7 @@
 
 #include <filesystem>
 
+#include "Disk/GetVolumes.h"
 #include "Disk/OVPublicUtilities.h"
 #include "Disk/OVTask.h"
 #include "kit/Shell.h"
@@ -23,6 +24,12 @@ std::optional<kit::Value> ZZCaptureValue(const std::string& command, const std::
     const OVCapture capture = ZZCapture(command, fileName);
     if (status) *status = capture.ran && !capture.timedOut && !capture.stopped ? capture.status : -1;
     return capture.value();
+}
+
+std::optional<std::vector<VolumeObj::Slice>> readDiskSlices(const std::string& identifier) {
+    const OVCapture capture = ZZCapture("diskutil list -plist " + kit::shellQuote("/dev/" + identifier), "eraserDiskTemp.plist");
+    auto listing = capture.ok() ? capture.value() : std::nullopt;
+    return listing ? GetVolumes::diskSlicesIn(*listing, identifier) : std::nullopt;
 }
 
 namespace {

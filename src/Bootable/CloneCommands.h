@@ -4,8 +4,10 @@
 // processors whose clones need their Preboot volume filled in.
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "Disk/OVTask.h"
+#include "Disk/VolumeObj.h"
 #include "kit/Plist.h"
 
 // Runs "<command> > <outputPath>" through the shell after removing an old file
@@ -25,6 +27,11 @@ OVCapture ZZCapture(const std::string& command, const std::string& fileName);
 // to its end (refused, timed out).
 std::optional<kit::Value> ZZCaptureValue(const std::string& command, const std::string& fileName,
                                          int* status = nullptr);
+
+// The slices of the whole disk `identifier` as the disk tool lists them now;
+// nullopt when the run failed or its answer doesn't describe that disk. Blocks
+// while the tool runs: off the main thread.
+std::optional<std::vector<VolumeObj::Slice>> readDiskSlices(const std::string& identifier);
 
 // YES when the processor brand names the platform's own processors ("Apple").
 // The real machine's answer is worked out once and kept.

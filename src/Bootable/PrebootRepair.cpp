@@ -49,18 +49,41 @@ std::optional<kit::Value> diskInfo(const std::string& identifier, std::string* w
     return ask("diskutil info -plist " + deviceWord(identifier), kListCapture, why);
 }
 
-// The last volume of the container's list named "Preboot".
-std::optional<std::string> prebootIn(const kit::Value& containerList) {
-    const auto* disks = containerList.getArray("AllDisksAndPartitions");
-    if (!disks || disks->empty()) return std::nullopt;
-    const auto* volumes = (*disks)[0].getArray("APFSVolumes");
-    if (!volumes) return std::nullopt;
+// The APFS volumes of a container, from "diskutil list -plist /dev/<container>".
+// A list without the keys that describe the container is no answer.
+std::optional<kit::Value::Array> containerVolumes(const std::string& container, std::string* why) {
+    auto list = ask("diskutil list -plist " + deviceWord(container), kContainerCapture, why);
+    if (!list) return std::nullopt;
+    const auto* disks = list->getArray("AllDisksAndPartitions");
+    const auto* volumes = disks && !disks->empty() ? (*disks)[0].getArray("APFSVolumes") : nullptr;
+    if (!volumes) {
+        *why = "the list of " + container + " names no volumes";
+        return std::nullopt;
+    }
+    return *volumes;
+}
+
+// The last of the volumes named "Preboot".
+std::optional<std::string> lastPreboot(const kit::Value::Array& volumes) {
     std::optional<std::string> found;
-    for (const auto& v : *volumes) {
+    for (const auto& v : volumes) {
         if (v.getString("VolumeName") != "Preboot") continue;
         if (auto id = v.getString("DeviceIdentifier"); id && !id->empty()) found = id;
     }
     return found;
+}
+
+// Whether the running system's own container holds a Preboot volume: where it
+// does, a clone can't start without one. nullopt (with *why) when the disk
+// tool's answers can't be read.
+std::optional<bool> systemHasPreboot(std::string* why) {
+    auto root = ask("diskutil info -plist " + kit::shellQuote(kit::sysPath("/")), kListCapture, why);
+    if (!root) return std::nullopt;
+    const std::string container = root->getString("APFSContainerReference").value_or("");
+    if (container.empty()) return false;
+    auto volumes = containerVolumes(container, why);
+    if (!volumes) return std::nullopt;
+    return lastPreboot(*volumes).has_value();
 }
 
 }  // namespace
@@ -82,25 +105,31 @@ PrebootRepairOutcome PrebootRepair::run(const std::string& target) {
     // The first slice of the target that holds an APFS container: the container.
     auto list = ask("diskutil list -plist " + deviceWord(target), kListCapture, &why);
     if (!list) return failed(why);
+    // A list of a disk names at least the disk itself.
+    const auto* all = list->getArray("AllDisks");
+    if (!all || all->empty()) return failed("the list of " + target + " names no disks");
     std::optional<std::string> container;
-    if (const auto* all = list->getArray("AllDisks")) {
-        for (const auto& entry : *all) {
-            auto id = entry.asString();
-            if (!id || id->empty()) continue;
-            auto info = diskInfo(*id, &why);
-            if (!info) return failed(why);
-            if (auto ref = info->getString("APFSContainerReference"); ref && !ref->empty()) {
-                container = ref;
-                break;
-            }
+    for (const auto& entry : *all) {
+        auto id = entry.asString();
+        if (!id || id->empty()) continue;
+        auto info = diskInfo(*id, &why);
+        if (!info) return failed(why);
+        if (auto ref = info->getString("APFSContainerReference"); ref && !ref->empty()) {
+            container = ref;
+            break;
         }
     }
     if (!container) return out;
 
-    auto volumes = ask("diskutil list -plist " + deviceWord(*container), kContainerCapture, &why);
+    auto volumes = containerVolumes(*container, &why);
     if (!volumes) return failed(why);
-    auto preboot = prebootIn(*volumes);
-    if (!preboot) return out;
+    auto preboot = lastPreboot(*volumes);
+    if (!preboot) {
+        const auto needed = systemHasPreboot(&why);
+        if (!needed) return failed(why);
+        if (*needed) return failed("the clone's container " + *container + " has no Preboot volume");
+        return out;
+    }
     out.prebootIdentifier = *preboot;
 
     const OVCapture mount = ZZCapture("diskutil mountDisk " + deviceWord(*preboot), kMountCapture);

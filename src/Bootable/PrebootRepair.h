@@ -11,16 +11,19 @@
 // volume). The mount is judged by the tool's exit status and the mount point it
 // then reports, the copy by its exit status. Every run is bounded: a disk tool
 // or a copy that hangs is ended at its time-out, and that is a failure, as is
-// an answer of the disk tool that can't be read; only a readable answer that
-// shows no container or no Preboot volume means there is nothing to repair.
+// an answer of the disk tool that can't be read (or lacks the keys that describe
+// the disk). Only a readable answer that shows no container, or a container
+// without a Preboot volume on a machine whose own system container has none
+// either, means there is nothing to repair: where the running system has a
+// Preboot volume, a clone container without one would not start.
 #include <functional>
 #include <string>
 
 struct PrebootRepairOutcome {
     enum class Result {
         Copied,           // the cryptexes are on the clone's Preboot volume
-        NothingToRepair,  // no target, no container or no Preboot volume: nothing to do
-        Failed,           // the disk could not be read, or its Preboot could not be mounted or filled
+        NothingToRepair,  // no target, no container, or no Preboot volume where the system has none
+        Failed,           // the disk could not be read, its Preboot is missing, or could not be mounted or filled
     };
     Result result = Result::NothingToRepair;
     std::string prebootIdentifier;  // the clone's Preboot volume ("disk3s2"), when found

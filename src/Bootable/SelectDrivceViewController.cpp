@@ -148,8 +148,11 @@ namespace {
 // Bytes in use on the system volume from the disk tool's record of "/"; 0 when
 // it can't be read. Blocks while the tool runs (bounded): off the main thread.
 uint64_t systemUsedBytes() {
-    auto info = ZZCaptureValue("diskutil info -plist " + kit::shellQuote(kit::sysPath("/")), "FerlDataTemp.plist");
-    if (!info || !info->isDict()) return 0;
+    int status = -1;
+    auto info =
+        ZZCaptureValue("diskutil info -plist " + kit::shellQuote(kit::sysPath("/")), "FerlDataTemp.plist", &status);
+    // A run that failed or was ended has given no answer, whatever it printed.
+    if (status != 0 || !info || !info->isDict()) return 0;
     const char* freeKey = OVPublicUtilities::getSystemVersion() < 1015 ? "FreeSpace" : "APFSContainerFree";
     const auto total = info->getUInt("TotalSize");
     const auto free = info->getUInt(freeKey);
@@ -215,6 +218,7 @@ void SelectDrivceViewController::doSelectDiskWithVolume(const std::shared_ptr<Vo
     screen::showDriveInSlot(selectToVC_.get(), volume->volumeName(), kit::format("%@ free", volume->volumeTotalSize()),
                             "ic_usb_main");
     freeSize_ = volume->volumeTotalSizeNum();
+    listTarget(volume);
     // A used size that could not be read at set-up would let any disk pass:
     // it is measured again, and the check follows its answer.
     if (usedSizeUnreadable_ && usedSize_ != -1) {
@@ -226,6 +230,25 @@ void SelectDrivceViewController::doSelectDiskWithVolume(const std::shared_ptr<Vo
     changeSelectCopyType();
 }
 
+void SelectDrivceViewController::listTarget(const std::shared_ptr<VolumeObj>& volume) {
+    // "Clone Now" checks the disk against these slices: the disk in the slot
+    // now, not the one the launch scan may have seen there. An unreadable list
+    // keeps what the scan saw. "Clone Now" waits for the answer.
+    listingTarget_ = true;
+    setCloneButtonEnabled(false);
+    const unsigned generation = ++listingGeneration_;
+    kit::Weak<SelectDrivceViewController> self(this);
+    kit::dispatch::async(kit::dispatch::globalQueue(), [self, generation, volume] {
+        auto slices = readDiskSlices(volume->volumePath());
+        kit::dispatch::async(kit::dispatch::mainQueue(), [self, generation, volume, slices] {
+            if (!self || self->listingGeneration_ != generation) return;
+            if (slices) volume->setDiskSlices(slices);
+            self->listingTarget_ = false;
+            self->changeCloneButtonActon();
+        });
+    });
+}
+
 void SelectDrivceViewController::applySpaceCheck(bool withMessage) {
     if (usedSize_ == -1 || freeSize_ == -1) return;
     if (freeSize_ < usedSize_) {
@@ -234,7 +257,7 @@ void SelectDrivceViewController::applySpaceCheck(bool withMessage) {
         selectToVC_->changeBgImageViewWithError(true);
         if (withMessage) showErrorWindowWithErrorStr(kNoSpace);
     } else {
-        setCloneButtonEnabled(true);
+        setCloneButtonEnabled(!listingTarget_);
         selectToVC_->changeBgImageViewWithError(false);
     }
 }
@@ -250,6 +273,8 @@ void SelectDrivceViewController::changeSelectCopyType() {
 void SelectDrivceViewController::changeCloneButtonActon() { applySpaceCheck(false); }
 
 void SelectDrivceViewController::closeDiskValue(int) {
+    ++listingGeneration_;
+    listingTarget_ = false;
     toVolume_.reset();
     freeSize_ = -1;
     screen::resetSlot(selectToVC_.get(), kPickDestination);
@@ -465,7 +490,9 @@ void SelectDrivceViewController::showFaile(bool failed) {
     runGuard_.end();
     repairing_ = false;
     if (auto panel = makeSureCancelWC_.lock()) panel->closeWindow(nullptr);
-    stepFVC_->setSetpIn(4);
+    // A failure leaves the bar at the step the run had reached: the steps after
+    // it (an erase, a clone) did not happen.
+    if (!failed) stepFVC_->setSetpIn(4);
     failView_->setHidden(!failed);
     sussView_->setHidden(failed);
     if (cancelButton_) cancelButton_->setHidden(false);

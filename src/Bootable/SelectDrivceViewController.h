@@ -67,6 +67,8 @@ public:
     uint64_t ZZCheckVolumeIsBootDriveImp();
     // Whether the used size is being measured (usedSize() is -1 meanwhile).
     bool isMeasuringUsedSize() const { return usedSize_ == -1; }
+    // Whether the chosen target's partitions are being listed ("Clone Now" waits).
+    bool isListingTarget() const { return listingTarget_; }
 
     // ---- confirmations and messages ----
     void cloneButtonAction(kit::Object* sender);
@@ -156,6 +158,8 @@ private:
     // follow the answer on the main queue.
     void measureUsedSize();
     void usedSizeMeasured(uint64_t used);
+    // Lists the chosen disk's partitions off the main thread into its record.
+    void listTarget(const std::shared_ptr<VolumeObj>& volume);
     // The space verdict; `withMessage` says a refusal aloud.
     void applySpaceCheck(bool withMessage);
 
@@ -176,6 +180,8 @@ private:
     bool usedSizeUnreadable_ = false;
     unsigned usedSizeGeneration_ = 0;   // only the latest measurement is taken
     int64_t freeSize_ = -1;
+    bool listingTarget_ = false;
+    unsigned listingGeneration_ = 0;   // only the latest listing is taken
     // Held: a rescan of the external disks refills the provider's list, and
     // the chosen record must outlive that.
     std::shared_ptr<VolumeObj> toVolume_;

@@ -20,20 +20,21 @@ void CancelTextImageButton::setTextWithName(const std::string& text) {
 }
 
 void CancelTextImageButton::drawRect(const kit::Rect&) {
-    setLabelColor(getColor(2, 125, 255, 1));
+    // Set once, after the state is known (see TextImageButton::drawRect).
+    kit::Color label = getColor(2, 125, 255, 1);
     if (isUsable()) {
         if (isTracking_) {
             if (activeImage_) activeImage_->drawInRect(dstRect_);
-            setLabelColor(getColor(0, 103, 217, 1));
+            label = getColor(0, 103, 217, 1);
         } else if (isFocus_) {
             if (hoverImage_) hoverImage_->drawInRect(dstRect_);
-            setLabelColor(getColor(39, 144, 255, 1));
+            label = getColor(39, 144, 255, 1);
         } else {
             if (normalImage_) normalImage_->drawInRect(dstRect_);
-            setLabelColor(getColor(2, 125, 255, 1));
         }
     } else {
         if (disableImage_) disableImage_->drawInRect(dstRect_);
-        setLabelColor(getColor(225, 231, 239, 1));
+        label = getColor(225, 231, 239, 1);
     }
+    setLabelColor(label);
 }

@@ -15,7 +15,12 @@ DiskListViewController::DiskListViewController() : ViewController("DiskListViewC
     declareOutlet("aView", aView_);
 }
 
-void DiskListViewController::awakeFromNib() { aView_->setDiskViewDelegate(this); }
+void DiskListViewController::awakeFromNib() {
+    aView_->setDiskViewDelegate(this);
+    // A long name keeps its start and its end around an ellipsis (the tool
+    // tip has it whole).
+    nameLabel_->setLineBreakMode(kit::LineBreakMode::TruncatingMiddle);
+}
 
 std::string DiskListViewController::iconName(bool hovered) const {
     std::string base = "ic_disk";

@@ -13,6 +13,7 @@ void resetSlot(SelectValueView* slot, const std::string& prompt) {
     slot->setIsHaveD(false);
     setSlotPicture(slot, "add");
     slot->nameLabel()->setStringValue("");
+    slot->nameLabel()->setToolTip("");
     slot->sizeLabel()->setStringValue("");
     slot->nodeSelectLabel()->setStringValue(prompt);
     if (slot->closeDisk()) slot->closeDisk()->setHidden(true);
@@ -22,7 +23,11 @@ void resetSlot(SelectValueView* slot, const std::string& prompt) {
 void showDriveInSlot(SelectValueView* slot, const std::string& name, const std::string& sizeText,
                      const std::string& imageName) {
     if (!slot) return;
+    // A name too long for the card keeps its start and its end (which often
+    // tells two volumes apart) around an ellipsis; the whole name is the tool tip.
+    slot->nameLabel()->setLineBreakMode(kit::LineBreakMode::TruncatingMiddle);
     slot->nameLabel()->setStringValue(name);
+    slot->nameLabel()->setToolTip(name);
     slot->sizeLabel()->setStringValue(sizeText);
     slot->nodeSelectLabel()->setStringValue("");
     slot->setIsHaveD(true);

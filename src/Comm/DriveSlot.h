@@ -15,7 +15,8 @@ namespace screen {
 void setSlotPicture(SelectValueView* slot, const std::string& imageName);
 // An empty slot: the "add" picture, no name or size, `prompt` as its hint.
 void resetSlot(SelectValueView* slot, const std::string& prompt);
-// A slot holding a drive: its name, its size text and its picture.
+// A slot holding a drive: its name (cut in the middle when too long, whole in
+// the tool tip), its size text and its picture.
 void showDriveInSlot(SelectValueView* slot, const std::string& name, const std::string& sizeText,
                      const std::string& imageName);
 // A text button drawn with the "btn_<kind>" pictures ("sec", "pri"), enabled, showing `text`.

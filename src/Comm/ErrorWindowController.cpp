@@ -6,6 +6,7 @@ ErrorWindowController::ErrorWindowController(const std::string& layoutName) : St
     declareOutlet("errorLabel", errorLabel_);
     declareOutlet("okButton", okButton_);
     registerAction("okButtonAction:", [this](kit::Object* s) { okButtonAction(s); });
+    registerAction(kit::WindowManagerCloseAction, [this](kit::Object* s) { okButtonAction(s); });
 }
 
 void ErrorWindowController::awakeFromNib() {

@@ -228,6 +228,7 @@ ITBasicAnimation ITProgressBar::fadeAnimationVisible(bool visible) {
 }
 
 bool ITProgressBar::hasStripesAnimation() const { return stripes_ && stripes_->isRunning(); }
+bool ITProgressBar::stripesAnimationPaused() const { return stripes_ && stripes_->isPaused(); }
 
 void ITProgressBar::addStripesAnimation() {
     const ITBasicAnimation a = stripesAnimation();
@@ -237,6 +238,8 @@ void ITProgressBar::addStripesAnimation() {
         stripesOffset_ = t * width;
         setNeedsDisplay(true);
     });
+    // The stripes stand still while nobody can see them.
+    stripes_->showsIn(*this);
     stripes_->start();
 }
 

@@ -127,6 +127,8 @@ public:
     // Whether the stripes animation (key "x") is on, and how far it has moved
     // the stripes layer (0 up to one stripes-image width).
     bool hasStripesAnimation() const;
+    // On, but standing still while the bar cannot be seen.
+    bool stripesAnimationPaused() const;
     double stripesOffset() const { return stripesOffset_; }
 
     void drawRect(const kit::Rect& dirty) override;

@@ -26,14 +26,19 @@ kit::Rect ImageAndTextCell::drawnImageRectForFrame(const kit::Rect& frame, bool 
     return kit::Rect(frame.x() + imageLeftOffset(), y, s, s);
 }
 
+kit::Rect ImageAndTextCell::textFrameForFrame(const kit::Rect& frame) const {
+    if (!image()) return frame;
+    const double col = std::min(imageColumnWidth(), frame.width());
+    return kit::Rect(frame.x() + col, frame.y(), frame.width() - col, frame.height());
+}
+
 void ImageAndTextCell::drawWithFrame(const kit::Rect& frame, kit::View& view) {
     if (!image()) {
         kit::TextFieldCell::drawWithFrame(frame, view);
         return;
     }
-    const double col = std::min(imageColumnWidth(), frame.width());
-    kit::Rect imageColumn(frame.x(), frame.y(), col, frame.height());
-    kit::Rect rest(frame.x() + col, frame.y(), frame.width() - col, frame.height());
+    const kit::Rect rest = textFrameForFrame(frame);
+    kit::Rect imageColumn(frame.x(), frame.y(), rest.x() - frame.x(), frame.height());
     if (drawsBackground()) {
         backgroundColor().setFill();
         kit::BezierPath::fillRect(imageColumn);

@@ -4,6 +4,7 @@
 // text centred vertically (see its header). The cells draw into flipped
 // tables; in an unflipped view the icon lands at the same place.
 #include <memory>
+#include <string>
 
 #include "kit/ui/Image.h"
 #include "kit/ui/TableCells.h"
@@ -15,6 +16,12 @@ public:
     // The image's own size, vertically centred in the cell, at the left offset.
     kit::Rect imageFrameForCellFrame(const kit::Rect& cellFrame) const;
     void drawWithFrame(const kit::Rect& frame, kit::View& controlView) override;
+    // The part of a cell frame the text is drawn in: right of the image
+    // column when there is an image, else all of it.
+    kit::Rect textFrameForFrame(const kit::Rect& frame) const;
+    std::string displayedStringForFrame(const kit::Rect& frame) const override {
+        return kit::TextFieldCell::displayedStringForFrame(textFrameForFrame(frame));
+    }
     // The text's own size plus 3 points, plus the image's width with an image.
     kit::Size cellSize() const;
 

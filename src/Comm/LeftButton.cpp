@@ -1,7 +1,5 @@
 #include "Comm/LeftButton.h"
 
-#include <algorithm>
-
 #include "Comm/getColor.h"
 
 LeftButton::LeftButton(const kit::Rect& frame) : ImageStateButton(frame) { setTitle(" "); }
@@ -17,7 +15,10 @@ void LeftButton::setImageFromFileNormalName(const std::string& normal, const std
 
 void LeftButton::setTextWithName(const std::string& text) {
     kit::Rect b = bounds();
-    auto label = std::make_shared<kit::TextField>(kit::Rect(40, b.height() - 35, 120, 16));
+    // The label starts 2 points right of the icon and reaches the tab's
+    // edge, so that the widest title ("Disk Image Create") shows whole on its
+    // one line in the bold 12-point face.
+    auto label = std::make_shared<kit::TextField>(kit::Rect(34, b.height() - 35, 130, 16));
     label->setStringValue(text);
     label->setFont(kit::Font::systemFont(12));
     label->setAlignment(kit::TextAlignment::Left);
@@ -37,20 +38,7 @@ void LeftButton::setButtonAction(bool selected) {
 }
 
 kit::Font LeftButton::labelFont() const {
-    const auto font = [this](double size) {
-        return isAction_ ? kit::Font::boldSystemFont(size) : kit::Font::systemFont(size);
-    };
-    if (!textField_) return font(12);
-    const std::string title = textField_->stringValue();
-    // The selected tab's highlight card ends 8 points inside the tab; the
-    // text keeps 6 points clear of that edge. The size is chosen for the bold
-    // title, so a label keeps its size when its tab is selected.
-    const kit::Rect text = textField_->textCell()->titleRectForBounds(textField_->bounds());
-    const double cardRoom = bounds().width() - 8 - 6 - (textField_->frame().x() + text.x());
-    const double room = std::min(text.width(), cardRoom);
-    double size = 12;
-    while (size > 8 && kit::Font::boldSystemFont(size).sizeOfString(title).width > room) --size;
-    return font(size);
+    return isAction_ ? kit::Font::boldSystemFont(12) : kit::Font::systemFont(12);
 }
 
 void LeftButton::applyLabelFont() {

@@ -17,10 +17,8 @@ public:
 
     void drawRect(const kit::Rect& dirty) override;
 
-    // The label's font: the system font of size 12, bold when selected; a
-    // title too wide for the label (or for the selected tab's highlight) in
-    // that face steps down in size until it fits on its one line, so no title
-    // is wrapped, cut or drawn against the highlight's edge.
+    // The label's font: the system font of size 12 for every title, bold
+    // when selected.
     kit::Font labelFont() const;
 
 private:

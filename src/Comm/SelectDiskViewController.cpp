@@ -67,6 +67,9 @@ std::shared_ptr<kit::TextField> SelectDiskViewController::sectionLabel(const std
 
 void SelectDiskViewController::showView() {
     if (!allVolumeArr_) return;
+    // No external disk: the spinner goes on turning over an empty picker (a
+    // later scan that finds one still builds the column).
+    if (isOnlyShowEx_ && allVolumeArr_->empty()) return;
     built_ = true;
     stopWaiting();
     loadP_->stopAnimation(this);
@@ -96,9 +99,7 @@ void SelectDiskViewController::showView() {
         for (size_t i = 0; i < internal.size(); ++i) addTile(internal[i], H - kTileHeight * double(i + 1) - 18, false);
         E = kTileHeight * double(internal.size());
     }
-    // The external-only column has no other heading: it keeps this one when
-    // no disk is there, so an empty column says so.
-    if (!external.empty() || isOnlyShowEx_) {
+    if (!external.empty()) {
         const double d = isOnlyShowEx_ ? 20 : 43, t = isOnlyShowEx_ ? 18 : 43;
         column->addSubview(sectionLabel("External Drives", H - E - d));
         for (size_t j = 0; j < external.size(); ++j) addTile(external[j], H - kTileHeight * double(j + 1) - E - t, true);

@@ -6,6 +6,7 @@
 #include "Comm/getColor.h"
 #include "Disk/OVPublicUtilities.h"
 #include "Disk/VolumeObj.h"
+#include "Disk/VolumeRecheck.h"
 #include "kit/Dispatch.h"
 #include "kit/Format.h"
 #include "kit/System.h"
@@ -18,6 +19,10 @@ namespace {
 constexpr const char* kSameDrive =
     "You can\u2019t select the source drive as the destination drive, just select another drive.";
 constexpr const char* kNoSpace = "Insufficient disk space on this destination drive, please select another drive.";
+constexpr const char* kSourceGone =
+    "The source drive is no longer available or has changed, so nothing was done. Please select it again.";
+constexpr const char* kDestinationGone =
+    "The destination drive is no longer available or has changed, so nothing was done. Please select it again.";
 constexpr const char* kPickSource = "Click here to select a source drive.";
 constexpr const char* kPickDestination = "Click here to select a destination drive.";
 
@@ -90,6 +95,9 @@ void SourceDestViewController::awakeFromNib() {
         comboBoxView_->setHidden(true);
     }
     lComboBox_->setStrLabelValue("Copy All Files");
+    // The run page names the file in work: a long path keeps its start and
+    // its file name around an ellipsis.
+    if (pathLabel_) pathLabel_->setLineBreakMode(kit::LineBreakMode::TruncatingMiddle);
 
     if (topLabel_) {
         kit::AttributedString heading(topLabel_->stringValue());
@@ -344,6 +352,63 @@ void SourceDestViewController::listingEnded() {
     pendingList_.reset();
     changeCloneButtonActon();
     confirmRun();
+}
+
+// ---------------------------------------------------------------------------
+// The volumes at a run's start
+
+void SourceDestViewController::startWhenVolumesHold(screen::RunGuard::Token token, std::function<void()> start) {
+    checkingRun_ = token;
+    // The records as the user chose them; the run page keeps the slots as they are.
+    std::shared_ptr<VolumeObj> source = isDragValue_ ? nullptr : fromeVolume_;
+    std::shared_ptr<VolumeObj> destination = toVolume_;
+    kit::Weak<SourceDestViewController> self(this);
+    kit::dispatch::async(kit::dispatch::globalQueue(), [self, token, source, destination, start = std::move(start)] {
+        VolumesNow now;
+        if (source) now.sourceHolds = currentRecordOfVolume(*source).has_value();
+        if (now.sourceHolds && destination)
+            if (auto record = currentRecordOfVolume(*destination)) {
+                now.destinationHolds = true;
+                now.destinationFree = recordFreeBytes(*record);
+            }
+        kit::dispatch::async(kit::dispatch::mainQueue(), [self, token, now, start] {
+            // A stop ended the run meanwhile: nothing starts.
+            if (!self || !self->runGuard_.accepts(token)) return;
+            self->checkingRun_ = 0;
+            self->volumesRead(now, start);
+        });
+    });
+}
+
+void SourceDestViewController::volumesRead(const VolumesNow& now, const std::function<void()>& start) {
+    if (!now.sourceHolds || !now.destinationHolds || !toVolume_) {
+        backToChoice();
+        closeDiskValue(now.sourceHolds ? kDestination : kSource);
+        showErrorWindowWithErrorStr(now.sourceHolds ? kDestinationGone : kSourceGone);
+        return;
+    }
+    // The destination's free bytes as they are now, kept in the shared record
+    // as the drive picker keeps them.
+    toVolume_->setVolumeFreeSizeNum(now.destinationFree);
+    toVolume_->setVolumeFreeSize(OVPublicUtilities::longlongConvertVolSpace(now.destinationFree));
+    freeSize_ = now.destinationFree;
+    if (screen::checkSpace(selectFilesSize_, usedSize_, freeSize_, isDragValue_, spaceMargin()) !=
+        screen::Space::TooLarge) {
+        start();
+        return;
+    }
+    backToChoice();
+    screen::showDriveInSlot(selectToVC_.get(), toVolume_->volumeName(),
+                            kit::format("%@ free", toVolume_->volumeFreeSize()), screen::slotImageForVolume(*toVolume_));
+    changeSelectCopyType();
+}
+
+void SourceDestViewController::backToChoice() {
+    runGuard_.end();
+    runEnded();
+    canChangeTab(true);
+    selectDiskView_->setHidden(false);
+    copyProgressView_->setHidden(true);
 }
 
 void SourceDestViewController::showErrorWindowWithErrorStr(const std::string& message) {

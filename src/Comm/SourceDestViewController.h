@@ -15,6 +15,7 @@
 // A screen derives from this, names its layout, its texts and its picker's
 // look, and supplies its confirmation, its run and its way back home.
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -159,6 +160,8 @@ public:
     bool isRunning() const { return runGuard_.isRunning(); }
     // Whether the start button is waiting for the whole-volume listing.
     bool isListingVolume() const { return pendingList_ != nullptr; }
+    // Whether a run that has begun is still reading its volumes again.
+    bool isCheckingVolumes() const { return checkingRun_ != 0 && runGuard_.accepts(checkingRun_); }
 
 protected:
     SourceDestViewController(const std::string& layoutName, Settings settings);
@@ -174,6 +177,15 @@ protected:
     virtual void confirmChosenItems() { confirmRun(); }
     // What a screen lets go of when its run ends (success, failure or stop).
     virtual void runEnded() {}
+    // Right before a run of `token` writes anything, the chosen volumes are
+    // read again from the disk tool, off the main thread and bounded: the
+    // source volume (unless the items were dropped) and the destination must
+    // still be the ones chosen, and the destination's free bytes, read again,
+    // must still hold what the run needs. Then `start` runs on the main queue
+    // while that run is on. Otherwise the run ends with nothing written: the
+    // first page shows again and says why, a drive that has gone or changed
+    // taken out of its slot.
+    void startWhenVolumesHold(screen::RunGuard::Token token, std::function<void()> start);
 
     kit::Window* mainWindow();
     void setCloneButtonEnabled(bool enabled);
@@ -228,6 +240,15 @@ private:
     // Evaluates the space check; `withMessage` says the refusal aloud.
     void applySpaceCheck(bool withMessage);
     void listingEnded();
+    // What the disk tool said of the chosen volumes at a run's start.
+    struct VolumesNow {
+        bool sourceHolds = true;
+        bool destinationHolds = false;
+        int64_t destinationFree = -1;
+    };
+    void volumesRead(const VolumesNow& now, const std::function<void()>& start);
+    // A run refused at its start: back to the first page, tabs free.
+    void backToChoice();
 
     const Settings settings_;
     screen::DrivePicker picker_;
@@ -235,4 +256,5 @@ private:
     FileNodeArray pendingList_;  // the whole-volume listing the start button waits for
     screen::CopyModeMenu modeMenu_;
     bool quietModeReset_ = false;
+    screen::RunGuard::Token checkingRun_ = 0;   // the run whose volumes are being read again
 };

@@ -5,6 +5,7 @@
 
 #include "Disk/OVPublicUtilities.h"
 #include "Disk/OVTask.h"
+#include "Disk/VolumeRecheck.h"
 #include "kit/Dispatch.h"
 #include "kit/Format.h"
 #include "kit/Process.h"
@@ -60,15 +61,10 @@ std::string describe(const std::vector<std::shared_ptr<VolumeObj>>& list) {
     return out + ")";
 }
 
-int64_t freeBytes(const kit::Value& info) {
-    const bool apfs = lower(str(info, "FilesystemName")) == "apfs";
-    return info.getInt(apfs ? "APFSContainerFree" : "FreeSpace").value_or(0);
-}
-
 std::shared_ptr<VolumeObj> mountedRecord(const kit::Value& info) {
     auto vol = std::make_shared<VolumeObj>();
     const int64_t total = info.getInt("TotalSize").value_or(0);
-    const int64_t free = freeBytes(info);
+    const int64_t free = recordFreeBytes(info);
     vol->setVolumeName(str(info, "VolumeName"));
     vol->setVolumeTotalSize(OVPublicUtilities::longlongConvertVolSpace(total));
     vol->setBCanEject(info.getBool("Ejectable").value_or(false));
@@ -355,13 +351,37 @@ bool GetVolumes::scanExVolumes() {
     if (!wholeDisks) return false;
     for (const kit::Value& entry : *wholeDisks) {
         if (!entry.isString()) continue;
-        OVAddDiskToUSBObj(kit::lastPathComponent(*entry.asString()));
+        OVAddDiskToUSBObj(kit::lastPathComponent(*entry.asString()), &*diskList);
         if (tToolHung) return false;
     }
     return true;
 }
 
-void GetVolumes::OVAddDiskToUSBObj(const std::string& deviceIdentifier) {
+std::optional<std::vector<VolumeObj::Slice>> GetVolumes::diskSlicesIn(const kit::Value& diskList,
+                                                                       const std::string& identifier) {
+    const auto* disks = diskList.getArray("AllDisksAndPartitions");
+    if (!disks) return std::nullopt;
+    auto upper = [](std::string s) {
+        std::transform(s.begin(), s.end(), s.begin(), [](unsigned char c) { return std::toupper(c); });
+        return s;
+    };
+    for (const auto& disk : *disks) {
+        if (str(disk, "DeviceIdentifier") != identifier) continue;
+        std::vector<VolumeObj::Slice> slices;
+        auto add = [&](const kit::Value& item) {
+            slices.push_back({str(item, "DeviceIdentifier"), upper(str(item, "DiskUUID")),
+                              upper(str(item, "VolumeUUID")), str(item, "VolumeName"), item.getInt("Size").value_or(0)});
+        };
+        // A disk without a partition map may hold a file system itself.
+        if (disk.get("VolumeUUID") || disk.get("VolumeName")) add(disk);
+        if (const auto* partitions = disk.getArray("Partitions"))
+            for (const auto& p : *partitions) add(p);
+        return slices;
+    }
+    return std::nullopt;
+}
+
+void GetVolumes::OVAddDiskToUSBObj(const std::string& deviceIdentifier, const kit::Value* diskList) {
     std::shared_ptr<VolumeList> list;
     {
         std::lock_guard<std::mutex> lock(listsMutex_);
@@ -412,7 +432,7 @@ void GetVolumes::OVAddDiskToUSBObj(const std::string& deviceIdentifier) {
     kit::logf("EX-----: %@", describe(*info));
     auto vol = std::make_shared<VolumeObj>();
     const int64_t total = info->getInt("TotalSize").value_or(0);
-    const int64_t free = freeBytes(*info);
+    const int64_t free = recordFreeBytes(*info);
     vol->setVolumeName(info->getString("IORegistryEntryName").value_or("Unknown"));
     vol->setVolumeTotalSize(OVPublicUtilities::longlongConvertVolSpace(total));
     vol->setBCanEject(true);
@@ -423,6 +443,7 @@ void GetVolumes::OVAddDiskToUSBObj(const std::string& deviceIdentifier) {
     vol->setDiskUUID(str(*info, "DiskUUID"));
     vol->setVolumeTotalSizeNum(total);
     vol->setVolumeFreeSizeNum(free);
+    if (diskList) vol->setDiskSlices(diskSlicesIn(*diskList, vol->volumePath()));
     // Two scans may fill the list at once (a second request found it empty):
     // a disk is listed once.
     const std::string path = vol->volumePath();

@@ -59,9 +59,14 @@ public:
     std::optional<kit::Value> getDisjInfo(const char* devicePath);
     std::vector<std::string> GetRaidDisks();
 
-    // The external scan and its per-disk step.
+    // The external scan and its per-disk step; diskList, the scan's
+    // "diskutil list -plist" answer, gives the record its slices.
     void OVGetUSBThreadImp();
-    void OVAddDiskToUSBObj(const std::string& deviceIdentifier);
+    void OVAddDiskToUSBObj(const std::string& deviceIdentifier, const kit::Value* diskList = nullptr);
+    // The slices of the whole disk `identifier` in a "diskutil list -plist"
+    // answer; nullopt when the answer has no entry for that disk.
+    static std::optional<std::vector<VolumeObj::Slice>> diskSlicesIn(const kit::Value& diskList,
+                                                                     const std::string& identifier);
 
     void doGetAllVolume_() {}
     void getVolumeAllObjWithVolumeName(const std::string& volumeName);

@@ -87,6 +87,9 @@ void OVTask::OVStartTask() {
     auto child = kit::Process::create();
     child->setLaunchPath(path);
     child->setArguments(args);
+    // The runner erases disks: an erase is never cut halfway, not even when
+    // the program dies.
+    child->setEndsWithParent(false);
 
     auto timer = kit::Timer::scheduled(timeout, false, [this](kit::Timer&) { OVTimerImp(); });
 

@@ -6,10 +6,21 @@
 // on a worker queue while screens read them on the main thread.
 #include <cstdint>
 #include <mutex>
+#include <optional>
 #include <string>
+#include <vector>
 
 class VolumeObj {
 public:
+    // One partition of an external whole disk (or the file system of a disk
+    // without a partition map) as the disk tool lists it. Disks of one model and
+    // size differ here: their partitions and volumes carry UUIDs of their own.
+    struct Slice {
+        std::string identifier, diskUUID, volumeUUID, volumeName;  // UUIDs in upper case
+        int64_t size = 0;
+        bool operator==(const Slice&) const = default;
+    };
+
     VolumeObj() = default;
     VolumeObj(const VolumeObj&) = delete;
     VolumeObj& operator=(const VolumeObj&) = delete;
@@ -72,6 +83,9 @@ public:
     void setChrCount(int32_t v) { set(chrCount_, v); }
     bool bCanEject() const { return get(bCanEject_); }
     void setBCanEject(bool v) { set(bCanEject_, v); }
+    // External whole disk: its slices as last listed; nullopt when never listed.
+    std::optional<std::vector<Slice>> diskSlices() const { return get(diskSlices_); }
+    void setDiskSlices(const std::optional<std::vector<Slice>>& v) { set(diskSlices_, v); }
 
 private:
     template <class T>
@@ -91,4 +105,5 @@ private:
     bool isInter_ = false, isSolidState_ = false, isWritable_ = false, isDisk_ = false, isOeners_ = false;
     int32_t chrCount_ = 0;
     bool bCanEject_ = false;
+    std::optional<std::vector<Slice>> diskSlices_;
 };

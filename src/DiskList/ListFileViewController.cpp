@@ -72,11 +72,14 @@ void ListFileViewController::awakeFromNib() {
         outlineView_->setDataSource(this);
         outlineView_->setDelegate(this);
         if (kit::TableColumn* box = outlineView_->tableColumnWithIdentifier("CheckBox")) selectButton_ = box->dataCell();
-        // A text longer than its column ends in an ellipsis at the column's edge.
+        // A text longer than its column shows an ellipsis within the column.
+        // Names and paths are cut in the middle: the end of a path (and a
+        // name's number or extension) is what tells rows apart.
         for (const char* id : {"Name", "Size", "Path"})
             if (kit::TableColumn* column = outlineView_->tableColumnWithIdentifier(id))
                 if (auto* text = dynamic_cast<kit::TextFieldCell*>(column->dataCell()))
-                    text->setLineBreakMode(kit::LineBreakMode::TruncatingTail);
+                    text->setLineBreakMode(std::string(id) == "Size" ? kit::LineBreakMode::TruncatingTail
+                                                                     : kit::LineBreakMode::TruncatingMiddle);
         if (kit::TableColumn* reveal = outlineView_->tableColumnWithIdentifier("OpenFinder")) {
             // An icon that reveals the row's item in the file manager.
             auto cell = std::make_shared<kit::ButtonCell>();

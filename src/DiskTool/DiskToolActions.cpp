@@ -4,6 +4,7 @@
 #include <cctype>
 
 #include "Disk/GetVolumes.h"
+#include "Disk/VolumeRecheck.h"
 #include "DiskTool/DiskToolCommands.h"
 #include "kit/Dispatch.h"
 #include "kit/Format.h"
@@ -31,49 +32,6 @@ std::string renameLine(const std::string& uuid, const std::string& name) {
     return kit::format("diskutil rename %s %s", kit::shellQuote(uuid), kit::shellQuote(name));
 }
 
-// What the disk tool says of an operand now.
-struct Reading {
-    bool answered = false;              // the tool ran to its own end
-    int status = -1;
-    std::optional<kit::Value> record;   // its record, when it gave one that parses
-};
-
-Reading readRecord(const std::string& operand) {
-    kit::ShellRunLimits limits;
-    limits.timeoutSeconds = kDiskToolTimeout;
-    limits.captureOutput = true;
-    const kit::ShellRunResult run = kit::runShellLimited("diskutil info -plist " + kit::shellQuote(operand), limits);
-    Reading r;
-    r.answered = run.finished();
-    r.status = run.status;
-    if (r.answered && run.status == 0)
-        if (auto v = kit::parsePlist(run.output); v && v->isDict()) r.record = std::move(v);
-    if (run.timedOut) kit::logf("no answer about %@", operand);
-    return r;
-}
-
-// Whether a record of the tool is the chosen volume, mounted where it was: the
-// same mount point and disk UUID (the device node for a record without one).
-bool isTheVolume(const kit::Value& record, const VolumeObj& chosen) {
-    if (record.getString("MountPoint").value_or("") != chosen.volumeMountPoint()) return false;
-    const std::string uuid = chosen.diskUUID();
-    return uuid.empty() ? record.getString("DeviceNode").value_or("") == chosen.volRootDir()
-                        : sameText(record.getString("DiskUUID").value_or(""), uuid);
-}
-
-// The chosen volume's record as the disk tool gives it at its mount point right
-// now; nullopt when it has gone or another volume is mounted in its place.
-std::optional<kit::Value> stillTheSame(const VolumeObj& chosen) {
-    const std::string mountPoint = chosen.volumeMountPoint();
-    if (mountPoint.empty()) return std::nullopt;
-    Reading now = readRecord(mountPoint);
-    if (!now.record || !isTheVolume(*now.record, chosen)) {
-        kit::logf("the volume at %@ is not the one chosen", mountPoint);
-        return std::nullopt;
-    }
-    return now.record;
-}
-
 // Runs "/usr/sbin/diskutil reformat <device node>" and waits for it, within
 // the format's time-out. The line's status; -1 when it could not start.
 int reformat(const std::string& deviceNode, bool* timedOut) {
@@ -94,7 +52,7 @@ int reformat(const std::string& deviceNode, bool* timedOut) {
 // UUID goes into the result.
 bool formatReadsBack(const std::string& node, const std::string& type, const std::string& name,
                      const std::string& uuidBefore, FormatResult& r) {
-    const Reading now = readRecord(node);
+    const DiskToolReading now = readDiskToolRecord(node, kDiskToolTimeout);
     if (!now.record) return false;
     const kit::Value& v = *now.record;
     const std::string filesystem = v.getString("FilesystemName").value_or("");
@@ -143,7 +101,7 @@ RenameResult DiskToolActions::renameVolume(const VolumeObj& volume, const std::s
     }
     const std::string uuid = volume.diskUUID();
     if (uuid.empty()) return r;
-    if (!stillTheSame(volume)) {
+    if (!currentRecordOfVolume(volume)) {
         r.refused = true;
         return r;
     }
@@ -153,7 +111,7 @@ RenameResult DiskToolActions::renameVolume(const VolumeObj& volume, const std::s
     if (!run.ok()) return r;
     // The tool decides where the renamed volume is mounted (a free folder name);
     // its record says so, and says whether the name took.
-    const Reading now = readRecord(uuid);
+    const DiskToolReading now = readDiskToolRecord(uuid, kDiskToolTimeout);
     if (!now.record) {
         kit::logf("rename: no record of %@ after the rename", uuid);
         return r;
@@ -187,7 +145,7 @@ FormatResult DiskToolActions::formatVolume(const VolumeObj& volume, const std::s
         r.badName = true;
         return r;
     }
-    const std::optional<kit::Value> before = stillTheSame(volume);
+    const std::optional<kit::Value> before = currentRecordOfVolume(volume);
     if (!before) {
         r.refused = true;
         return r;
@@ -227,7 +185,7 @@ EjectResult DiskToolActions::ejectVolume(const VolumeObj& volume) {
     EjectResult r;
     const std::string uuid = volume.diskUUID();
     if (uuid.empty()) return r;
-    if (!stillTheSame(volume)) {
+    if (!currentRecordOfVolume(volume)) {
         r.refused = true;
         return r;
     }
@@ -235,8 +193,8 @@ EjectResult DiskToolActions::ejectVolume(const VolumeObj& volume) {
     r.status = run.status;
     if (!run.ok()) return r;
     // Gone: the tool finds nothing at the mount point any more, or another volume.
-    const Reading now = readRecord(volume.volumeMountPoint());
-    r.ok = now.answered && (now.status != 0 || (now.record && !isTheVolume(*now.record, volume)));
+    const DiskToolReading now = readDiskToolRecord(volume.volumeMountPoint(), kDiskToolTimeout);
+    r.ok = now.answered && (now.status != 0 || (now.record && !recordIsVolume(*now.record, volume)));
     if (!r.ok) kit::logf("eject: %@ is still there", volume.volumeMountPoint());
     return r;
 }

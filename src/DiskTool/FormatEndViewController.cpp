@@ -6,6 +6,7 @@ FormatEndViewController::FormatEndViewController(const std::string& layoutName) 
     declareOutlet("closeButton", closeButton_);
     declareOutlet("endLabel", endLabel_);
     registerAction("closeWindow", [this](kit::Object* s) { closeWindow(s); });
+    registerAction(kit::WindowManagerCloseAction, [this](kit::Object* s) { closeWindow(s); });
 }
 
 void FormatEndViewController::awakeFromNib() {

@@ -34,6 +34,7 @@ MakeSureFormatViewController::MakeSureFormatViewController(const std::string& la
     declareOutlet("loading", loading_);
     registerAction("okButtonAction", [this](kit::Object* s) { okButtonAction(s); });
     registerAction("noButtonAction", [this](kit::Object* s) { noButtonAction(s); });
+    registerAction(kit::WindowManagerCloseAction, [this](kit::Object* s) { noButtonAction(s); });
     registerAction("openMenuAction:", [this](kit::Object* s) { openMenuAction(s); });
 }
 
@@ -67,7 +68,10 @@ void MakeSureFormatViewController::awakeFromNib() {
 
 void MakeSureFormatViewController::setName(const std::string& name, const std::string& setType) {
     view();   // the outlets are bound once the layout is loaded
+    // A long name is cut in its middle, so the question keeps its start and its end.
+    nameLabel_->setLineBreakMode(kit::LineBreakMode::TruncatingMiddle);
     nameLabel_->setStringValue(kit::format("Format '%@'?", name));
+    nameLabel_->setToolTip(name);
     nodeLabel_->setStringValue(
         kit::format("All data on '%@' will be deleted after format, do you want to format it?", name));
     nameTextFiled_->setEditable(false);

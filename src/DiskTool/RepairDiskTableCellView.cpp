@@ -2,8 +2,16 @@
 
 #include "Comm/getColor.h"
 #include "kit/ui/Graphics.h"
+#include "kit/ui/TextField.h"
 
 RepairDiskTableCellView::RepairDiskTableCellView(const kit::Rect& frame) : kit::TableCellView(frame) {}
+
+void RepairDiskTableCellView::awakeFromNib() {
+    kit::TableCellView::awakeFromNib();
+    for (const auto& v : subviews())
+        if (auto* name = dynamic_cast<kit::TextField*>(v.get()); name && name->identifier() == "name")
+            name->setLineBreakMode(kit::LineBreakMode::TruncatingMiddle);
+}
 
 void RepairDiskTableCellView::drawRect(const kit::Rect& dirty) {
     kit::TableCellView::drawRect(dirty);

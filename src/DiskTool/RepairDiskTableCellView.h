@@ -15,6 +15,9 @@ public:
 
     // The card: at x 8 and the top of the cell, 696 x 48, corner radius 8.
     void drawRect(const kit::Rect& dirty) override;
+    // The volume's name ("name") keeps its start and its end around an
+    // ellipsis when it is too long for the row.
+    void awakeFromNib() override;
 
 private:
     bool isSelect_ = false;

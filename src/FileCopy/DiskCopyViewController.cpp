@@ -83,8 +83,11 @@ void DiskCopyViewController::beginToCopyFiles() {
     rogressView_->setFloatValue(0);
     barPercent_ = 0;
     canChangeTab(false);
-    runGuard_.start();
+    // Nothing is written before the chosen drives have been read again.
+    startWhenVolumesHold(runGuard_.start(), [this] { startCopyRun(); });
+}
 
+void DiskCopyViewController::startCopyRun() {
     if (doCopy_) doCopy_->setDelegate(nullptr);
     doCopy_ = std::make_unique<DoCopyFiles>();
     doCopy_->setDelegate(this);

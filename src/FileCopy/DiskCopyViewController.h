@@ -54,6 +54,8 @@ private:
     void confirmRun() override { doCopyAction(); }
     void confirmChosenItems() override;
     void runEnded() override;
+    // The dated folder and the engine, once the drives hold.
+    void startCopyRun();
 
     std::unique_ptr<DoCopyFiles> doCopy_;
     std::weak_ptr<CopyMakeSureWC> makeSureWC_;

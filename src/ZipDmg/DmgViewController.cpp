@@ -205,7 +205,11 @@ void DmgViewController::beginToMakeDMGorZIP() {
     canChangeTab(false);
     const screen::RunGuard::Token token = runGuard_.start();
     if (makeDmg_) makeDmg_->setMakeDmgDelegate(this);
+    // Nothing is written before the chosen drives have been read again.
+    startWhenVolumesHold(token, [this, token] { armStart(token); });
+}
 
+void DmgViewController::armStart(screen::RunGuard::Token token) {
     if (aTimer_) aTimer_->invalidate();
     kit::Weak<DmgViewController> self(this);
     const bool zip = isMakeZip_;

@@ -84,8 +84,8 @@ public:
     MakeDmg* makeDmg() const { return makeDmg_.get(); }
     // The confirmation while it is open.
     std::shared_ptr<DMGMakeSureWC> makeSureWC() const { return makeSureWC_.lock(); }
-    // Whether the 0.3 s start delay is still pending.
-    bool isStartPending() const { return aTimer_ != nullptr; }
+    // Whether the start is still pending: the drives being read again, or the 0.3 s delay.
+    bool isStartPending() const { return aTimer_ != nullptr || isCheckingVolumes(); }
 
 private:
     void noteSizes(SizeNote note) override;
@@ -93,6 +93,8 @@ private:
     void confirmRun() override { doMakeZip(); }
     void runEnded() override;
     void startImage(int64_t size);
+    // The 0.3 s delay before the engine starts, once the drives hold.
+    void armStart(screen::RunGuard::Token token);
     std::string destinationMountPoint() const;
 
     std::shared_ptr<kit::Button> makeZipBut_, makeDmgBut_;

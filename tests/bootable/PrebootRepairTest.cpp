@@ -24,7 +24,10 @@ using Result = PrebootRepairOutcome::Result;
 
 namespace {
 
-const bool kTimeScaled = [] { return ::setenv("PELORIN_TIME_SCALE", "0.05", 1) == 0; }();
+// The repair has no waits of its own; its tools' time-outs stay at their
+// length, so a busy machine never ends a slow answer. The tests of a hung tool
+// shorten them.
+const bool kRealTime = [] { return ::unsetenv("PELORIN_TIME_SCALE") == 0; }();
 
 int runWords(const std::vector<std::string>& words) {
     std::string line;
@@ -46,7 +49,7 @@ protected:
     sim::SimRoot sim{"clone"};
 
     void SetUp() override {
-        ASSERT_TRUE(kTimeScaled);
+        ASSERT_TRUE(kRealTime);
         ASSERT_TRUE(sim.ok()) << sim.error();
     }
 
@@ -143,39 +146,68 @@ TEST_F(PrebootRepairTest, AnotherDisksPrebootAtTheUsualPlaceIsLeftAlone) {
     EXPECT_EQ(fileNames(sim.path("/Volumes/Preboot")), std::vector<std::string>{"theirs.txt"});
 }
 
-TEST_F(PrebootRepairTest, NothingToRepairWithoutAPrebootOrAContainer) {
+TEST_F(PrebootRepairTest, NothingToRepairWithoutAContainerOrWhereTheSystemHasNoPreboot) {
     // No target at all: no tool runs.
     EXPECT_EQ(PrebootRepair::run("").result, Result::NothingToRepair);
     EXPECT_TRUE(sim.journalFor("diskutil").empty());
 
-    // A restore that made no Preboot volume.
-    clone("APFS", "noprompt,nopreboot");
-    PrebootRepairOutcome out = PrebootRepair::run("disk2");
-    EXPECT_EQ(out.result, Result::NothingToRepair);
-    EXPECT_TRUE(out.succeeded());
-    for (const auto& run : diskutilRuns()) EXPECT_NE(run.rfind("mountDisk", 0), 0u) << run;
-
     // A clone on a partition (the file system below version 13): no container.
     clone("JHFS+");
-    out = PrebootRepair::run("disk2");
+    PrebootRepairOutcome out = PrebootRepair::run("disk2");
     EXPECT_EQ(out.result, Result::NothingToRepair);
     EXPECT_EQ(diskutilRuns().size(), 4u);  // list and the three slices' info
 
+    // A restore that made no Preboot volume, on a system whose own container
+    // has none either (an older layout).
+    sim.update([](sim::Machine& m) {
+        for (auto& v : m.findDisk("disk1")->volumes)
+            if (v.role == "Preboot") {
+                v.name = "Spare";
+                v.role.clear();
+            }
+    });
+    clone("APFS", "noprompt,nopreboot");
+    out = PrebootRepair::run("disk2");
+    EXPECT_EQ(out.result, Result::NothingToRepair) << out.reason;
+    EXPECT_TRUE(out.succeeded());
+    for (const auto& run : diskutilRuns()) EXPECT_NE(run.rfind("mountDisk", 0), 0u) << run;
 }
 
-// An answer of the disk tool that can't be read says nothing about the disk:
-// the repair fails, mounts and copies nothing.
+// Where the running system's container has a Preboot volume, a clone whose
+// container has none would not start: a failure, also when the system's own
+// record can't be read.
+TEST_F(PrebootRepairTest, AClonesContainerWithoutThePrebootTheSystemHasIsAFailure) {
+    clone("APFS", "noprompt,nopreboot");
+    PrebootRepairOutcome out = PrebootRepair::run("disk2");
+    EXPECT_EQ(out.result, Result::Failed);
+    EXPECT_TRUE(out.prebootIdentifier.empty());
+    for (const auto& run : diskutilRuns()) EXPECT_NE(run.rfind("mountDisk", 0), 0u) << run;
+
+    sim.setKnob("diskutil info " + kit::sysPath("/"), "garbage");
+    out = PrebootRepair::run("disk2");
+    EXPECT_EQ(out.result, Result::Failed);
+    EXPECT_NE(out.reason.find("can't be read"), std::string::npos) << out.reason;
+}
+
+// An answer of the disk tool that can't be read says nothing about the disk,
+// and neither does a whole record from a run that then failed: the repair
+// fails, mounts and copies nothing.
 TEST_F(PrebootRepairTest, AnAnswerThatCantBeReadIsAFailure) {
     clone();
     const std::string c = cloneContainer();
-    for (const std::string& knob : std::vector<std::string>{"diskutil list /dev/disk2", "diskutil info /dev/disk2s1", "diskutil list /dev/" + c,
-                                   "diskutil info /dev/" + c + "s2"}) {
-        sim.clearKnobs();
-        sim.setKnob(knob, "garbage");
-        const PrebootRepairOutcome out = PrebootRepair::run("disk2");
-        EXPECT_EQ(out.result, Result::Failed) << knob;
-        EXPECT_FALSE(out.reason.empty()) << knob;
-        EXPECT_FALSE(fs::exists(sim.path("/Volumes/Preboot/Cryptexes"))) << knob;
+    for (const std::string& knob : std::vector<std::string>{"diskutil list /dev/disk2", "diskutil info /dev/disk2s1",
+                                                            "diskutil list /dev/" + c, "diskutil info /dev/" + c + "s2"}) {
+        std::vector<std::string> values = {"garbage", "answer-then-fail"};
+        // A list that lacks the keys that describe the disk.
+        if (knob.rfind("diskutil list", 0) == 0) values.push_back("noAllDisks");
+        for (const auto& value : values) {
+            sim.clearKnobs();
+            sim.setKnob(knob, value);
+            const PrebootRepairOutcome out = PrebootRepair::run("disk2");
+            EXPECT_EQ(out.result, Result::Failed) << knob << " " << value;
+            EXPECT_FALSE(out.reason.empty()) << knob << " " << value;
+            EXPECT_FALSE(fs::exists(sim.path("/Volumes/Preboot/Cryptexes"))) << knob << " " << value;
+        }
     }
     // A tool that fails says nothing either.
     sim.clearKnobs();
@@ -186,12 +218,16 @@ TEST_F(PrebootRepairTest, AnAnswerThatCantBeReadIsAFailure) {
 // A disk tool that hangs is ended at its time-out, which fails the repair.
 TEST_F(PrebootRepairTest, AHungDiskToolEndsTheRepairAtItsTimeOut) {
     clone();
-    sim.setKnob("diskutil list /dev/disk2", "hang");
-    const auto before = std::chrono::steady_clock::now();
-    const PrebootRepairOutcome out = PrebootRepair::run("disk2");
-    EXPECT_EQ(out.result, Result::Failed);
-    EXPECT_NE(out.reason.find("timed out"), std::string::npos) << out.reason;
-    EXPECT_LT(std::chrono::duration<double>(std::chrono::steady_clock::now() - before).count(), 30);
+    EnvGuard shortTimeOuts("PELORIN_TIME_SCALE", "0.05");
+    // Also when it had printed its whole record before it hung.
+    for (const char* value : {"hang", "answer-then-hang"}) {
+        sim.setKnob("diskutil list /dev/disk2", value);
+        const auto before = std::chrono::steady_clock::now();
+        const PrebootRepairOutcome out = PrebootRepair::run("disk2");
+        EXPECT_EQ(out.result, Result::Failed) << value;
+        EXPECT_NE(out.reason.find("timed out"), std::string::npos) << out.reason;
+        EXPECT_LT(std::chrono::duration<double>(std::chrono::steady_clock::now() - before).count(), 30);
+    }
 }
 
 // A container holding two volumes named "Preboot": the last one listed is mounted and filled.

@@ -31,8 +31,9 @@ namespace fs = std::filesystem;
 
 namespace {
 
-// Set before anything in kit reads it: 4 s of waits become 0.2 s.
-const bool kTimeScaled = [] { return ::setenv("PELORIN_TIME_SCALE", "0.05", 1) == 0; }();
+// 4 s of waits become 0.8 s; the disk tool's minute of time-out becomes 12 s,
+// which a busy machine's slow answer stays well within.
+const bool kTimeScaled = [] { return ::setenv("PELORIN_TIME_SCALE", "0.2", 1) == 0; }();
 
 constexpr double kRunTimeout = 60;  // real seconds
 
@@ -351,6 +352,69 @@ TEST_F(CloneRun, ADiskGoneOrReplacedUnderItsIdentifierIsNotErased) {
     cloneToEnd();
     EXPECT_EQ(rec_.last(), note(0, 8, 100));
     EXPECT_TRUE(journaled("diskutil", "eraseDisk"));
+}
+
+// A user with two sticks of one model: the stick chosen (as the scan recorded
+// it) is ejected and the other put in, under the same identifier, with the
+// same registry name and size but partitions of its own. It is another disk:
+// refused, and its files kept. The chosen stick put back is cloned.
+TEST_F(CloneRun, ATwinStickOfTheSameModelIsNotErased) {
+    {
+        auto provider = GetVolumes::create();
+        auto list = provider->getExVolumes();
+        ASSERT_TRUE(kit::runUntil([&] { return !list->empty() && !provider->isScanningExVolumes(); }, kRunTimeout));
+        ASSERT_EQ(list->snapshot().size(), 1u);
+        target_ = list->snapshot()[0];
+    }
+    ASSERT_EQ(target_->volumePath(), "disk2");
+    ASSERT_TRUE(target_->diskSlices());
+
+    sim::Disk chosen;
+    ASSERT_TRUE(sim::Machine::update(root_, [&](sim::Machine& m, std::string* error) {
+        chosen = *m.findDisk("disk2");
+        if (!m.removeDisk("disk2", error)) return false;
+        sim::Disk twin = chosen;
+        for (auto& v : twin.volumes) {
+            v.volumeUUID.clear();
+            v.diskUUID.clear();
+            if (v.content == "EFI") continue;
+            v.name = "Family";
+            v.mountPoint = m.hostPath("/Volumes/Family");
+        }
+        m.addDisk(twin);
+        return true;
+    }));
+    std::ofstream(volumes("Family") + "/photos.txt") << "keep";
+
+    cloneToEnd();
+    EXPECT_EQ(rec_.last(), note(-3, 2, 25));
+    EXPECT_FALSE(journaled("diskutil", "eraseDisk"));
+    EXPECT_FALSE(journaled("asr"));
+    EXPECT_TRUE(fs::exists(volumes("Family") + "/photos.txt"));
+
+    ASSERT_TRUE(sim::Machine::update(root_, [&](sim::Machine& m, std::string* error) {
+        if (!m.removeDisk("disk2", error)) return false;
+        for (auto& v : chosen.volumes) v.mountPoint.clear();
+        m.addDisk(chosen);
+        return true;
+    }));
+    rec_ = Recorder();
+    cloneToEnd();
+    EXPECT_EQ(rec_.last(), note(0, 8, 100));
+    EXPECT_TRUE(journaled("diskutil", "eraseDisk"));
+}
+
+// A check whose disk tool printed the chosen disk's very record but then failed,
+// or never ended, has read nothing: the disk is not erased.
+TEST_F(CloneRun, ATargetCheckThatFailsAfterAnsweringErasesNothing) {
+    for (const char* value : {"answer-then-fail", "answer-then-hang"}) {
+        knob("diskutil info /dev/disk2", value);
+        rec_ = Recorder();
+        cloneToEnd();
+        EXPECT_EQ(rec_.last(), note(-3, 2, 25)) << value;
+        EXPECT_FALSE(journaled("diskutil", "eraseDisk")) << value;
+        EXPECT_TRUE(fs::exists(volumes("CLONEME") + "/old-data.txt")) << value;
+    }
 }
 
 // A disk tool that hangs on the check is ended by a stop; nothing is erased.

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "Bootable/boot/OVBootable.h"
+#include "Disk/GetVolumes.h"
 
 namespace {
 
@@ -56,6 +57,78 @@ TEST(CloneEngineRules, TheChosenDiskIsToldByNameSizeAndUUID) {
     EXPECT_FALSE(OVBootable::OVIsSameDisk(chosen, moved));
     EXPECT_FALSE(OVBootable::OVIsSameDisk(chosen, std::nullopt));
     EXPECT_FALSE(OVBootable::OVIsSameDisk(chosen, kit::Value("not a record")));
+}
+
+// Two disks of one model and size differ in their partitions: the disk listed
+// now must show the recorded ones, UUIDs (in any case), names and sizes alike.
+TEST(CloneEngineRules, TheChosenDiskIsToldByItsPartitions) {
+    auto partition = [](const char* id, const char* uuid, const char* name, int64_t size) {
+        kit::Value p = kit::Value::dict();
+        p.set("DeviceIdentifier", kit::Value(id));
+        p.set("DiskUUID", kit::Value(std::string("D-") + uuid));
+        p.set("VolumeUUID", kit::Value(std::string("v-") + uuid));
+        p.set("VolumeName", kit::Value(name));
+        p.set("Size", kit::Value(size));
+        return p;
+    };
+    // The list of disk4 with these partitions, or with a file system on the
+    // whole disk (no partition map) when `ownVolumeUUID` is given.
+    auto listing = [](std::vector<kit::Value> partitions, const char* ownVolumeUUID = nullptr) {
+        kit::Value disk = kit::Value::dict();
+        disk.set("DeviceIdentifier", kit::Value("disk4"));
+        if (ownVolumeUUID) {
+            disk.set("VolumeName", kit::Value("Stick"));
+            disk.set("VolumeUUID", kit::Value(ownVolumeUUID));
+        }
+        kit::Value array = kit::Value::array();
+        for (auto& p : partitions) array.push(p);
+        if (!ownVolumeUUID) disk.set("Partitions", array);
+        kit::Value all = kit::Value::array();
+        all.push(disk);
+        kit::Value list = kit::Value::dict();
+        list.set("AllDisksAndPartitions", all);
+        return list;
+    };
+    const kit::Value efi = partition("disk4s1", "a1", "EFI", 209715200);
+    const kit::Value data = partition("disk4s2", "b2", "Stick", 31000000000);
+
+    VolumeObj chosen;
+    chosen.setVolumePath("disk4");
+    // Never listed: nothing to compare.
+    EXPECT_TRUE(OVBootable::OVHasSameSlices(chosen, listing({efi})));
+    chosen.setDiskSlices(GetVolumes::diskSlicesIn(listing({efi, data}), "disk4"));
+    ASSERT_EQ(chosen.diskSlices()->size(), 2u);
+    EXPECT_EQ((*chosen.diskSlices())[1].volumeUUID, "V-B2");
+
+    EXPECT_TRUE(OVBootable::OVHasSameSlices(chosen, listing({efi, data})));
+    EXPECT_TRUE(OVBootable::OVHasSameSlices(chosen, listing({efi, partition("disk4s2", "B2", "Stick", 31000000000)})));
+    std::string why;
+    const std::vector<kit::Value> others[] = {
+        {efi, partition("disk4s2", "c3", "Stick", 31000000000)},   // another volume, same name
+        {efi, partition("disk4s2", "b2", "Family", 31000000000)},
+        {efi, partition("disk4s2", "b2", "Stick", 30000000000)},
+        {efi},
+        {efi, data, partition("disk4s3", "d4", "More", 1000000)},
+    };
+    for (const auto& other : others) {
+        EXPECT_FALSE(OVBootable::OVHasSameSlices(chosen, listing(other), &why));
+        EXPECT_EQ(why, "other partitions");
+    }
+    EXPECT_FALSE(OVBootable::OVHasSameSlices(chosen, std::nullopt, &why));
+    EXPECT_FALSE(OVBootable::OVHasSameSlices(chosen, kit::Value("not a list")));
+
+    // A stick without partitions is known by its own fields alone; one that
+    // has partitions now is another.
+    chosen.setDiskSlices(std::vector<VolumeObj::Slice>{});
+    EXPECT_TRUE(OVBootable::OVHasSameSlices(chosen, listing({})));
+    EXPECT_FALSE(OVBootable::OVHasSameSlices(chosen, listing({data})));
+
+    // A file system on the whole disk, without a partition map, is its slice.
+    chosen.setDiskSlices(GetVolumes::diskSlicesIn(listing({}, "E5"), "disk4"));
+    ASSERT_EQ(chosen.diskSlices()->size(), 1u);
+    EXPECT_TRUE(OVBootable::OVHasSameSlices(chosen, listing({}, "e5")));
+    EXPECT_FALSE(OVBootable::OVHasSameSlices(chosen, listing({}, "F6")));
+    EXPECT_FALSE(OVBootable::OVHasSameSlices(chosen, listing({})));
 }
 
 }  // namespace

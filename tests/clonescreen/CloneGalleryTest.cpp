@@ -1,6 +1,7 @@
 // Pictures of the "OS Clone" tab, rendered off screen to ui-render/clone-screen/
 // under the build folder: the empty tab, a target chosen, the confirmation,
-// the run page, the stop, success and failure views, the target's picker
+// the run page, the stop, success and failure views, the refusal of a disk
+// that is not the one chosen, the target's picker
 // with no external disk, and the Full Disk Access window.
 #include "Bootable/FullDiskAccessViewController.h"
 #include "kit/Dispatch.h"
@@ -59,6 +60,16 @@ TEST_F(CloneScreenTest, Gallery) {
     ASSERT_TRUE(waitForEndView());
     ASSERT_TRUE(failureShown());
     shoot(*main, "08-failure");
+    click(screen->failCancelButton());
+
+    // Another stick of the same model put in after the choice: refused, nothing erased.
+    sim.clearKnobs();
+    chooseTarget(disk);
+    putTwinStickInPlace();
+    ASSERT_TRUE(startClone());
+    ASSERT_TRUE(waitForEndView());
+    ASSERT_TRUE(failureShown());
+    shoot(*main, "11-refused-unplugged");
     click(screen->failCancelButton());
 
     // The target's picker on a machine without an external disk.

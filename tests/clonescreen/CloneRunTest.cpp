@@ -77,7 +77,8 @@ TEST_F(CloneScreenTest, OnTenFifteenTheCloneEndsWithTheRestore) {
     EXPECT_TRUE(main->isTabChangeAllowed());
     std::string got;
     EXPECT_TRUE(journalInOrder({"killall mds_stores", "diskutil eraseDisk disk2", "asr restore"}, &got)) << got;
-    EXPECT_FALSE(journalHasLine("diskutil list /dev/disk2")) << got;
+    // No repair: the disk tool is not asked about the clone after the restore.
+    EXPECT_FALSE(journalInOrder({"asr restore", "diskutil list /dev/disk2"})) << got;
     EXPECT_FALSE(journalHasLine("diskutil mountDisk")) << got;
 }
 
@@ -183,7 +184,8 @@ TEST_F(CloneScreenTest, ARefusedStartShowsTheFailureView) {
 
 // The repair after the restore: no "Cancel" while it runs, and a Preboot
 // volume that was found but could not be mounted makes the clone a failure;
-// a clone whose container has no Preboot still succeeds.
+// so does a clone whose container has no Preboot volume while the system's
+// own container has one. Where the system has none, the clone succeeds.
 TEST_F(CloneScreenTest, ThePrebootRepairDecidesTheEnd) {
     auto disk = externalDisk();
     sim.setKnob("diskutil mountDisk", "slow:2");
@@ -207,6 +209,20 @@ TEST_F(CloneScreenTest, ThePrebootRepairDecidesTheEnd) {
     ASSERT_TRUE(engineIdle());
     click(screen->failCancelButton());
 
+    sim.clearJournal();
+    ASSERT_TRUE(cloneWithKnob(disk, "asr restore", "nopreboot"));
+    expectFailureEnd(kCloneFailed);
+    EXPECT_FALSE(journalHasLine("diskutil mountDisk"));
+    ASSERT_TRUE(engineIdle());
+    click(screen->failCancelButton());
+
+    sim.update([](sim::Machine& m) {
+        for (auto& v : m.findDisk("disk1")->volumes)
+            if (v.role == "Preboot") {
+                v.name = "Spare";
+                v.role.clear();
+            }
+    });
     ASSERT_TRUE(cloneWithKnob(disk, "asr restore", "nopreboot"));
     EXPECT_TRUE(successShown()) << failureText();
 }
@@ -240,11 +256,41 @@ TEST_F(CloneScreenTest, ADiskSwappedUnderTheChosenIdentifierIsNotErased) {
     EXPECT_TRUE(fs::exists(sim.path("/Volumes/Family/photos.txt")));
 }
 
+// Two sticks of one model: the chosen one is swapped for the other after the
+// choice. "Clone Now" refuses it as unplugged, erases nothing, and the step bar
+// shows neither the erase nor the clone as done.
+TEST_F(CloneScreenTest, ATwinStickPutInAfterTheChoiceIsNotErased) {
+    auto disk = externalDisk();
+    chooseTarget(disk);
+    putTwinStickInPlace();
+    EXPECT_EQ(screen->selectToVC()->nameLabel()->stringValue(), "Flashline Ultra Media");
+    sim.clearJournal();
+
+    ASSERT_TRUE(startClone());
+    ASSERT_TRUE(waitForEndView());
+    expectFailureEnd("USB device unplugged, Please reconnect the device and try again.");
+    EXPECT_EQ(screen->stepFVC()->currentStep(), 2);
+    ASSERT_TRUE(engineIdle());
+    EXPECT_FALSE(journalHasLine("diskutil eraseDisk"));
+    EXPECT_FALSE(journalHas("asr"));
+    EXPECT_TRUE(fs::exists(sim.path("/Volumes/Family/photos.txt")));
+
+    // Chosen anew (the tile still from the scan before the swap), the stick
+    // now in the slot is the one that is cloned.
+    click(screen->failCancelButton());
+    chooseTarget(disk);
+    ASSERT_TRUE(startClone());
+    ASSERT_TRUE(waitForEndView());
+    EXPECT_TRUE(successShown()) << failureText();
+    EXPECT_EQ(screen->stepFVC()->currentStep(), 4);
+}
+
 // The repair's disk tool runs are bounded: one that hangs ends the clone on
 // the failure view at its time-out, with the tabs free and "Cancel" back.
 TEST_F(CloneScreenTest, AHungPrebootRepairEndsAtItsTimeOut) {
     auto disk = externalDisk();
-    for (const char* knob : {"diskutil mountDisk", "diskutil list /dev/disk2"}) {
+    // disk3: the container the erase makes on the stick.
+    for (const char* knob : {"diskutil mountDisk", "diskutil list /dev/disk3"}) {
         ASSERT_TRUE(cloneWithKnob(disk, knob, "hang")) << knob;
         expectFailureEnd(kCloneFailed);
         EXPECT_FALSE(screen->cancelButton()->isHidden());
@@ -254,11 +300,16 @@ TEST_F(CloneScreenTest, AHungPrebootRepairEndsAtItsTimeOut) {
     }
 }
 
-// A repair that can't read the disk tool's answers is no success.
+// A repair that can't read the disk tool's answers, or gets a list that
+// names none of the disk's slices, is no success.
 TEST_F(CloneScreenTest, AnUnreadableAnswerFailsThePrebootRepair) {
     auto disk = externalDisk();
-    for (const char* knob : {"diskutil list /dev/disk2", "diskutil info /dev/disk2s1"}) {
-        ASSERT_TRUE(cloneWithKnob(disk, knob, "garbage")) << knob;
+    // disk3: the container the erase makes on the stick.
+    const std::pair<const char*, const char*> knobs[] = {{"diskutil info /dev/disk2s1", "garbage"},
+                                                         {"diskutil list /dev/disk3", "garbage"},
+                                                         {"diskutil list /dev/disk3", "noAllDisks"}};
+    for (const auto& [knob, value] : knobs) {
+        ASSERT_TRUE(cloneWithKnob(disk, knob, value)) << knob;
         expectFailureEnd(kCloneFailed);
         EXPECT_FALSE(journalHasLine("diskutil mountDisk")) << knob;
         ASSERT_TRUE(engineIdle());

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 #include <stdlib.h>
 
+#include <fstream>
 #include <memory>
 #include <string>
 #include <vector>
@@ -21,8 +22,9 @@ namespace clonescreen {
 
 using namespace screentest;
 
-// The clone's 2 s + 2 s waits and the tools' pauses, shortened.
-inline void shortenTime(const char* scale = "0.05") { ::setenv("PELORIN_TIME_SCALE", scale, 1); }
+// The clone's 2 s + 2 s waits and the tools' pauses, shortened; the disk
+// tool's minute of time-out stays long enough (12 s) for a busy machine.
+inline void shortenTime(const char* scale = "0.2") { ::setenv("PELORIN_TIME_SCALE", scale, 1); }
 
 class CloneScreenTest : public ::testing::Test {
 protected:
@@ -65,7 +67,28 @@ protected:
         screen->selectDiskButton(2, screen->selectToVC()->selectDiskBut());
         screen->doSelectDiskWithVolume(v);
         kit::runUntil([&] { return !screen->popoverController() || !screen->popoverController()->popoverIsVisible(); }, 5);
+        // "Clone Now" waits for the disk's partitions to be listed.
+        kit::runUntil([&] { return !screen->isListingTarget(); }, 60);
         kit::runFor(0.02);
+    }
+
+    // The stick disk2 ejected outside the program and another of the same
+    // model and size put in its place: same identifier, registry name and
+    // size, partitions of its own, a volume "Family" with a file.
+    void putTwinStickInPlace() {
+        sim.update([](sim::Machine& m) {
+            sim::Disk twin = *m.findDisk("disk2");
+            ASSERT_TRUE(m.removeDisk("disk2", nullptr));
+            for (auto& v : twin.volumes) {
+                v.volumeUUID.clear();
+                v.diskUUID.clear();
+                if (v.content == "EFI") continue;
+                v.name = "Family";
+                v.mountPoint = m.hostPath("/Volumes/Family");
+            }
+            m.addDisk(twin);
+        });
+        std::ofstream(sim.path("/Volumes/Family/photos.txt")) << "birthdays";
     }
 
     // The stick ejected, so the machine has no external disk, and the target's
@@ -76,8 +99,8 @@ protected:
         if (!kit::runUntil([&] { return !provider.isScanningExVolumes(); }, 60)) return false;
         provider.getExVolumes()->removeAllObjects();
         screen->selectDiskButton(2, screen->selectToVC()->selectDiskBut());
-        return kit::runUntil(
-            [&] { return screen->selectDiskVC() && screen->selectDiskVC()->loadP()->isHidden(); }, 60);
+        // The picker's own scan ends without a disk; its spinner turns on.
+        return screen->selectDiskVC() && kit::runUntil([&] { return !provider.isScanningExVolumes(); }, 60);
     }
 
     std::vector<kit::Window*> statusWindows() { return screentest::statusWindows(*main); }

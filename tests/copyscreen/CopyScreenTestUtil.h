@@ -12,6 +12,8 @@ using namespace screentest;
 
 class CopyScreenTest : public TwoSlotScreenTest<DiskCopyViewController, CopyMakeSureWC> {
 protected:
+    explicit CopyScreenTest(const char* timeScale = nullptr) : TwoSlotScreenTest(timeScale) {}
+
     DiskCopyViewController* screenOf(MainWindowController& m) override { return m.diskCopyVC(); }
 
     // "Copy Now" on the page, then on the confirmation once it shows.

@@ -1,8 +1,11 @@
-// The tree controller: three-state propagation down and up, how a listing's
-// end is routed, reveal, and the offered select-all, trash and delete walk.
+// The tree controller: three-state propagation down and up, the select-all
+// box of the file list it feeds, how a listing's end is routed, reveal, and
+// the offered select-all, trash and delete walk.
 #include <gtest/gtest.h>
 
+#include "Comm/NewOutlineView.h"
 #include "DiskList/Controller.h"
+#include "DiskList/DiskListWC.h"
 #include "DiskListTestSupport.h"
 #include "kit/Workspace.h"
 #include "support/SimRoot.h"
@@ -98,6 +101,53 @@ TEST_F(Selection, AClosedFolderChangesOnlyItselfAndItsAncestorsUntilOpened) {
     folder->setIsExpand(true);
     controller.changeSelectWithNode(folder, folder->state());
     EXPECT_EQ(child->state(), Off);
+}
+
+// The select-all box reads the top level once a change has reached it: a
+// check-box click two levels down leaves the top-level folder partly checked,
+// and the box shows it mixed; a click on the box then selects everything,
+// the next one clears everything.
+TEST_F(Selection, APartlyCheckedTopLevelItemMakesTheSelectAllBoxMixed) {
+    TempDir t;
+    t.file("a.txt", 1);
+    t.file("docs/r.txt", 1);
+    t.file("docs/old/x.txt", 1);
+    t.file("docs/old/y.txt", 1);
+    DiskListWC wc;
+    ASSERT_TRUE(wc.window());
+    ListFileViewController& list = *wc.listFileVC();
+    NewOutlineView& ov = *list.outlineView();
+    list.getRootNodeListWithPath(t.path());
+    ASSERT_TRUE(waitFor([&] { return !list.isScan(); }));
+    FileNode::Ptr docs = find(*list.rootNodeArr(), "docs");
+    ov.expandItem(docs);
+    ASSERT_TRUE(waitFor([&] { return docs->children().size() == 2; }));
+    FileNode::Ptr old = find(docs->children(), "old");
+    ASSERT_TRUE(waitFor([&] { return ov.rowForItem(old) >= 0; }));
+    ov.expandItem(old);
+    ASSERT_TRUE(waitFor([&] { return old->children().size() == 2; }));
+    EXPECT_EQ(list.selectAllButSt(), 1);
+    const auto box = [&] { return list.selectAllButton()->buttonCell()->image()->name(); };
+
+    // A click on x's check box, as the outline hands it to the list.
+    FileNode::Ptr x = find(old->children(), "x.txt");
+    list.setObjectValue(ov, kit::Value(int64_t(0)), ov.tableColumnWithIdentifier("CheckBox"), x);
+    EXPECT_EQ(x->state(), Off);
+    EXPECT_EQ(old->state(), Partly);
+    EXPECT_EQ(docs->state(), Partly);
+    EXPECT_EQ(find(*list.rootNodeArr(), "a.txt")->state(), On);
+    EXPECT_EQ(list.selectAllButSt(), 2);
+    EXPECT_EQ(box(), "checkbox_halfsel");
+
+    list.setAllSelectOrNoSelect(nullptr);
+    EXPECT_EQ(list.selectAllButSt(), 1);
+    EXPECT_EQ(box(), "checkbox_sel");
+    for (const FileNode::Ptr& n : {docs, old, x}) EXPECT_EQ(n->state(), On) << n->name();
+
+    list.setAllSelectOrNoSelect(nullptr);
+    EXPECT_EQ(list.selectAllButSt(), 0);
+    EXPECT_EQ(box(), "checkbox_unsel");
+    for (const FileNode::Ptr& n : {docs, old, x}) EXPECT_EQ(n->state(), Off) << n->name();
 }
 
 TEST_F(Selection, TheEndOfAListingIsRoutedByTheTwoFlags) {

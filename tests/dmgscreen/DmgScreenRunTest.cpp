@@ -250,11 +250,12 @@ TEST_F(DmgScreenTest, DroppedFolderSizesTheImageByItsBytes) {
 }
 
 TEST_F(DmgScreenTest, SystemVolumeDestinationByVersion) {
-    // The system volume as the picker lists it where it is mounted at "/".
+    // The system volume as the picker lists it where it is mounted at "/"
+    // (from its snapshot).
     auto system = std::make_shared<VolumeObj>();
     system->setVolumeName("System HD");
     system->setVolumeMountPoint(kit::sysPath("/"));
-    system->setVolRootDir("/dev/disk3s1");
+    system->setVolRootDir("/dev/disk3s1s1");
     system->setVolumeTotalSizeNum(494384795648);
     system->setVolumeFreeSizeNum(300000000000);
     system->setVolumeFreeSize("300 GB");

@@ -1,16 +1,21 @@
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <atomic>
 #include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "kit/Process.h"
 #include "kit/RunLoop.h"
+#include "kit/Shell.h"
 #include "kit/SysPath.h"
 #include "support/EnvGuard.h"
 
@@ -162,7 +167,100 @@ pid_t readPid(const std::string& path) {
     return pid;
 }
 
+// Whether a process still runs: one that has ended and waits to be reaped by
+// whoever adopted it (a zombie) runs no more.
+bool running(pid_t pid) {
+    std::ifstream in("/proc/" + std::to_string(pid) + "/stat");
+    std::string stat((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    const size_t close = stat.rfind(')');
+    return close != std::string::npos && close + 2 < stat.size() && stat[close + 2] != 'Z' && stat[close + 2] != 'X';
+}
+
+// The temporary files zip works in ("zi" and six characters) in a folder.
+std::vector<std::string> zipWorkFiles(const std::string& dir) {
+    std::vector<std::string> out;
+    for (const auto& e : std::filesystem::directory_iterator(dir)) {
+        const std::string name = e.path().filename().string();
+        if (name.size() == 8 && name.rfind("zi", 0) == 0) out.push_back(name);
+    }
+    return out;
+}
+
+// Starts a child as the program does, from a thread that ends at once.
+std::shared_ptr<kit::Process> launchFromAShortLivedThread(const std::string& path, const std::vector<std::string>& args,
+                                                          bool endsWithParent) {
+    std::shared_ptr<kit::Process> p = kit::Process::create();
+    p->setLaunchPath(path);
+    p->setArguments(args);
+    p->setStandardOutputToNull(true);
+    p->setStandardErrorToNull(true);
+    if (!endsWithParent) p->setEndsWithParent(false);
+    std::thread([&] { p->launch(); }).join();
+    return p;
+}
+
 }  // namespace
+
+// A program killed while its tools run: the zip it started ends too, taking
+// its temporary file along, though the thread that started it ended long
+// before; a child told not to end with it (an erase) works on.
+TEST(Process, ToolsEndWithTheProgramThatStartedThemUnlessToldNotTo) {
+    if (const char* dir = std::getenv("PELORIN_TEST_PROGRAM_DIR")) {
+        const std::string d = dir;
+        // zip waits on the named pipe with its archive begun.
+        auto zip = launchFromAShortLivedThread("/usr/bin/zip", {"-FI", d + "/out.zip", d + "/fifo"}, true);
+        auto erase = launchFromAShortLivedThread("/bin/sleep", {"600"}, false);
+        std::ofstream(d + "/pids.tmp") << zip->processIdentifier() << " " << erase->processIdentifier() << "\n";
+        std::filesystem::rename(d + "/pids.tmp", d + "/pids");
+        for (;;) ::pause();
+    }
+    char dir[] = "/tmp/pelorin-parent-death-XXXXXX";
+    ASSERT_NE(::mkdtemp(dir), nullptr);
+    const std::string d = dir;
+    ASSERT_EQ(::mkfifo((d + "/fifo").c_str(), 0600), 0);
+    char self[4096];
+    const ssize_t n = ::readlink("/proc/self/exe", self, sizeof self - 1);
+    ASSERT_GT(n, 0);
+    self[n] = 0;
+    const std::string filter = "--gtest_filter=Process.ToolsEndWithTheProgramThatStartedThemUnlessToldNotTo";
+    const pid_t program = ::fork();
+    if (program == 0) {
+        ::setenv("PELORIN_TEST_PROGRAM_DIR", dir, 1);
+        ::execl(self, self, filter.c_str(), static_cast<char*>(nullptr));
+        ::_exit(127);
+    }
+    ASSERT_GT(program, 0);
+    struct Reap {
+        pid_t pid;
+        ~Reap() {
+            ::kill(pid, SIGKILL);
+            ::waitpid(pid, nullptr, 0);
+        }
+    } reapProgram{program};
+    ASSERT_TRUE(kit::runUntil([&] { return std::filesystem::exists(d + "/pids"); }, 30));
+    pid_t zip = 0, erase = 0;
+    std::ifstream(d + "/pids") >> zip >> erase;
+    ASSERT_GT(zip, 0);
+    ASSERT_GT(erase, 0);
+    struct End {
+        pid_t pid;
+        ~End() { ::kill(pid, SIGKILL); }
+    } endErase{erase}, endZip{zip};
+    ASSERT_TRUE(kit::runUntil([&] { return !zipWorkFiles(d).empty(); }, 30));
+    // The end of the thread that started them ended neither.
+    kit::runFor(0.2);
+    EXPECT_TRUE(running(zip));
+    EXPECT_TRUE(running(erase));
+
+    ::kill(program, SIGKILL);
+    ::waitpid(program, nullptr, 0);
+    EXPECT_TRUE(kit::runUntil([&] { return !running(zip); }, 10)) << "zip works on after the program died";
+    EXPECT_EQ(zipWorkFiles(d), std::vector<std::string>{}) << "zip's temporary file stays";
+    EXPECT_FALSE(std::filesystem::exists(d + "/out.zip"));
+    kit::runFor(0.2);
+    EXPECT_TRUE(running(erase)) << "the erase was cut short";
+    std::filesystem::remove_all(d);
+}
 
 TEST(LimitedShell, RunsToItsEndWithStatusAndOutput) {
     kit::ShellRunLimits limits;
@@ -229,4 +327,29 @@ TEST(LimitedShell, AStopEndsTheLineAtOnceAndTheTimeScaleShortensTheTimeOutToNoLe
     EXPECT_TRUE(kit::runShellLimited("sleep 60", scaled).timedOut);
     EXPECT_GE(secondsSince(start), 4.9);
     EXPECT_LT(secondsSince(start), 15.0);
+}
+
+TEST(LimitedShell, CapturedOutputIsReadToItsEndThoughTheShellHasExited) {
+    // A writer left in the background holds the output open after the shell ends.
+    const std::string line = "(sleep 0.2; echo late) & echo early";
+    kit::ShellRunLimits limits;
+    limits.timeoutSeconds = 30;
+    limits.captureOutput = true;
+    auto r = kit::runShellLimited(line, limits);
+    EXPECT_TRUE(r.succeeded());
+    EXPECT_EQ(r.output, "early\nlate\n");
+    EXPECT_EQ(kit::runShellCapture(line), std::optional<std::string>("early\nlate\n"));
+}
+
+TEST(LimitedShell, NoTimeOutLetsALineRunLongerThanAnyBoundWould) {
+    // At this scale every bound the kit uses (a minute, ten minutes) comes to
+    // the five seconds below which none is taken.
+    EnvGuard scale("PELORIN_TIME_SCALE", "0.001");
+    kit::ShellRunLimits limits;
+    limits.timeoutSeconds = 0;
+    limits.captureOutput = true;
+    auto r = kit::runShellLimited("sleep 5.5; echo done", limits);
+    EXPECT_FALSE(r.timedOut);
+    EXPECT_TRUE(r.succeeded());
+    EXPECT_EQ(r.output, "done\n");
 }

@@ -3,66 +3,29 @@
 // the close waits for its tools and its clean-up, and only then does the
 // program end, with status 0. Nothing partial is left under its final name,
 // no image stays attached and no tool outlives the program.
-#include <fcntl.h>
-#include <signal.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <QApplication>
 #include <QCloseEvent>
 #include <chrono>
-#include <optional>
 
 #include "clonescreen/CloneScreenTestUtil.h"
 #include "copyscreen/CopyScreenTestUtil.h"
 #include "dmgscreen/DmgScreenTestUtil.h"
+#include "DiskTool/DiskToolActions.h"
+#include "DiskTool/FormatingViewController.h"
+#include "DiskTool/MakeSureFormatViewController.h"
+#include "DiskTool/RepairDiskViewController.h"
 #include "kit/ui/QtBridge.h"
+#include "shell/CloseTestUtil.h"
 
 namespace {
 
 namespace fs = std::filesystem;
-
-// What the program's end was asked with; the test stands in for the end.
-std::optional<int> gExitStatus;
-void recordExit(int status) { gExitStatus = status; }
-
-// Replaces the program's end for one test and puts it back afterwards.
-class ExitWatch {
-public:
-    ExitWatch() : saved_(MainWindowController::exitProcess) {
-        gExitStatus.reset();
-        MainWindowController::exitProcess = recordExit;
-    }
-    ~ExitWatch() { MainWindowController::exitProcess = saved_; }
-
-private:
-    void (*saved_)(int);
-};
-
-// A file of `bytes` whose blocks are all allocated (read back as zeros): a
-// copy of it writes every byte, which holds the job for a while.
-void makeLargeFile(const std::string& path, off_t bytes) {
-    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    ASSERT_GE(fd, 0) << path;
-    ASSERT_EQ(::posix_fallocate(fd, 0, bytes), 0) << path;
-    ::close(fd);
-}
-
-constexpr off_t kLarge = off_t(2) << 30;   // 2 GB
+using namespace closetest;
 
 // The copy of big.bin into folder has begun: a large file is written under a
 // hidden ".part" name and takes its own only once complete.
 bool bigFileBegun(const std::string& folder) {
     return fs::exists(folder + "/big.bin") || !screentest::filesEndingIn(folder, ".part").empty();
-}
-
-// Whether a process still runs: one that has ended but waits to be reaped by
-// whoever adopted it (a zombie) runs no more.
-bool alive(pid_t pid) {
-    if (pid <= 0 || ::kill(pid, 0) != 0) return false;
-    const std::string stat = screentest::readFile("/proc/" + std::to_string(pid) + "/stat");
-    const size_t close = stat.rfind(')');
-    return close == std::string::npos || close + 2 >= stat.size() || stat[close + 2] != 'Z';
 }
 
 // The ways the user closes the main window.
@@ -186,7 +149,121 @@ TEST_F(CloseDuringImageTest, ZipEndsItAndRemovesThePartialArchive) {
     EXPECT_TRUE(filesEndingIn(sim.path("/Volumes/Backup"), ".zip").empty()) << "a partial archive stays";
 }
 
+TEST_F(CloseDuringImageTest, TheCloseWaitsForAToolThatTakesASecondToEnd) {
+    // A zip that has begun its archive and, asked to end, takes a second to
+    // tidy up before it does.
+    const std::string pidFile = sim.path("/zip.pid");
+    zipDroppedFolderWith("#!/bin/sh\necho $$ > '" + pidFile + "'\nprintf partial > \"$3\"\n"
+                         "trap 'sleep 1; exit 143' TERM\nwhile :; do sleep 0.05; done\n");
+    if (HasFatalFailure()) return;
+    pid_t zip = 0;
+    bool zipAliveAtExit = true, archiveAtExit = true;
+    ExitWatch exitWatch([&] {
+        zipAliveAtExit = alive(zip);
+        archiveAtExit = !filesEndingIn(sim.path("/Volumes/Backup"), ".zip").empty();
+    });
+    ASSERT_TRUE(startRun());
+    ASSERT_TRUE(kit::runUntil([&] { return !filesEndingIn(sim.path("/Volumes/Backup"), ".zip").empty(); }, 30));
+    ASSERT_TRUE(kit::runUntil([&] { return !readFile(pidFile).empty(); }, 10));
+    zip = std::stoi(readFile(pidFile));
+    closeAndWaitForTheEnd(*main);
+    EXPECT_FALSE(zipAliveAtExit) << "the program ended before the zip tool";
+    EXPECT_FALSE(archiveAtExit) << "the program ended with the partial archive still there";
+}
+
 }  // namespace dmgscreen
+
+namespace diskmanager {
+
+// The "Disk Manager" tab of the main window on the demo machine.
+class CloseDuringFormatTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        kit::ensureUiApp();
+        ASSERT_TRUE(sim.ok()) << sim.error();
+        // The shared volume list, scanned on this machine.
+        GetVolumes& volumes = GetVolumes::Instance();
+        ASSERT_TRUE(kit::runUntil([&] { return !volumes.isScanningVolumes(); }, 60));
+        volumes.getDiskAndVolumes();
+        ASSERT_TRUE(kit::runUntil([&] { return !volumes.isScanningVolumes(); }, 60));
+        main = std::make_shared<MainWindowController>();
+        ASSERT_NE(main->window(), nullptr);
+        main->window()->makeKeyAndOrderFront();
+        main->TopDiskToolButtonAction(nullptr);
+        page = main->repairDiskVC();
+        ASSERT_NE(page, nullptr);
+        ASSERT_TRUE(kit::runUntil([&] { return page->isShown() && rowOf("USB") >= 0; }, 30));
+    }
+    void TearDown() override {
+        // Nothing of the test runs on once its machine has gone.
+        kit::runUntil([] { return !DiskToolActions::isFormatting(); }, 60);
+        kit::runFor(0.1);
+        kit::runUntil([] { return !GetVolumes::Instance().isScanningVolumes(); }, 60);
+        screentest::orderOutAllWindows();
+    }
+
+    long rowOf(const std::string& name) {
+        for (size_t i = 0; i < page->rows().size(); ++i)
+            if (page->rows()[i]->volumeName() == name) return long(i);
+        return -1;
+    }
+
+    // Format on the volume's row, then Continue on the confirmation.
+    void startFormat(const std::string& name) {
+        page->shouldSelectRow(*page->parTableView(), rowOf(name));
+        page->formatButtonAction(nullptr);
+        std::shared_ptr<MakeSureFormatViewController> confirmation = page->makeSureFormatVC();
+        ASSERT_NE(confirmation, nullptr);
+        screentest::click(confirmation->okButton());
+    }
+
+    sim::SimRoot sim{"demo"};
+    std::shared_ptr<MainWindowController> main;
+    RepairDiskViewController* page = nullptr;
+};
+
+TEST_F(CloseDuringFormatTest, TheCloseWaitsForTheFormatOnItsPanelAndTheVolumeIsFormatted) {
+    EnvGuard realTime("PELORIN_TIME_SCALE", "1");
+    sim.setKnob("diskutil eraseVolume", "slow:3");
+    bool formattingAtExit = true, windowShownAtExit = false;
+    // The format's erases (the volume list's scans that its end sets off are
+    // not the format's).
+    const auto erases = [&] {
+        std::vector<sim::JournalEntry> out;
+        for (const auto& run : sim.journalFor("diskutil"))
+            if (!run.args.empty() && run.args[0] == "eraseVolume") out.push_back(run);
+        return out;
+    };
+    std::vector<sim::JournalEntry> erasesAtExit;
+    ExitWatch exitWatch([&] {
+        formattingAtExit = page->isFormatRunning() || DiskToolActions::isFormatting();
+        windowShownAtExit = main->window()->isVisible();
+        erasesAtExit = erases();
+    });
+    startFormat("USB");
+    if (HasFatalFailure()) return;
+    ASSERT_TRUE(kit::runUntil([&] { return screentest::onScreen(page->formatingVC()) && erases().size() == 1; }, 10));
+    // Alt+F4: the close cannot stop the format, so it waits with the window
+    // on its panel.
+    QCloseEvent close;
+    QApplication::sendEvent(kit::widgetOf(*main->window()), &close);
+    kit::runFor(0.3);
+    EXPECT_FALSE(gExitStatus.has_value()) << "the program ended in the middle of the format";
+    EXPECT_TRUE(main->window()->isVisible());
+    EXPECT_TRUE(screentest::onScreen(page->formatingVC()));
+
+    ASSERT_TRUE(kit::runUntil([] { return gExitStatus.has_value(); }, 60));
+    EXPECT_EQ(gExitStatus, std::optional<int>(0));
+    EXPECT_FALSE(formattingAtExit);
+    EXPECT_TRUE(windowShownAtExit);
+    EXPECT_TRUE(page->lastFormat().ok);
+    EXPECT_TRUE(fs::is_directory(sim.path("/Volumes/USB")));
+    EXPECT_FALSE(fs::exists(sim.path("/Volumes/USB/readme.txt"))) << "the volume was not erased";
+    ASSERT_EQ(erasesAtExit.size(), 1u);
+    EXPECT_FALSE(alive(erasesAtExit[0].pid)) << "the erase outlives the program";
+}
+
+}  // namespace diskmanager
 
 namespace clonescreen {
 
@@ -208,6 +285,45 @@ TEST_F(CloseDuringCloneTest, TheRestoreEndsTheRestoreTool) {
     EXPECT_FALSE(alive(restores[0].pid)) << "the restore tool outlives the program";
     EXPECT_FALSE(OVBootable::OVShareInstance().isRunning());
     EXPECT_EQ(failureText(), "You have stopped the clone process.");
+}
+
+// The repair at the clone's end (mount the clone's Preboot, copy the
+// cryptexes) is not stopped halfway: a close waits for it, and the program
+// ends only after it, on the success view, with the clone complete.
+SelectDrivceViewController* gRepairedScreen = nullptr;
+bool gRepairingAtExit = true;
+bool gSuccessShownAtExit = false;
+void recordExitAfterRepair(int status) {
+    gRepairingAtExit = gRepairedScreen->isRepairing();
+    gSuccessShownAtExit = !gRepairedScreen->endView()->isHidden() && !gRepairedScreen->sussView()->isHidden();
+    recordExit(status);
+}
+
+TEST_F(CloseDuringCloneTest, ThePrebootRepairIsWaitedFor) {
+    sim.setKnob("diskutil mountDisk", "slow:2");
+    chooseTarget(externalDisk());
+    ExitWatch exitWatch;
+    gRepairedScreen = screen;
+    MainWindowController::exitProcess = recordExitAfterRepair;
+    ASSERT_TRUE(startClone());
+    ASSERT_TRUE(kit::runUntil([&] { return screen->isRepairing(); }, 60));
+    closeAndWaitForTheEnd(*main);
+    EXPECT_FALSE(gRepairingAtExit) << "the program ended during the repair";
+    EXPECT_TRUE(gSuccessShownAtExit);
+
+    // What the clone left: the system on its volume, the cryptexes on its
+    // Preboot volume, and the repair's mount not still running (the volume
+    // list's own scans, which the mount set off, are not the repair's).
+    EXPECT_TRUE(fs::exists(sim.path("/Volumes/PelorinSystem/Users/alex/Documents/notes.txt")));
+    const sim::Machine m = sim.machine();
+    const sim::Volume* preboot = nullptr;
+    for (const auto& d : m.disks)
+        for (const auto& v : d.volumes)
+            if (v.role == "Preboot" && v.mountPoint.rfind(sim.path("/Volumes/"), 0) == 0) preboot = &v;
+    ASSERT_NE(preboot, nullptr) << "the clone's Preboot volume is not mounted";
+    EXPECT_TRUE(fs::exists(preboot->mountPoint + "/Cryptexes/OS/os.clone.dmg"));
+    for (const auto& run : sim.journalFor("diskutil"))
+        if (run.args.at(0) == "mountDisk") EXPECT_FALSE(alive(run.pid));
 }
 
 }  // namespace clonescreen

@@ -182,16 +182,28 @@ std::vector<std::string> runFolders(const std::string& dir) {
 
 }  // namespace
 
-TEST(ShellProcess, AQuitRequestEndsWithStatusZeroAndTakesTheTemporaryFolder) {
+TEST(ShellProcess, StartUpRemovesEndedRunsFoldersAndAQuitEndsWithStatusZeroTakingItsOwn) {
     sim::SimRoot root("demo");
     ASSERT_TRUE(root.ok()) << root.error();
     TempDir dir;
     const std::string tmp = dir / "tmp";
     fs::create_directories(tmp);
+    // What earlier runs left: one that was killed, one that still runs (this test).
+    const pid_t ended = ::fork();
+    if (ended == 0) ::_exit(0);
+    ASSERT_GT(ended, 0);
+    ::waitpid(ended, nullptr, 0);
+    const std::string endedRun = tmp + "/Pelorin-" + std::to_string(ended) + "-Ab12Cd";
+    const std::string liveRun = tmp + "/Pelorin-" + std::to_string(::getpid()) + "-Ab12Cd";
+    writeFile(endedRun + "/OVTemp.plist", "x");
+    writeFile(liveRun + "/OVTemp.plist", "x");
     auto env = appEnv(root, kBundle);
     env["TMPDIR"] = tmp;
     Child app(kBundle + "/Contents/MacOS/Pelorin", {"-demo"}, env, dir / "app.log");
     ASSERT_TRUE(runningCopyReady(root, app, dir / "app.log"));
+    EXPECT_FALSE(fs::exists(endedRun)) << "an ended run's temporary folder stays at start-up";
+    EXPECT_TRUE(fs::exists(liveRun + "/OVTemp.plist")) << "a live run's temporary folder was removed";
+    fs::remove_all(liveRun);
     // The launch scans capture the disk tool's answers in the run's folder.
     ASSERT_TRUE(waitFor([&] { return !runFolders(tmp).empty(); }, 30));
 

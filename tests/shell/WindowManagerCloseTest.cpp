@@ -1,13 +1,22 @@
 // The window manager's close request (Alt+F4, a taskbar's close) as the
 // program meets it: on the About and update windows it ends their modal run,
-// on the main window it ends the program's run loop, like the close buttons.
+// on the main window it ends the program's run loop, like the close buttons;
+// on a panel it is the panel's Cancel, and a busy panel stays.
 #include <gtest/gtest.h>
 
 #include <QApplication>
 #include <QCloseEvent>
 
 #include "AppDelegate.h"
+#include "Bootable/MakeSureCancelCloneSystemVC.h"
+#include "Bootable/MakeSureToCloneSystemVC.h"
+#include "Comm/ErrorWindowController.h"
+#include "DiskTool/FormatEndViewController.h"
+#include "DiskTool/FormatingViewController.h"
+#include "DiskTool/MakeSureFormatViewController.h"
+#include "FileCopy/CopyMakeSureWC.h"
 #include "MainWindowController.h"
+#include "ZipDmg/DMGMakeSureWC.h"
 #include "kit/Dispatch.h"
 #include "kit/Notification.h"
 #include "kit/RunLoop.h"
@@ -174,4 +183,60 @@ TEST(ApplicationTerminate, InsideTheLoopEndsTheLoopAfterTellingTheDelegate) {
     kit::NotificationCenter::defaultCenter().removeObserver(token);
     EXPECT_EQ(watch.told, 1);
     EXPECT_EQ(posted, 1);
+}
+
+namespace {
+
+// What the panels' owners are told.
+struct PanelOwner : MakeSureFormatVCDelegate, MakeSureCancelCloneSystemVCDelegate, MakeSureToCloneSystemVCDelegate,
+                    CopyMakeSureWCDelegate, DMGMakeSureWCDelegate {
+    void makeSureToFormatSelectVolumeWithName(const std::string&, const std::string&) override { log += "format "; }
+    void cancelFormatVoluem() override { log += "format-cancelled "; }
+    void cancelToCopySystem() override { log += "clone-stopped "; }
+    void beginToCopySystem() override { log += "clone-started "; }
+    void beginToCopyFiles() override { log += "copy-started "; }
+    void beginToMakeDMGorZIP() override { log += "image-started "; }
+    std::string log;
+};
+
+}  // namespace
+
+// Each panel of the screens, closed by the window manager: gone as its Cancel
+// (or its only button) takes it away, its owner told what that button tells;
+// a question never starts or stops a job that way. The busy panel, which has
+// no button, stays until its job ends.
+TEST(WindowManagerClose, OnAPanelActsAsItsCancel) {
+    kit::ensureUiApp();
+    auto main = std::make_shared<kit::Window>(kit::Rect(100, 100, 888, 561), kit::TitledWindowMask);
+    main->makeKeyAndOrderFront();
+    PanelOwner owner;
+    auto withOwner = [&](auto panel) {
+        panel->setDelegate(&owner);
+        return panel;
+    };
+    struct Case {
+        std::shared_ptr<StatusPanelController> panel;
+        std::string told;
+        bool closes = true;
+    };
+    const std::vector<Case> cases = {
+        {withOwner(std::make_shared<MakeSureFormatViewController>()), "format-cancelled "},
+        {withOwner(std::make_shared<MakeSureToCloneSystemVC>()), ""},
+        {withOwner(std::make_shared<MakeSureCancelCloneSystemVC>()), ""},   // the clone goes on
+        {withOwner(std::make_shared<CopyMakeSureWC>()), ""},
+        {withOwner(std::make_shared<DMGMakeSureWC>()), ""},
+        {std::make_shared<ErrorWindowController>(), ""},
+        {std::make_shared<FormatEndViewController>(), ""},
+        {std::make_shared<FormatingViewController>(), "", false},
+    };
+    for (const Case& c : cases) {
+        owner.log.clear();
+        std::shared_ptr<StatusAttachedWindow> window = showStatusPanel(c.panel, *main);
+        ASSERT_NE(window, nullptr) << c.panel->nibName();
+        windowManagerClose(*window);
+        EXPECT_EQ(window->isVisible(), !c.closes) << c.panel->nibName();
+        EXPECT_EQ(main->childWindows().size(), c.closes ? 0u : 1u) << c.panel->nibName();
+        EXPECT_EQ(owner.log, c.told) << c.panel->nibName();
+        window->close();
+    }
 }

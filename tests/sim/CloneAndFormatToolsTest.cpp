@@ -4,9 +4,14 @@
 // and the machine keeps its privacy settings.
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
+#include <algorithm>
 #include <chrono>
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <thread>
 
 #include "ToolRun.h"
 #include "kit/SysPath.h"
@@ -93,6 +98,43 @@ TEST_F(RestorePreboot, KnobAndNonApfsTargetsLeaveItOut) {
     ASSERT_EQ(restore().status, 0);
     sim::Machine m = sim.machine();
     for (const auto& v : m.findDisk("disk2")->volumes) EXPECT_NE(v.role, "Preboot");
+}
+
+// The clone engine judges the restore's output chunk by chunk ("100" alone ends
+// a phase): a reader that comes late still gets each chunk in a read of its own.
+TEST_F(RestorePreboot, EachChunkReachesALateReaderOnItsOwn) {
+    erase("APFS");
+    const std::string line = simtest::quoted({sim.path("/usr/sbin/asr"), "restore", "--source", sim.path("/"), "--target",
+                                              sim.path("/Volumes/PelorinSystem"), "--erase"}) +
+                             " 2>/dev/null";
+    FILE* pipe = ::popen(line.c_str(), "r");
+    ASSERT_NE(pipe, nullptr);
+    std::vector<std::string> reads;
+    char buf[4096];
+    for (;;) {
+        // Busier than the tool: it has written its next chunks by now, if it writes on.
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        const ssize_t n = ::read(::fileno(pipe), buf, sizeof buf);
+        if (n <= 0) break;
+        reads.emplace_back(buf, size_t(n));
+    }
+    EXPECT_EQ(::pclose(pipe), 0);
+    EXPECT_EQ(std::count(reads.begin(), reads.end(), "100"), 2) << ::testing::PrintToString(reads);
+    EXPECT_EQ(std::count(reads.begin(), reads.end(), "50"), 2) << ::testing::PrintToString(reads);
+}
+
+// A disk tool that prints a whole record and still fails.
+TEST_F(RestorePreboot, AnAnswerFollowedByAFailure) {
+    sim.setKnob("diskutil info /dev/disk2", "answer-then-fail");
+    auto info = run({"diskutil", "info", "-plist", "/dev/disk2"});
+    EXPECT_EQ(info.status, 1);
+    ASSERT_TRUE(info.plist());
+    EXPECT_EQ(info.plist()->getString("DeviceIdentifier"), "disk2");
+    sim.setKnob("diskutil list", "answer-then-fail");
+    auto list = run({"diskutil", "list", "-plist", "/dev/disk2"});
+    EXPECT_EQ(list.status, 1);
+    ASSERT_TRUE(list.plist());
+    EXPECT_TRUE(list.plist()->getArray("AllDisks"));
 }
 
 class FormatTools : public ::testing::Test {

@@ -8,6 +8,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <map>
 #include <memory>
 #include <string>
@@ -130,16 +131,68 @@ protected:
         kit::runFor(0.05);
     }
 
-    // The start button on the page, then the confirmation's once it shows.
+    // The start button on the page, then the confirmation's once it shows,
+    // and the run past the reading of its drives (true when it goes on).
     bool start() {
         click(screen->cloneButton());
         if (!kit::runUntil([&] { return confirmation() || !messages().empty(); }, 20)) return false;
         if (!confirmation() || statusWindows().size() != 1) return false;
-        // No turn of the main loop after the click: the run has started and
-        // nothing of it has been reported yet.
         uitest::clickView(*confirmation()->doneButton());
-        return true;
+        return pastTheDrives();
     }
+    // Waits for the reading of the drives at a run's start; whether the run
+    // went on (its page stays, running or at its end) rather than being refused.
+    bool pastTheDrives() {
+        EXPECT_TRUE(kit::runUntil([&] { return !screen->isCheckingVolumes(); }, 60));
+        return !screen->copyProgressView()->isHidden();
+    }
+    // "Create Now"/"Copy Now" on the page, the machine changed behind the page's
+    // back while the confirmation is open, then the confirmation's button.
+    // Whether the run went on past the reading of its drives.
+    bool confirmAfter(const std::function<void(sim::Machine&)>& change) {
+        click(screen->cloneButton());
+        if (!kit::runUntil([&] { return confirmation() != nullptr; }, 20)) {
+            ADD_FAILURE() << "no confirmation";
+            return false;
+        }
+        EXPECT_TRUE(sim.update(change));
+        uitest::clickView(*confirmation()->doneButton());
+        return pastTheDrives();
+    }
+    // Changes of the demo machine: Backup's drive ejected; in its place a
+    // 500 MB disk image whose volume is also named "Backup" (mounted at the
+    // same folder); Backup's container with only so many bytes free.
+    static void ejectBackup(sim::Machine& m) { EXPECT_TRUE(m.removeDisk("disk6")); }
+    static void anotherBackupInItsPlace(sim::Machine& m) {
+        ejectBackup(m);
+        sim::Disk image;
+        image.registryName = image.mediaName = image.busProtocol = "Disk Image";
+        image.ejectable = image.removable = image.isVirtual = true;
+        image.content = sim::kGuidScheme;
+        image.size = 500000000;
+        sim::Volume v;
+        v.content = "Apple_HFS";
+        v.name = "Backup";
+        v.filesystem = "Journaled HFS+";
+        v.size = v.totalSize = v.freeSpace = image.size;
+        v.mountPoint = m.hostPath("/Volumes/Backup");
+        image.volumes.push_back(v);
+        m.addDisk(image);
+    }
+    static void backupWithFree(sim::Machine& m, int64_t bytes) { m.findDisk("disk7")->containerFree = bytes; }
+    // What a run has written anywhere on the machine: entries named like its products.
+    std::vector<std::string> products() {
+        std::vector<std::string> out;
+        for (const auto& e : fs::recursive_directory_iterator(sim.root(), fs::directory_options::skip_permission_denied))
+            if (e.path().filename().string().rfind("Pelorin(", 0) == 0) out.push_back(e.path().string());
+        return out;
+    }
+    // The first page again, the tabs free, no run.
+    bool backOnFirstPage() {
+        return !screen->isRunning() && !screen->selectDiskView()->isHidden() &&
+               screen->copyProgressView()->isHidden() && main->isTabChangeAllowed();
+    }
+
     bool waitForEndView(double seconds = 60) {
         return kit::runUntil([&] { return !screen->endView()->isHidden(); }, seconds);
     }

@@ -52,7 +52,7 @@ TEST_F(UiTest, WindowFrameGoesThroughItsKeyFrames) {
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     ASSERT_TRUE(kit::runUntil([&] { return calls > 0; }, 3));
     EXPECT_FALSE(finished);
-    kit::runFor(0.4);
+    kit::runUntil([&] { return w->frame() == Rect(10, 10, 60, 60); }, 5);
     EXPECT_EQ(w->frame(), Rect(10, 10, 60, 60));
 
     // The owner gone first: no word.

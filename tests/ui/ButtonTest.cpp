@@ -227,7 +227,7 @@ TEST_F(UiTest, TabShowsItsIconBySelectionAndKeepsItsLabelColour) {
     h.button->setImageFromFileNormalName("btn_sec", "btn_pri");
     h.button->setTextWithName("Disk Copy");
     EXPECT_EQ(h.button->dstRect(), Rect(12, 16, 20, 20));
-    EXPECT_EQ(h.button->textField()->frame(), Rect(40, 52 - 35, 120, 16));
+    EXPECT_EQ(h.button->textField()->frame(), Rect(34, 52 - 35, 130, 16));
     auto iconPixel = [&] { return kit::renderView(*h.button).pixel(22, 26); };
     Color off = iconPixel();
     auto label = h.drawn().first;

@@ -246,6 +246,23 @@ TEST_F(PickerTest, AScanThatFindsNothingShowsTheEmptyColumn) {
     EXPECT_EQ(labels(column(*p)), (std::vector<std::string>{"Internal Drives@380"}));
 }
 
+// With no external disk, the external-only picker keeps its spinner turning
+// and shows nothing else.
+TEST_F(PickerTest, WithoutExternalDisksTheSpinnerTurnsAlone) {
+    root.setKnob("diskutil list", "fail");
+    auto p = open(true);
+    auto w = std::make_shared<kit::Window>(Rect(100, 100, 392, 400), kit::TitledWindowMask);
+    w->contentView()->addSubview(p->viewPtr());
+    w->orderFront();
+    waitIdle();
+    EXPECT_TRUE(p->tiles().empty());
+    EXPECT_FALSE(p->loadP()->isHidden());
+    EXPECT_TRUE(p->loadP()->isAnimating());
+    EXPECT_TRUE(column(*p) == nullptr || labels(column(*p)).empty()) << "no heading over nothing";
+    const int phase = p->loadP()->phase();
+    EXPECT_TRUE(kit::runUntil([&] { return p->loadP()->phase() != phase; }, 5.0)) << "it turns";
+}
+
 TEST_F(PickerTest, TilesLiveWithThePickerAndNoLonger) {
     fill(provider->getVolumes(), {volume("Data", "/a", 1000, 500, false)});
     auto p = open(false);

@@ -9,6 +9,8 @@
 #include "UiTest.h"
 #include "kit/Notification.h"
 #include "kit/ui/ProgressIndicator.h"
+#include "kit/ui/RepeatingAnimation.h"
+#include "kit/RunLoop.h"
 #include "kit/ui/QtBridge.h"
 #include "kit/ui/TextField.h"
 
@@ -162,6 +164,28 @@ TEST_F(UiTest, SpinnerDrawsOnlyWhileTurningUnlessAskedToStay) {
     EXPECT_EQ(inked(), 0);
     spin->setDisplayedWhenStopped(true);
     EXPECT_GT(inked(), 20);
+}
+
+TEST_F(UiTest, ASpinnerTurnsOnlyWhileItCanBeSeen) {
+    auto window = std::make_shared<kit::Window>(Rect(100, 100, 100, 100), kit::BorderlessWindowMask);
+    auto page = std::make_shared<kit::View>(Rect(0, 0, 100, 100));
+    auto spin = std::make_shared<kit::ProgressIndicator>(Rect(30, 30, 32, 32));
+    page->addSubview(spin);
+    window->contentView()->addSubview(page);
+    window->orderFront();
+    spin->startAnimation();
+    const auto turns = [&] {
+        const int from = spin->phase();
+        return kit::runUntil([&] { return spin->phase() != from; }, 2.0);
+    };
+    EXPECT_TRUE(turns());
+
+    page->setHidden(true);
+    const unsigned long ticks = kit::RepeatingAnimation::tickCount();
+    kit::runFor(0.3);
+    EXPECT_EQ(kit::RepeatingAnimation::tickCount(), ticks) << "hidden under its page";
+    page->setHidden(false);
+    EXPECT_TRUE(turns());
 }
 
 }  // namespace

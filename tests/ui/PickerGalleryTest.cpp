@@ -150,6 +150,26 @@ TEST_F(PickerGalleryTest, ExternalOnlyPicker) {
     EXPECT_TRUE(shot.savePNG(uitest::renderDir() + "/picker-external-only.png"));
 }
 
+TEST_F(PickerGalleryTest, ExternalOnlyPickerWithoutDisks) {
+    fill(provider->getExVolumes(), {});
+    root.setKnob("diskutil list", "fail");   // the scan that the empty list starts finds nothing
+    MockMain m;
+    m.window->makeKeyAndOrderFront();
+    auto picker = std::make_shared<SelectDiskViewController>();
+    picker->setVolumeProvider(provider);
+    picker->setIsOnlyShowEx(true);
+    auto pop = popover(picker);
+    pop->setBorderWidth(2.0);
+    kit::Button* anchor = m.destination->selectDiskBut();
+    pop->presentPopoverFromRect(anchor->bounds(), anchor, PopoverArrowRight, true);
+    ASSERT_TRUE(kit::runUntil([&] { return !provider->isScanningExVolumes(); }, 120));
+    EXPECT_TRUE(picker->tiles().empty());
+    EXPECT_TRUE(picker->loadP()->isAnimating());
+    pop->popoverWindow()->display();
+    kit::Bitmap shot = kit::renderWindow(*pop->popoverWindow());
+    EXPECT_TRUE(shot.savePNG(uitest::renderDir() + "/picker-external-only-empty.png"));
+}
+
 TEST_F(PickerGalleryTest, FiveSlotLooks) {
     auto w = std::make_shared<kit::Window>(Rect(40, 300, 20 + 5 * 292, 240), kit::BorderlessWindowMask);
     w->setBackgroundColor(kit::Color::rgb255(243, 246, 251));

@@ -123,7 +123,7 @@ TEST_F(UiTest, AToolTipShowsWhenThePointerRestsOnItsView) {
     EXPECT_EQ(QToolTip::text(), "The whole feature line");
     systemMouse(*w, QEvent::MouseButtonPress, QPointF(40, h - 40), Qt::LeftButton, Qt::LeftButton, 200);
     systemMouse(*w, QEvent::MouseButtonRelease, QPointF(40, h - 40), Qt::LeftButton, Qt::NoButton, 220);
-    kit::runFor(0.3);
+    kit::runUntil([] { return !QToolTip::isVisible(); }, 3);
     EXPECT_FALSE(QToolTip::isVisible());
 }
 

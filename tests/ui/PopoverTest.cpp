@@ -275,7 +275,7 @@ TEST_F(UiTest, PopoverDestroyedAtAnyMomentLeavesNothingBehind) {
             s.pop->closePopover(nullptr);
         }
         s.pop.reset();
-        kit::runFor(0.5);
+        kit::runUntil([&] { return s.main->childWindows().empty(); }, 5);
         EXPECT_TRUE(s.main->childWindows().empty());
         EXPECT_EQ(s.rec.calls.back(), phase == 0 ? "willShow" : "willClose");
     }

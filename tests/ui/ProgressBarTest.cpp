@@ -38,7 +38,7 @@ TEST_F(UiTest, TheFillEndsWhereTheValueSays) {
     BarInWindow w;
     ITProgressBar& bar = *w.bar;
     bar.setAnimates(false);
-    kit::runFor(0.4);   // the stripes fade out
+    kit::runUntil([&] { return !bar.hasStripesAnimation(); }, 5);   // the stripes fade out
     const kit::Color fillMid = kit::Color::rgb255(2, 159, 255), track = kit::Color::rgb255(207, 222, 250);
     const double midY = 10;
 
@@ -70,7 +70,7 @@ TEST_F(UiTest, TrackColoursAndTintShowAtOnceAndTheTintCoversOnlyTheFill) {
     BarInWindow w;
     ITProgressBar& bar = *w.bar;
     bar.setAnimates(false);
-    kit::runFor(0.4);   // the stripes fade out
+    kit::runUntil([&] { return !bar.hasStripesAnimation(); }, 5);   // the stripes fade out
     bar.setFloatValue(0.5);
     const kit::Color fillMid = kit::Color::rgb255(2, 159, 255), red = kit::Color::rgb255(200, 0, 0),
                      green = kit::Color::rgb255(0, 255, 0);
@@ -128,7 +128,10 @@ TEST_F(UiTest, ValuesOutsideTheRangeAreLimitedAndNaNIsIgnored) {
 }
 
 TEST_F(UiTest, TheStripesLayerIsOneImageWiderAndSlidesOneImageWidthPerPeriod) {
+    auto window = std::make_shared<kit::Window>(Rect(100, 100, 520, 40), kit::BorderlessWindowMask);
     auto bar = std::make_shared<ITProgressBar>(Rect(0, 0, 500, 18));
+    window->contentView()->addSubview(bar);
+    window->orderFront();
     EXPECT_EQ(bar->stripesImage()->size(), (kit::Size{30, 10}));
     EXPECT_EQ(bar->stripesLayer().frame, Rect(-30, 0, 540, 18));
     EXPECT_TRUE(bar->animates());
@@ -206,7 +209,7 @@ TEST_F(UiTest, AShowDuringTheHideFadeEndsVisibleWithItsStripes) {
     EXPECT_FALSE(bar.isHidden()) << "still fading";
     EXPECT_LT(bar.alphaValue(), 1.0);
     bar.setHidden(false);
-    kit::runFor(0.6);
+    kit::runUntil([&] { return bar.alphaValue() == 1.0; }, 10.0);
     EXPECT_FALSE(bar.isHidden());
     EXPECT_FALSE(bar.it_isHidden());
     EXPECT_EQ(bar.alphaValue(), 1.0);
@@ -217,6 +220,51 @@ TEST_F(UiTest, AShowDuringTheHideFadeEndsVisibleWithItsStripes) {
     kit::runUntil([&] { return bar.isHidden(); }, 10.0);
     EXPECT_TRUE(bar.isHidden());
     EXPECT_FALSE(bar.hasStripesAnimation());
+}
+
+// Stripes that nobody can see stand still: under a hidden page, in a window
+// ordered out, or in no window at all. They go on when the bar shows again.
+TEST_F(UiTest, TheStripesMoveOnlyWhileTheBarCanBeSeen) {
+    EnvGuard fast("PELORIN_TIME_SCALE", "0.2");   // a 0.5 s period lasts 0.1 s
+    auto loose = std::make_shared<ITProgressBar>(Rect(0, 0, 300, 18));
+    EXPECT_TRUE(loose->hasStripesAnimation());
+    EXPECT_TRUE(loose->stripesAnimationPaused()) << "not in a window";
+
+    auto window = std::make_shared<kit::Window>(Rect(100, 100, 440, 60), kit::BorderlessWindowMask);
+    auto page = std::make_shared<kit::View>(Rect(0, 0, 440, 60));
+    auto bar = std::make_shared<ITProgressBar>(Rect(10, 10, 402, 20));
+    page->addSubview(bar);
+    window->contentView()->addSubview(page);
+    window->orderFront();
+    ASSERT_FALSE(bar->stripesAnimationPaused());
+    const auto moves = [&] {
+        const unsigned long before = kit::RepeatingAnimation::tickCount();
+        const double at = bar->stripesOffset();
+        return kit::runUntil([&] { return kit::RepeatingAnimation::tickCount() > before && bar->stripesOffset() != at; },
+                             2.0);
+    };
+    EXPECT_TRUE(moves());
+
+    page->setHidden(true);
+    EXPECT_TRUE(bar->stripesAnimationPaused()) << "the page above it is hidden";
+    EXPECT_TRUE(bar->hasStripesAnimation()) << "still on, only waiting";
+    const unsigned long whileHidden = kit::RepeatingAnimation::tickCount();
+    loose.reset();
+    kit::runFor(0.3);   // three periods
+    EXPECT_EQ(kit::RepeatingAnimation::tickCount(), whileHidden);
+
+    page->setHidden(false);
+    EXPECT_FALSE(bar->stripesAnimationPaused());
+    EXPECT_TRUE(moves());
+
+    window->orderOut();
+    EXPECT_TRUE(bar->stripesAnimationPaused()) << "its window is off screen";
+    window->orderFront();
+    EXPECT_TRUE(moves());
+
+    bar->removeFromSuperview();
+    kit::runFor(0.05);
+    EXPECT_TRUE(bar->stripesAnimationPaused()) << "taken out of the window";
 }
 
 TEST_F(UiTest, TheShadowWidthNeverExceedsTheBorderWidth) {

@@ -473,3 +473,79 @@ TEST_F(UiTest, TheQtSideIsReachedThroughTheBridgeOnly) {
 }
 
 }  // namespace
+
+namespace {
+
+// What the window manager's close request (Alt+F4, a taskbar's close) delivers.
+void windowManagerClose(kit::Window& w) {
+    QCloseEvent close;
+    QApplication::sendEvent(kit::widgetOf(w), &close);
+}
+
+}  // namespace
+
+// A panel closed by the window manager is dismissed by whoever answers for
+// it, as its Cancel would; one nobody answers for stays, so its owner is
+// never left waiting for an answer that will not come.
+TEST_F(UiTest, TheWindowManagersCloseOfAPanelIsItsCancelOrNothing) {
+    auto main = std::make_shared<kit::Window>(Rect(100, 100, 400, 300), kit::TitledWindowMask);
+    main->orderFront();
+    auto busy = std::make_shared<kit::Window>(Rect(100, 100, 400, 300), kit::BorderlessWindowMask);
+    auto question = std::make_shared<kit::Window>(Rect(100, 100, 400, 300), kit::BorderlessWindowMask);
+    main->addChildWindow(busy, kit::WindowOrderingMode::Above);
+    main->addChildWindow(question, kit::WindowOrderingMode::Above);
+    int cancelled = 0;
+    question->registerAction(kit::WindowManagerCloseAction, [&](kit::Object*) {
+        ++cancelled;
+        question->close();
+    });
+
+    windowManagerClose(*busy);
+    EXPECT_TRUE(busy->isVisible());
+    windowManagerClose(*question);
+    EXPECT_EQ(cancelled, 1);
+    EXPECT_FALSE(question->isVisible());
+    EXPECT_EQ(main->childWindows().size(), 1u);
+
+    // A titled window closes as its close button closes it: its delegate may refuse.
+    struct Refuse : kit::WindowDelegate {
+        bool windowShouldClose(kit::Window&) override { return false; }
+    } refuse;
+    auto titled = std::make_shared<kit::Window>(Rect(0, 0, 200, 100), kit::TitledWindowMask | kit::ClosableWindowMask);
+    titled->orderFront();
+    titled->setDelegate(&refuse);
+    windowManagerClose(*titled);
+    EXPECT_TRUE(titled->isVisible());
+    titled->setDelegate(nullptr);
+    windowManagerClose(*titled);
+    EXPECT_FALSE(titled->isVisible());
+}
+
+// A window run modally is a dialog of the main window to the window system
+// (which keeps it above that window), even when it was main itself, and only
+// while it runs.
+TEST_F(UiTest, AModalWindowIsADialogOfTheMainWindow) {
+    auto& app = kit::Application::shared();
+    auto main = std::make_shared<kit::Window>(Rect(100, 100, 400, 300), kit::TitledWindowMask);
+    auto about = std::make_shared<kit::Window>(Rect(150, 150, 200, 100), kit::TitledWindowMask | kit::ClosableWindowMask);
+    main->makeKeyAndOrderFront();
+    QWindow* mainHandle = kit::widgetOf(*main)->windowHandle();
+    for (bool alreadyMain : {false, true}) {
+        if (alreadyMain) about->makeKeyAndOrderFront();
+        Qt::WindowType kind = Qt::Window;
+        QWindow* owner = nullptr;
+        QTimer::singleShot(0, [&] {
+            QWidget* top = kit::widgetOf(*about);
+            kind = top->windowType();
+            owner = top->windowHandle() ? top->windowHandle()->transientParent() : nullptr;
+            about->close();
+        });
+        app.runModalForWindow(*about);
+        EXPECT_EQ(kind, Qt::Dialog) << alreadyMain;
+        EXPECT_EQ(owner, mainHandle) << alreadyMain;
+        main->makeKeyAndOrderFront();
+    }
+    about->orderFront();   // shown again without a run: a window of its own
+    EXPECT_EQ(kit::widgetOf(*about)->windowType(), Qt::Window);
+    EXPECT_EQ(kit::widgetOf(*about)->windowHandle()->transientParent(), nullptr);
+}

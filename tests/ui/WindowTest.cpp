@@ -225,4 +225,31 @@ TEST_F(UiTest, AClickOrATwitchOnTheBackgroundLeavesTheWindowWhereItIs) {
     EXPECT_EQ(w->frame().origin, (kit::Point{103, 98}));
 }
 
+// The move begins once the pointer is 3 points from the press, whichever way
+// it went: straight up or down as much as sideways. Exactly 3 points begin
+// it; 2, or 2 each way (about 2.8), are still a click.
+TEST_F(UiTest, ADragOfThreePointsInAnyDirectionMovesTheWindow) {
+    using kit::EventType;
+    for (kit::Point way : {kit::Point{0, 1}, kit::Point{0, -1}, kit::Point{1, 0}, kit::Point{-1, 0}}) {
+        auto w = std::make_shared<kit::Window>(Rect(100, 100, 300, 200), kit::TitledWindowMask);
+        w->setMovableByWindowBackground(true);
+        w->makeKeyAndOrderFront();
+        auto expectAt = [&](double x, double y) {
+            EXPECT_EQ(w->frame().x(), x) << "dragged towards " << way.x << "," << way.y;
+            EXPECT_EQ(w->frame().y(), y) << "dragged towards " << way.x << "," << way.y;
+        };
+        uitest::send(*w, EventType::LeftMouseDown, {20, 20});
+        uitest::send(*w, EventType::LeftMouseDragged, {20 + 2 * way.x, 20 + 2 * way.y});
+        expectAt(100, 100);
+        uitest::send(*w, EventType::LeftMouseDragged, {20 + 3 * way.x, 20 + 3 * way.y});
+        expectAt(100 + 3 * way.x, 100 + 3 * way.y);
+        uitest::send(*w, EventType::LeftMouseUp, {20, 20});
+
+        uitest::send(*w, EventType::LeftMouseDown, {20, 20});
+        uitest::send(*w, EventType::LeftMouseDragged, {22, 22});
+        uitest::send(*w, EventType::LeftMouseUp, {22, 22});
+        expectAt(100 + 3 * way.x, 100 + 3 * way.y);
+    }
+}
+
 }  // namespace

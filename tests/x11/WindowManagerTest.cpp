@@ -7,8 +7,14 @@
 
 #include <QImage>
 #include <algorithm>
+#include <functional>
 #include <memory>
 
+#include "AppDelegate.h"
+#include "Bootable/MakeSureCancelCloneSystemVC.h"
+#include "Bootable/MakeSureToCloneSystemVC.h"
+#include "Bootable/SelectDrivceViewController.h"
+#include "Comm/CopyModeMenu.h"
 #include "Comm/ErrorWindowController.h"
 #include "Comm/Lib/YLPopoverController.h"
 #include "Comm/Lib/YLPopoverWindow.h"
@@ -17,16 +23,21 @@
 #include "Comm/SelectValueView.h"
 #include "Comm/TextImageButton.h"
 #include "Disk/GetVolumes.h"
+#include "DiskList/DiskListWC.h"
+#include "DiskTool/FormatEndViewController.h"
 #include "DiskTool/FormatTypeViewController.h"
+#include "DiskTool/FormatingViewController.h"
 #include "DiskTool/MakeSureFormatViewController.h"
 #include "DiskTool/RepairDiskTableCellView.h"
 #include "DiskTool/RepairDiskViewController.h"
+#include "FileCopy/CopyMakeSureWC.h"
 #include "FileCopy/DiskCopyViewController.h"
 #include "MainWindowController.h"
 #include "kit/RunLoop.h"
 #include "kit/ui/Application.h"
 #include "kit/ui/Control.h"
 #include "kit/ui/TableView.h"
+#include "ZipDmg/DMGMakeSureWC.h"
 #include "support/SimRoot.h"
 #include "x11/X11Session.h"
 
@@ -65,6 +76,72 @@ protected:
                                              << x11::windowType(id) << ")";
     }
 
+    // Runs `open`, which returns when the modal run it starts has ended, and
+    // inside that run checks that the modal window belongs to the main
+    // window and stays above it when the main window is raised; then closes
+    // the modal window, whatever the checks found.
+    void expectModalAboveMain(const std::string& what, const std::function<void()>& open) {
+        bool checked = false;
+        kit::Object guard;
+        std::function<void()> check = [&] {
+            kit::Window* modal = kit::Application::shared().modalWindow();
+            if (!modal) {   // not yet running
+                guard.performAfterDelay(0.05, check);
+                return;
+            }
+            checked = true;
+            checkModalAboveMain(*modal, what);
+            modal->close();
+        };
+        guard.performAfterDelay(0.05, check);
+        open();
+        EXPECT_TRUE(checked) << what << " ran no modal window";
+        EXPECT_EQ(kit::Application::shared().modalWindow(), nullptr) << what;
+    }
+    void checkModalAboveMain(kit::Window& modal, const std::string& what) {
+        const WindowId id = x11::idOf(modal);
+        ASSERT_TRUE(x11::waitUntilManaged(id)) << what;
+        EXPECT_EQ(x11::transientFor(id), mainId) << what << ": " << x11::windowType(id);
+        EXPECT_TRUE(aboveMain(modal)) << what;
+        // Another program's raise of the main window (the main window itself
+        // takes no input while the modal window runs).
+        ASSERT_TRUE(x11::raise(mainId));
+        EXPECT_TRUE(aboveMain(modal)) << what;
+        EXPECT_TRUE(modal.isVisible()) << what;
+        x11::screenshot("x11-modal-" + what + "-after-raise.png");
+    }
+
+    // Shows the Disk Manager page with the volume "Photos" selected.
+    RepairDiskViewController* diskManagerOnPhotos() {
+        main->TopDiskToolButtonAction(nullptr);
+        RepairDiskViewController* page = main->repairDiskVC();
+        if (!page || !kit::runUntil([&] { return page->isShown() && !page->rows().empty(); }, 30)) return nullptr;
+        for (size_t i = 0; i < page->rows().size(); ++i) {
+            if (page->rows()[i]->volumeName() != "Photos") continue;
+            kit::TableView* table = page->parTableView();
+            x11::pointerTo(x11::xPointOf(*table, kit::Point{40, table->rectOfRow(long(i)).midY()}));
+            x11::click();
+            photosRow = long(i);
+            return page;
+        }
+        return nullptr;
+    }
+    // Clicks "Format" on the Photos row; the confirmation it opened.
+    std::shared_ptr<MakeSureFormatViewController> clickFormat(RepairDiskViewController& page) {
+        RepairDiskTableCellView* cell = page.cellAtRow(photosRow);
+        kit::View* format = cell ? find(*cell, "format") : nullptr;
+        if (!format) return nullptr;
+        std::shared_ptr<MakeSureFormatViewController> before = page.makeSureFormatVC();
+        x11::pointerTo(x11::xPointOf(*format));
+        x11::click();
+        kit::runUntil([&] {
+            auto now = page.makeSureFormatVC();
+            return now && now != before && now->superDelegate() && now->superDelegate()->isVisible();
+        }, 5);
+        auto now = page.makeSureFormatVC();
+        return now != before ? now : nullptr;
+    }
+
     // The descendant of `root` with this identifier.
     static kit::View* find(kit::View& root, const std::string& identifier) {
         for (const auto& s : root.subviews()) {
@@ -76,6 +153,7 @@ protected:
 
     sim::SimRoot sim{"demo"};
     std::shared_ptr<MainWindowController> main;
+    long photosRow = -1;
     WindowId mainId = 0;
 };
 
@@ -158,6 +236,76 @@ TEST_F(WindowManagerTest, TheFormatPanelStaysAboveAfterATypeIsChosenFromItsMenu)
     x11::pointerTo(x11::xPointOf(*confirmation->noButton()));
     x11::click();
     EXPECT_FALSE(panel->isVisible());
+}
+
+// Windows run modally for the main window (which then takes no input) must
+// never end up behind it: the program would look frozen.
+TEST_F(WindowManagerTest, ModalWindowsBelongToTheMainWindowAndStayAboveIt) {
+    AppDelegate delegate;
+    expectModalAboveMain("about", [&] { delegate.aboutMenuItemAction(nullptr); });
+    expectModalAboveMain("update", [&] { delegate.checkUpdateMenuItemAction(nullptr); });
+    expectModalAboveMain("full-disk-access", [&] { main->bootableVC()->toCheckFullDiskAccess(); });
+    std::shared_ptr<VolumeObj> photos;
+    for (const auto& v : GetVolumes::Instance().getVolumes()->snapshot())
+        if (v->volumeName() == "Photos") photos = v;
+    ASSERT_NE(photos, nullptr);
+    std::shared_ptr<DiskListWC> fileChoice;
+    expectModalAboveMain("file-choice", [&] { screen::openFileChoice(fileChoice, nullptr, nullptr, photos); });
+}
+
+// Alt+F4 on the Format confirmation acts as its "Cancel": the page can open
+// it again at once.
+TEST_F(WindowManagerTest, ClosingTheFormatConfirmationFromTheWindowManagerCancelsIt) {
+    RepairDiskViewController* page = diskManagerOnPhotos();
+    ASSERT_NE(page, nullptr);
+    std::shared_ptr<MakeSureFormatViewController> confirmation = clickFormat(*page);
+    ASSERT_NE(confirmation, nullptr);
+    std::shared_ptr<kit::Window> panel = confirmation->superDelegate();
+    const WindowId panelId = x11::idOf(*panel);
+    ASSERT_TRUE(x11::waitUntilManaged(panelId));
+    ASSERT_TRUE(x11::closeFromWindowManager(panelId));
+    ASSERT_TRUE(kit::runUntil([&] { return !panel->isVisible(); }, 10))
+        << "the panel " << panelId << " is still shown; active: " << x11::activeWindow() << ", modal run: "
+        << (kit::Application::shared().modalWindow() != nullptr);
+    EXPECT_TRUE(page->formatend());
+    EXPECT_TRUE(main->window()->childWindows().empty());
+
+    std::shared_ptr<MakeSureFormatViewController> again = clickFormat(*page);
+    ASSERT_NE(again, nullptr) << "Format does nothing after the window manager closed its confirmation";
+    x11::pointerTo(x11::xPointOf(*again->noButton()));
+    x11::click();
+    EXPECT_TRUE(kit::runUntil([&] { return !again->superDelegate(); }, 5));
+    EXPECT_TRUE(page->formatend());
+}
+
+// Alt+F4 reaches every kind of panel: each one with a button goes as that
+// button takes it away; the busy panel, which has none, stays.
+TEST_F(WindowManagerTest, AltF4ClosesEachPanelButTheBusyOne) {
+    const std::vector<std::shared_ptr<StatusPanelController>> panels = {
+        std::make_shared<FormatingViewController>(),   // stays
+        std::make_shared<MakeSureFormatViewController>(), std::make_shared<MakeSureToCloneSystemVC>(),
+        std::make_shared<MakeSureCancelCloneSystemVC>(),  std::make_shared<CopyMakeSureWC>(),
+        std::make_shared<DMGMakeSureWC>(),                std::make_shared<ErrorWindowController>(),
+        std::make_shared<FormatEndViewController>(),
+    };
+    std::shared_ptr<kit::Window> busy;
+    for (const auto& panel : panels) {
+        std::shared_ptr<kit::Window> window = showStatusPanel(panel, *main->window());
+        ASSERT_NE(window, nullptr) << panel->nibName();
+        const WindowId id = x11::idOf(*window);
+        ASSERT_TRUE(x11::waitUntilManaged(id)) << panel->nibName();
+        ASSERT_TRUE(x11::closeFromWindowManager(id)) << panel->nibName();
+        if (!busy) {
+            busy = window;
+            continue;
+        }
+        EXPECT_TRUE(kit::runUntil([&] { return !window->isVisible(); }, 10)) << panel->nibName();
+    }
+    // The requests came in order: the busy panel's has long been handled.
+    EXPECT_TRUE(busy->isVisible());
+    EXPECT_GE(x11::stackIndex(x11::idOf(*busy)), 0);
+    EXPECT_EQ(main->window()->childWindows().size(), 1u);
+    busy->close();
 }
 
 TEST_F(WindowManagerTest, TheDrivePickerPopoverStaysAboveTheMainWindow) {
@@ -250,6 +398,23 @@ TEST_F(WindowManagerTest, AClickOnTheBackgroundNeverMovesTheWindowAndADragDoes) 
     EXPECT_NEAR(after.y, start.y + 70, 1);
     EXPECT_NEAR(w.frame().x(), after.x, 1);
     EXPECT_NEAR(sh - w.frame().maxY(), after.y, 1);
+
+    // Straight down: the same.
+    const kit::Point spot2{spot.x + 100, spot.y + 70};
+    x11::pointerTo(spot2);
+    x11::press();
+    x11::pointerTo(kit::Point{spot2.x, spot2.y + 2}, 0.4);
+    EXPECT_EQ(x11::xPosition(mainId), after);
+    x11::pointerTo(kit::Point{spot2.x, spot2.y + 4}, 0.6);
+    x11::pointerTo(kit::Point{spot2.x, spot2.y + 34}, 0.4);
+    x11::pointerTo(kit::Point{spot2.x, spot2.y + 64}, 0.4);
+    x11::release();
+    x11::pointerTo(kit::Point{spot2.x + 300, spot2.y + 200});
+    kit::runFor(0.3);
+    const kit::Point down = x11::xPosition(mainId);
+    EXPECT_NEAR(down.x, after.x, 1);
+    EXPECT_NEAR(down.y, after.y + 60, 1);
+    EXPECT_NEAR(sh - w.frame().maxY(), down.y, 1);
 }
 
 }  // namespace

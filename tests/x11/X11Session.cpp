@@ -91,7 +91,7 @@ kit::Point xPosition(WindowId id) {
 
 bool activate(WindowId id) {
     output("xdotool windowactivate " + std::to_string(id));
-    const bool ok = kit::runUntil([&] { return activeWindow() == id; }, 5);
+    const bool ok = kit::runUntil([&] { return activeWindow() == id; }, 15);
     settle(0.3);
     return ok;
 }
@@ -100,6 +100,19 @@ bool raise(WindowId id) {
     output("xdotool windowraise " + std::to_string(id));
     settle(0.3);
     return stackIndex(id) >= 0;
+}
+
+bool closeFromWindowManager(WindowId id) {
+    // The window manager closes the window that has the focus: the keys go
+    // only once the window still has it after a moment (on a loaded machine
+    // a late activation request of another window can take it back).
+    for (int attempt = 0; attempt < 3; ++attempt) {
+        if (!activate(id) || activeWindow() != id) continue;
+        output("xdotool key alt+F4");
+        settle(0.3);
+        return true;
+    }
+    return false;
 }
 
 void pointerTo(kit::Point p, double settleSeconds) {

@@ -40,6 +40,10 @@ kit::Point xPosition(WindowId id);
 bool activate(WindowId id);
 // A raise of the window asked of the window manager (xdotool windowraise).
 bool raise(WindowId id);
+// The user's Alt+F4 on the window: activated by the window manager, then
+// the keys that the manager takes as its close. False when the window could
+// not be activated.
+bool closeFromWindowManager(WindowId id);
 // The pointer: at a point of the screen in X's coordinates, then a click, a
 // press or a release of the first button. Each waits until the X server has
 // it and gives the kit's loop a moment.

@@ -226,12 +226,33 @@ bool OVBootable::OVIsSameDisk(const VolumeObj& chosen, const std::optional<kit::
     return true;
 }
 
+bool OVBootable::OVHasSameSlices(const VolumeObj& chosen, const std::optional<kit::Value>& listing, std::string* why) {
+    const auto recorded = chosen.diskSlices();
+    if (!recorded) return true;
+    const auto now = listing ? GetVolumes::diskSlicesIn(*listing, chosen.volumePath()) : std::nullopt;
+    if (!now) {
+        if (why) *why = "no readable list of its partitions";
+        return false;
+    }
+    if (*now != *recorded) {
+        if (why) *why = "other partitions";
+        return false;
+    }
+    return true;
+}
+
 bool OVBootable::targetIsStillChosen(const VolumeObj& target) {
-    const OVCapture capture =
-        OVCaptureLimited("diskutil info -plist " + kit::shellQuote("/dev/" + target.volumePath()), "eraserDiskTemp.plist",
-                         kRemountTimeout, [this] { return bUserCancel_.load(); });
+    // Only a run that ended by itself with success has answered.
+    auto ask = [&](const std::string& command) -> std::optional<kit::Value> {
+        const OVCapture capture =
+            OVCaptureLimited(command + " " + kit::shellQuote("/dev/" + target.volumePath()), "eraserDiskTemp.plist",
+                             kRemountTimeout, [this] { return bUserCancel_.load(); });
+        return capture.ok() ? capture.value() : std::nullopt;
+    };
     std::string why;
-    if (OVIsSameDisk(target, capture.ok() ? capture.value() : std::nullopt, &why)) return true;
+    if (OVIsSameDisk(target, ask("diskutil info -plist"), &why) &&
+        (!target.diskSlices() || OVHasSameSlices(target, ask("diskutil list -plist"), &why)))
+        return true;
     kit::logf("The clone target %@ is not the disk that was chosen (%@): nothing is erased", target.volumePath(), why);
     OVLog("target %@ refused: %@", target.volumePath(), why);
     return false;

@@ -85,6 +85,13 @@ public:
     // disk that appears, so it alone names nothing. *why says what differs.
     static bool OVIsSameDisk(const VolumeObj& chosen, const std::optional<kit::Value>& record,
                              std::string* why = nullptr);
+    // Whether the disk tool's list of that identifier now (`listing`, "diskutil
+    // list -plist") shows the very slices recorded for the chosen disk: the same
+    // partitions with their UUIDs, names and sizes. Two sticks of one model and
+    // size differ only there. A disk without partitions is known by the fields
+    // above alone; a record that was never listed has no slices to compare.
+    static bool OVHasSameSlices(const VolumeObj& chosen, const std::optional<kit::Value>& listing,
+                                std::string* why = nullptr);
 
 private:
     OVBootable() = default;

@@ -5,6 +5,14 @@ ConfirmPanelController::ConfirmPanelController(const std::string& layoutName, st
     declareOutlet("doneButton", doneButton_);
     registerAction("cancelButtonAction:", [this](kit::Object* s) { cancelButtonAction(s); });
     registerAction("doneButtonAction:", [this](kit::Object* s) { doneButtonAction(s); });
+    registerAction(kit::WindowManagerCloseAction, [this](kit::Object* s) { answer(dismissal(), s); });
+}
+
+ConfirmPanelController::Button ConfirmPanelController::dismissal() const {
+    // A closed question starts and stops nothing: the answer that only
+    // closes the panel. That is "Cancel", except where "Cancel" is the
+    // answer that acts (stopping a clone) and the other button only closes.
+    return reportFor(Button::Cancel) && !reportFor(Button::Done) ? Button::Done : Button::Cancel;
 }
 
 void ConfirmPanelController::declareTitleBar() {

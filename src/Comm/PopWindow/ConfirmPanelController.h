@@ -2,9 +2,11 @@
 // The confirmations laid over the main window before a job starts or stops:
 // a secondary "Cancel" button and a primary button whose text each
 // confirmation gives. Either button first closes the panel, then tells the
-// delegate when it is the button that confirmation reports. The delegate to
-// tell is taken before the close, and the window lets go of the controller
-// only after the click has been handled, so nothing runs on a freed panel.
+// delegate when it is the button that confirmation reports. The window
+// manager's close answers with the button that only closes the panel. The
+// delegate to tell is taken before the close, and the window lets go of the
+// controller only after the click has been handled, so nothing runs on a
+// freed panel.
 #include <functional>
 #include <memory>
 #include <string>
@@ -52,6 +54,7 @@ protected:
 
 private:
     void answer(Button button, kit::Object* sender);
+    Button dismissal() const;
 
     std::string doneText_;
     std::shared_ptr<kit::TextField> titleLabel_;

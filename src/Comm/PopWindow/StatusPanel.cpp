@@ -19,6 +19,10 @@ std::shared_ptr<StatusAttachedWindow> showStatusPanel(const std::shared_ptr<Stat
     window->retainUntilClosed(controller, [weak, host] {
         if (auto c = weak.lock(); c && c->superDelegate().get() == host) c->setSuperDelegate(nullptr);
     });
+    // The panel answers the window manager's close of its window (or doesn't).
+    window->registerAction(kit::WindowManagerCloseAction, [weak](kit::Object* sender) {
+        if (auto c = weak.lock()) c->performAction(kit::WindowManagerCloseAction, sender);
+    });
     window->setFrameOrigin(main.origin);
     mainWindow.addChildWindow(window, kit::WindowOrderingMode::Above);
     return window;

@@ -11,7 +11,10 @@
 // with the main window. The window keeps the controller until it closes; the
 // screen need not keep either. A panel's buttons close its window through
 // superDelegate(); closing ends no other window's modal run, leaves no child
-// window behind, and may safely happen twice.
+// window behind, and may safely happen twice. The window manager's close of
+// the window goes to the controller: a panel that can be dismissed answers
+// kit::WindowManagerCloseAction as its Cancel or close button; one that
+// can't (a busy panel) stays.
 #include <memory>
 #include <string>
 
