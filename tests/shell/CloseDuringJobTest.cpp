@@ -22,12 +22,6 @@ namespace {
 namespace fs = std::filesystem;
 using namespace closetest;
 
-// The copy of big.bin into folder has begun: a large file is written under a
-// hidden ".part" name and takes its own only once complete.
-bool bigFileBegun(const std::string& folder) {
-    return fs::exists(folder + "/big.bin") || !screentest::filesEndingIn(folder, ".part").empty();
-}
-
 // The ways the user closes the main window.
 enum class Close { Button, WindowManager };
 
