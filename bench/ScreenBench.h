@@ -5,25 +5,32 @@
 // chosen, the start button, the listing, the confirmation) with the worst gap
 // between two turns of the main loop noted while it goes.
 #include <fcntl.h>
+#include <pthread.h>
 #include <spawn.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
+#include <time.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "Comm/SelectValueView.h"
 #include "Stats.h"
 #include "Disk/VolumeObj.h"
+#include "kit/Dispatch.h"
 #include "kit/RunLoop.h"
 #include "kit/ui/Application.h"
 #include "kit/ui/Window.h"
@@ -129,6 +136,172 @@ inline std::string onlyEntry(const std::string& folder) {
     for (const auto& e : fs::directory_iterator(folder, ec)) found.push_back(e.path().string());
     return found.size() == 1 ? found[0] : std::string();
 }
+
+// Reads every file below path to its end, so each side of a round starts
+// from the same warm cache.
+inline void readTree(const fs::path& path) {
+    std::error_code ec;
+    static std::vector<char> buf(1 << 20);
+    for (auto it = fs::recursive_directory_iterator(path, ec); !ec && it != fs::recursive_directory_iterator();
+         it.increment(ec)) {
+        if (!it->is_regular_file(ec) || it->is_symlink(ec)) continue;
+        const int fd = ::open(it->path().c_str(), O_RDONLY | O_CLOEXEC);
+        if (fd < 0) continue;
+        while (::read(fd, buf.data(), buf.size()) > 0) {
+        }
+        ::close(fd);
+    }
+}
+
+// A small task posted to the main queue from another thread every
+// millisecond, each noting how long it waited to run: what a click or a
+// redraw waits for while the probe runs. Each also notes the processor time
+// the main thread used meanwhile: a wait much longer than that is the machine
+// giving the thread no processor, not the program keeping it busy. Start and
+// stop it on the main thread.
+class MainQueueProbe {
+public:
+    ~MainQueueProbe() { stop(); }
+    void start() {
+        stop();
+        state_ = std::make_shared<State>();
+        stopping_ = false;
+        clockid_t mainClock;
+        if (::pthread_getcpuclockid(::pthread_self(), &mainClock) != 0) mainClock = CLOCK_THREAD_CPUTIME_ID;
+        poster_ = std::thread([this, state = state_, mainClock] {
+            const auto busy = [mainClock] {
+                timespec ts{};
+                ::clock_gettime(mainClock, &ts);
+                return double(ts.tv_sec) * 1e3 + double(ts.tv_nsec) / 1e6;
+            };
+            while (!stopping_.load()) {
+                const Clock::time_point posted = Clock::now();
+                const double busyAtPost = busy();
+                kit::dispatch::async(kit::dispatch::mainQueue(), [state, posted, busyAtPost, busy] {
+                    if (!state->on) return;
+                    const double waited = std::chrono::duration<double, std::milli>(Clock::now() - posted).count();
+                    if (waited > state->worst) {
+                        state->worst = waited;
+                        state->worstBusy = busy() - busyAtPost;
+                    }
+                    if (!state->marked || posted < state->mark)
+                        state->worstBeforeMark = std::max(state->worstBeforeMark, waited);
+                });
+                std::this_thread::sleep_for(std::chrono::milliseconds(1));
+            }
+        });
+    }
+    void stop() {
+        if (!poster_.joinable()) return;
+        stopping_ = true;
+        poster_.join();
+        state_->on = false;
+    }
+    // The longest wait, in ms, and the main thread's processor time during it.
+    double worst() const { return state_ ? state_->worst : 0; }
+    double worstBusy() const { return state_ ? state_->worstBusy : 0; }
+    // Marks a moment (main thread): worstBeforeMark() is the longest wait of
+    // the tasks posted before it, however late they ran.
+    void mark() {
+        state_->marked = true;
+        state_->mark = Clock::now();
+    }
+    double worstBeforeMark() const { return state_ ? state_->worstBeforeMark : 0; }
+
+private:
+    struct State {
+        bool on = true;  // main thread only
+        double worst = 0;
+        double worstBusy = 0;
+        bool marked = false;
+        Clock::time_point mark{};
+        double worstBeforeMark = 0;
+    };
+    std::shared_ptr<State> state_;
+    std::atomic<bool> stopping_{false};
+    std::thread poster_;
+};
+
+// An X display of the bench's own: Xvfb under openbox, as the window-manager
+// tests run, so the figures are those of a real display with a window
+// manager. Both end with the object. start() sets DISPLAY and makes the
+// application use it; false (after saying why) when a tool is missing.
+class OwnDisplay {
+public:
+    ~OwnDisplay() {
+        for (pid_t pid : {wm_, xvfb_}) {
+            if (pid <= 0) continue;
+            ::kill(pid, SIGTERM);
+            int status = 0;
+            ::waitpid(pid, &status, 0);
+        }
+        std::error_code ec;
+        if (!home_.empty()) fs::remove_all(home_, ec);
+    }
+    bool start() {
+        int fds[2];
+        if (::pipe2(fds, O_CLOEXEC) != 0) return false;
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_adddup2(&actions, fds[1], 3);
+        posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+        posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+        std::vector<std::string> args{"Xvfb", "-displayfd", "3", "-screen", "0", "1600x1000x24", "-dpi", "72",
+                                      "-nolisten", "tcp"};
+        std::vector<char*> argv;
+        for (auto& a : args) argv.push_back(a.data());
+        argv.push_back(nullptr);
+        const int spawned = posix_spawnp(&xvfb_, "Xvfb", &actions, nullptr, argv.data(), environ);
+        posix_spawn_file_actions_destroy(&actions);
+        ::close(fds[1]);
+        std::string number;
+        char c;
+        while (spawned == 0 && ::read(fds[0], &c, 1) == 1 && c != '\n') number += c;
+        ::close(fds[0]);
+        if (spawned != 0 || number.empty()) {
+            std::fprintf(stderr, "Xvfb did not start\n");
+            return false;
+        }
+        const std::string display = ":" + number;
+        ::setenv("DISPLAY", display.c_str(), 1);
+        ::setenv("QT_QPA_PLATFORM", "xcb", 1);
+        char home[] = "/tmp/pelorin-bench-wm-XXXXXX";
+        if (!::mkdtemp(home)) return false;
+        home_ = home;
+        std::vector<std::string> env;
+        for (char** e = environ; *e; ++e)
+            if (std::strncmp(*e, "HOME=", 5) != 0) env.push_back(*e);
+        env.push_back("HOME=" + home_);
+        std::vector<char*> envp;
+        for (auto& e : env) envp.push_back(e.data());
+        envp.push_back(nullptr);
+        std::vector<std::string> wmArgs{"openbox", "--sm-disable"};
+        std::vector<char*> wmArgv{wmArgs[0].data(), wmArgs[1].data(), nullptr};
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+        posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+        const int wmSpawned = posix_spawnp(&wm_, "openbox", &actions, nullptr, wmArgv.data(), envp.data());
+        posix_spawn_file_actions_destroy(&actions);
+        if (wmSpawned != 0) {
+            wm_ = -1;
+            std::fprintf(stderr, "openbox did not start\n");
+            return false;
+        }
+        // A loaded machine may take a while to start it.
+        for (int i = 0; i < 600; ++i) {
+            std::string out;
+            run({"xprop", "-root", "_NET_SUPPORTING_WM_CHECK"}, true, &out);
+            if (out.find("window id") != std::string::npos) return true;
+            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        }
+        std::fprintf(stderr, "openbox did not take the display\n");
+        return false;
+    }
+
+private:
+    pid_t xvfb_ = -1, wm_ = -1;
+    std::string home_;
+};
 
 // 20,000 files of 0 to 4 KiB: 200 top-level folders of 100 files each, or
 // all of them at the top level (a camera card).
@@ -261,6 +434,39 @@ bool runFromTab(Screen& screen, const char* program, const char* what, Timings& 
     tick->invalidate();
     out.success = !screen.sussView()->isHidden();
     return true;
+}
+
+// One run the way a user waits for it: from the click on the start button
+// (the top-level listing, the confirmation, its start button) to the end view,
+// with the main queue probed all the way.
+struct ButtonRun {
+    double total = 0;      // the click to the end view
+    double listing = 0;    // the click to the confirmation
+    double worstWait = 0;  // ms, the longest a task posted to the main queue waited
+    double worstWaitListing = 0;  // the same, of the tasks posted before the confirmation showed
+    double worstWaitBusy = 0;  // ms of the main thread's processor time during the longest wait
+    bool success = false;  // the end shows the success view
+};
+template <class Screen>
+bool runFromButton(Screen& screen, ButtonRun& out) {
+    MainQueueProbe probe;
+    probe.start();
+    const Clock::time_point start = Clock::now();
+    screen.cloneButtonAction(nullptr);
+    bool ended = kit::runUntil([&] { return screen.makeSureWC() != nullptr; }, 120);
+    if (ended) {
+        out.listing = secondsSince(start);
+        probe.mark();
+        screen.makeSureWC()->doneButtonAction(nullptr);
+        ended = kit::runUntil([&] { return !screen.isRunning(); }, 600);
+        out.total = secondsSince(start);
+    }
+    probe.stop();
+    out.worstWait = probe.worst();
+    out.worstWaitBusy = probe.worstBusy();
+    out.worstWaitListing = probe.worstBeforeMark();
+    out.success = ended && !screen.sussView()->isHidden();
+    return ended;
 }
 
 // The plain tool over the same tree, once before the run and once after it.

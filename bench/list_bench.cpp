@@ -3,8 +3,13 @@
 //     -printf '%s %y %p\n'` (which, like the listing, reads each entry's size and
 //     kind; its output read through a pipe), and the same folder opened as a child;
 //   - the selection count of a nested tree of files that hold real data (every
-//     top-level item selected but one file, so each top-level folder is
-//     measured) ÷ `du -s DIR`, and the count checked against what `du -s` says;
+//     top-level item selected but one file, so each of the ten top-level
+//     folders is measured with its own `du -sh`) ÷ one `du -s DIR`, and the
+//     count of one chosen folder ÷ one `du -s` of that folder;
+//   - the count checked against the real size of what it counts (`du -s -B1`):
+//     it may differ only by what the `du -sh` texts it reads round away (up to
+//     a tenth of their last unit, and their units read as 1000 rather than
+//     1024); the difference is printed;
 //   - the worst gap of the main thread (the longest stretch in which it ran no
 //     event-loop pass) while each listing ran, and the load average.
 //
@@ -13,8 +18,8 @@
 // The work folder defaults to $TMPDIR, else /tmp. Each measure runs `rounds`
 // times (default 5) beside its baseline, in turn (A B, then B A); both sides
 // are timed alike, from their start until their whole result is in the
-// caller's hands. Prints the median times and the median (min-max) of the
-// rounds' ratios.
+// caller's hands. Prints the median times, the median (min-max) of the
+// rounds' ratios and the load average.
 #include <fcntl.h>
 #include <time.h>
 #include <spawn.h>
@@ -243,11 +248,26 @@ void line(const char* what, const Paired& p, const char* baseline) {
                 p.theirs.median() * 1000, r.median(), r.min(), r.max());
 }
 
-// du -s's figure for a folder, in KiB.
-long long duKiB(const std::string& dir) {
+// The bytes of a folder's blocks, as du counts them.
+long long duBytes(const std::string& dir) {
     std::string out;
-    timeCommand({"du", "-sk", dir}, &out);
+    timeCommand({"du", "-s", "-B1", dir}, &out);
     return std::atoll(out.c_str());
+}
+
+// What the count can make of a folder of `bytes` bytes: `du -sh` shows it in
+// the largest unit that keeps it under 1024, rounded up to a tenth below 10
+// and to a whole number above, and the count reads that unit as a power of
+// 1000. The least and the most it can come to.
+void countRange(long long bytes, double& least, double& most) {
+    double value = static_cast<double>(bytes), unit = 1;
+    while (value >= 1024) {
+        value /= 1024;
+        unit *= 1000;
+    }
+    least = value * unit;
+    // Rounded up, possibly into the next unit ("1.0M" for 1023.5K).
+    most = std::max((value + (value < 10 ? 0.1 : 1)) * unit, value + 1 >= 1024 ? unit * 1000 : 0);
 }
 
 }  // namespace
@@ -296,31 +316,64 @@ int main(int argc, char** argv) {
     Listed nestedTop = listTop(nested, 12);
     for (const auto& n : *nestedTop.arr)
         if (n->name() == "a.txt") n->setState(FileNodeSelectStateOff);
-    Paired count;
-    int64_t bytes = 0;
+    Paired count, one;
+    int64_t bytes = 0, oneBytes = 0;
+    // One folder chosen: top0 alone.
+    const FileNodeList chosen = [&] {
+        FileNodeList c;
+        for (const auto& n : *nestedTop.arr) {
+            auto copy = FileNode::initWithPath(n->path(), n->name(), n->isDirectory(), nullptr);
+            copy->setSize(n->size());
+            copy->setState(n->name() == "top0" ? FileNodeSelectStateOn : FileNodeSelectStateOff);
+            c.push_back(copy);
+        }
+        return c;
+    }();
+    const std::string top0 = nested + "/top0";
     for (int r = 0; r < rounds; ++r) {
         const bool toolFirst = r % 2 == 0;
         double duTime = toolFirst ? timeCommand({"du", "-s", nested}) : 0;
         const double ours = countSelection(*nestedTop.arr, &bytes);
         if (!toolFirst) duTime = timeCommand({"du", "-s", nested});
         count.add(ours, duTime);
+        double duOne = toolFirst ? timeCommand({"du", "-s", top0}) : 0;
+        const double oursOne = countSelection(chosen, &oneBytes);
+        if (!toolFirst) duOne = timeCommand({"du", "-s", top0});
+        one.add(oursOne, duOne);
     }
-    // What the count should come to: du's figure for the selected folders, in
-    // the count's decimal units (the count scales du's KiB, MiB and GiB by
-    // 1000), and b.txt's size; du's rounding of each folder to two figures
-    // leaves a few percent either way.
-    long long selectedKiB = 0;
-    for (int a = 0; a < 10; ++a) selectedKiB += duKiB(nested + "/top" + std::to_string(a));
-    const double expected = static_cast<double>(selectedKiB) * 1000 + 2000;
-    const double off = expected > 0 ? (static_cast<double>(bytes) - expected) / expected : 1;
-    const bool countRight = off > -0.05 && off < 0.05;
+    // The real size of what is counted: the selected folders' blocks and
+    // b.txt's 2000 bytes, against what du -sh's texts allow the count to be.
+    long long real = 2000;
+    double least = 2000, most = 2000;
+    for (int a = 0; a < 10; ++a) {
+        const long long b = duBytes(nested + "/top" + std::to_string(a));
+        double l = 0, m = 0;
+        countRange(b, l, m);
+        real += b;
+        least += l;
+        most += m;
+    }
+    const double counted = static_cast<double>(bytes);
+    const bool countRight = counted >= least && counted <= most;
+    const long long realOne = duBytes(top0);
+    double leastOne = 0, mostOne = 0;
+    countRange(realOne, leastOne, mostOne);
+    const bool oneRight = oneBytes >= leastOne && oneBytes <= mostOne;
+    const auto percentOff = [](double got, double want) { return want > 0 ? (got - want) / want * 100 : 100.0; };
 
     std::printf("\nmedian of %d paired rounds\n", rounds);
     line("top-level listing, 100,100 entries", top, "find -maxdepth 1 -printf '%s %y %p'");
     line("folder opened, 100,100 entries", child, "find -maxdepth 1 -printf '%s %y %p'");
     line("selection count, nested 100,000 files", count, "du -s");
-    std::printf("counted %lld bytes; du -s of the selected folders: %lld KiB; the count is %+.1f %% off: %s\n",
-                static_cast<long long>(bytes), selectedKiB, off * 100, countRight ? "right" : "WRONG");
+    line("selection count, one folder of 10,000", one, "du -s of that folder");
+    std::printf("counted %lld bytes; real size (du -s -B1) %lld bytes; the count is %+.2f %% off, the du -sh texts "
+                "allow %+.2f %% to %+.2f %%: %s\n",
+                static_cast<long long>(bytes), real, percentOff(counted, double(real)), percentOff(least, double(real)),
+                percentOff(most, double(real)), countRight ? "right" : "WRONG");
+    std::printf("one folder: counted %lld bytes; real size %lld bytes; %+.2f %% off, allowed %+.2f %% to %+.2f %%: %s\n",
+                static_cast<long long>(oneBytes), realOne, percentOff(double(oneBytes), double(realOne)),
+                percentOff(leastOne, double(realOne)), percentOff(mostOne, double(realOne)),
+                oneRight ? "right" : "WRONG");
     std::printf("worst main-thread gap, wall clock: top-level listing %.1f ms, folder opened %.1f ms\n",
                 topGap.wall * 1000, childGap.wall * 1000);
     std::printf("worst main-thread gap, its own processor time: top-level listing %.1f ms, folder opened %.1f ms\n",
@@ -329,5 +382,5 @@ int main(int argc, char** argv) {
 
     std::error_code ec;
     fs::remove_all(work, ec);
-    return countRight ? 0 : 1;
+    return countRight && oneRight ? 0 : 1;
 }

@@ -1,6 +1,7 @@
 #include "kit/FileCopy.h"
 
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
@@ -29,6 +30,11 @@ namespace {
 constexpr std::size_t kChunk = std::size_t(16) << 20;
 // The read/write fallback's buffer.
 constexpr std::size_t kBuffer = std::size_t(1) << 20;
+// Files up to this size are copied in one write, straight under their real
+// name: renaming a part file into place would cost more than the copy itself
+// (about a third more for a folder of small files), and what a killed copy
+// could leave of such a file is one write's moment.
+constexpr off_t kInPlaceMax = off_t(64) << 10;
 
 // A source path built only when a message needs it: the walk itself works with
 // directory descriptors and single names.
@@ -200,9 +206,49 @@ Data copyData(Ctx& c, int in, int out, const struct stat& st, int& err, const ch
 void copyEntry(Ctx& c, int srcDir, const char* sname, int dstDir, const char* dname, const struct stat& st,
                const PathRef& path, int openedFd);
 
+// A file larger than kInPlaceMax is written under a hidden name of its own in
+// the destination folder and given its real name only once it is complete,
+// its modes and times set: whatever cuts a copy short, a killed process
+// included, no part of it stands under its real name. `part` gets the hidden
+// name, in dname's folder when dname is a path. Returns the open file, or -1.
+int createPartFile(int dstDir, const char* dname, std::string& part) {
+    static std::atomic<unsigned> counter{0};
+    const char* slash = std::strrchr(dname, '/');
+    const std::size_t folder = slash ? std::size_t(slash - dname + 1) : 0;
+    for (int tries = 0; tries < 100; ++tries) {
+        char name[48];
+        std::snprintf(name, sizeof name, ".pelorin-%ld-%u.part", long(::getpid()), counter.fetch_add(1));
+        part.assign(dname, folder);
+        part += name;
+        int fd = ::openat(dstDir, part.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+        if (fd >= 0 || errno != EEXIST) return fd;
+    }
+    return -1;
+}
+
+// Gives the finished part file its real name, never replacing an entry of
+// that name; 0 or the errno.
+int placePartFile(int dstDir, const char* part, const char* dname) {
+    if (::renameat2(dstDir, part, dstDir, dname, RENAME_NOREPLACE) == 0) return 0;
+    if (errno != EINVAL && errno != ENOSYS) return errno;
+    // No exclusive rename on this file system: a hard link is exclusive too.
+    if (::linkat(dstDir, part, dstDir, dname, 0) == 0) {
+        ::unlinkat(dstDir, part, 0);
+        return 0;
+    }
+    if (errno != EPERM && errno != EOPNOTSUPP) return errno;
+    // Nor hard links: look, then rename (only a racing writer could slip in).
+    struct stat st;
+    if (::fstatat(dstDir, dname, &st, AT_SYMLINK_NOFOLLOW) == 0) return EEXIST;
+    return ::renameat(dstDir, part, dstDir, dname) == 0 ? 0 : errno;
+}
+
 // Copies the regular file `in` (open, described by st) to the new name dname in dstDir.
 void copyFile(Ctx& c, int in, int dstDir, const char* dname, const struct stat& st, const PathRef& path) {
-    int out = ::openat(dstDir, dname, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+    const bool inPlace = st.st_size <= kInPlaceMax;
+    std::string part;
+    int out = inPlace ? ::openat(dstDir, dname, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600)
+                      : createPartFile(dstDir, dname, part);
     if (out < 0) {
         c.fail(path, errno, "create");
         return;
@@ -240,11 +286,16 @@ void copyFile(Ctx& c, int in, int dstDir, const char* dname, const struct stat& 
         d = Data::Failed;
     }
     if (d == Data::Done) {
-        ++c.r->files;
-        return;
+        err = inPlace ? 0 : placePartFile(dstDir, part.c_str(), dname);
+        if (err == 0) {
+            ++c.r->files;
+            return;
+        }
+        what = "create";
+        d = Data::Failed;
     }
     // No half file stays behind, whatever cut it short.
-    ::unlinkat(dstDir, dname, 0);
+    ::unlinkat(dstDir, inPlace ? dname : part.c_str(), 0);
     if (d == Data::Failed) c.fail(path, err, what);
 }
 
@@ -464,6 +515,16 @@ FileCopyResult copyItemAt(int fromFolder, const std::string& fromName, int toFol
         return r;
     }
     c.rootDev = st.st_dev;
+    // A large file is written under another name first (copyFile), so a name
+    // taken already is looked for before any data is copied.
+    struct stat taken;
+    if (S_ISREG(st.st_mode) && st.st_size > kInPlaceMax &&
+        ::fstatat(toFolder, toName.c_str(), &taken, AT_SYMLINK_NOFOLLOW) == 0) {
+        closeQuietly(fd);
+        c.fail(top, EEXIST, "create");
+        r.destinationExists = true;
+        return r;
+    }
     copyEntry(c, fromFolder, fromName.c_str(), toFolder, toName.c_str(), st, top, fd);
     // Every creation is exclusive, so a taken name shows as EEXIST on the item
     // itself, before anything was made.

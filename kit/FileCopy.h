@@ -14,6 +14,11 @@
 //   recreated as an empty folder) and never enters the destination itself when
 //   that lies inside the source.
 // - Paths are bytes: any name the file system holds is copied as it is.
+// - A regular file over 64 KiB is written under a hidden name of its own
+//   (".pelorin-….part") in its destination folder and renamed to its real name
+//   only once complete, with its modes and times: a copy cut short, even by a
+//   killed process, leaves no part of it under a real name. Smaller files are
+//   written in one go under their real name.
 // - Every per-item failure is reported; the copy goes on with the next item. A
 //   file cut short, by an error or by a cancel, is removed; so is a file whose
 //   size changed while it was copied ("changed while copied").

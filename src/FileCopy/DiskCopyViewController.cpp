@@ -17,6 +17,7 @@ namespace {
 constexpr const char* kNothingChosen = "No file/disk has been selected\u2026";
 constexpr const char* kCopyFailed = "Some files copy failed!";
 constexpr const char* kCopyStopped = "You have stopped the copying process.";
+constexpr const char* kCopying = "Copying data...";
 
 SourceDestViewController::Settings copySettings() {
     SourceDestViewController::Settings t;
@@ -80,6 +81,7 @@ void DiskCopyViewController::beginToCopyFiles() {
     copyProgressView_->setHidden(false);
     pathLabel_->setStringValue(" ");
     rogressView_->setFloatValue(0);
+    barPercent_ = 0;
     canChangeTab(false);
     // Nothing is written before the chosen drives have been read again.
     startWhenVolumesHold(runGuard_.start(), [this] { startCopyRun(); });
@@ -134,10 +136,17 @@ void DiskCopyViewController::cancelCopy() {
     if (doCopy_) doCopy_->setIsCancel(true);
 }
 
-void DiskCopyViewController::changePathValue(const std::string&) { pathLabel_->setStringValue("Copying data..."); }
+// A run of many small items reports thousands of paths and percentages, most
+// of them changing nothing on the screen: only a change is drawn (or glides).
+void DiskCopyViewController::changePathValue(const std::string&) {
+    if (pathLabel_->stringValue() != kCopying) pathLabel_->setStringValue(kCopying);
+}
 
 void DiskCopyViewController::changeProValue(float percent) {
-    rogressView_->animator().setFloatValue(percent / 100.0);
+    if (percent != barPercent_) {
+        barPercent_ = percent;
+        rogressView_->animator().setFloatValue(percent / 100.0);
+    }
     if (percent >= 100) {
         progressView_->setHidden(true);
         endView_->setHidden(false);
@@ -151,6 +160,7 @@ void DiskCopyViewController::runEnded() {
 
 void DiskCopyViewController::backHomeView() {
     rogressView_->setFloatValue(0);
+    barPercent_ = 0;
     showFirstPage();
 }
 

@@ -59,5 +59,6 @@ private:
 
     std::unique_ptr<DoCopyFiles> doCopy_;
     std::weak_ptr<CopyMakeSureWC> makeSureWC_;
+    float barPercent_ = 0;  // where the bar was last sent
     DiskCopyVCDelegate* delegate_ = nullptr;
 };

@@ -172,6 +172,7 @@ struct DoCopyFiles::Core : std::enable_shared_from_this<DoCopyFiles::Core> {
         const std::uint64_t n = arr.size();
         if (n == 0) return;
         failed = 0;
+        const bool listing = worthListing(arr);
         for (std::uint64_t i = 0; i < n; ++i) {
             if (isCancel.load()) return;
             if (i == 0) reportProgress(5.0f, true);
@@ -183,7 +184,7 @@ struct DoCopyFiles::Core : std::enable_shared_from_this<DoCopyFiles::Core> {
                     walkA(node->children(), dest);
                     break;
                 case FileNodeSelectStateOn:
-                    copyNode(node, dest, true);
+                    copyNode(node, dest, true, listing);
                     break;
                 default:
                     break;

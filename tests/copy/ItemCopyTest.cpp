@@ -150,6 +150,37 @@ TEST(ItemCopy, NeverOverwritesAnythingAtTheDestination) {
     EXPECT_TRUE(r.destinationExists);
     EXPECT_FALSE(exists(t / "target"));
 
+    // A large file, written under a part name first: a taken name is seen
+    // before any data is copied, and a name taken while it is copied is not
+    // replaced when the part is put in place.
+    std::mt19937_64 rng(9);
+    writeFile(t / "large", randomBytes(rng, 1 << 20));
+    r = kit::copyItem(t / "large", t / "taken");
+    EXPECT_TRUE(r.destinationExists);
+    EXPECT_EQ(r.bytes, 0u);
+    EXPECT_EQ(readFile(t / "taken"), "old");
+    makeDirs(t / "race");
+    {
+        int fd = ::open((t / "huge").c_str(), O_WRONLY | O_CREAT, 0644);
+        ASSERT_GE(fd, 0);
+        const std::string chunk = randomBytes(rng, 1 << 20);
+        for (int i = 0; i < 64; ++i) ASSERT_EQ(::write(fd, chunk.data(), chunk.size()), ssize_t(chunk.size()));
+        ::close(fd);
+    }
+    std::atomic<bool> copied{false};
+    std::thread intruder([&] {
+        while (!partFileInto(t / "race") && !copied) {
+        }
+        writeFile(t / "race/huge", "theirs");
+    });
+    r = kit::copyItem(t / "huge", t / "race/huge");
+    copied = true;
+    intruder.join();
+    // Whether the intruder came during the copy or after it, its file is what stays.
+    EXPECT_TRUE(readFile(t / "race/huge") == "theirs") << "the file put there during the copy was replaced";
+    if (!r.ok()) EXPECT_TRUE(r.destinationExists);
+    EXPECT_FALSE(partFileInto(t / "race", 0)) << "the part file was left";
+
     // A failure inside a folder is not mistaken for a taken destination.
     r = kit::copyItem(t / "missing", t / "elsewhere");
     EXPECT_FALSE(r.destinationExists);
@@ -215,9 +246,8 @@ TEST(ItemCopy, CancelInsideALargeFileStopsAtOnceAndLeavesNoPartialFile) {
     std::thread watcher([&] {
         // Stop as soon as the copy has written anything of the big file.
         const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
-        struct stat st;
         while (std::chrono::steady_clock::now() < deadline) {
-            if (::stat((t / "dst/big").c_str(), &st) == 0 && st.st_size > 0) {
+            if (partFileInto(t / "dst")) {
                 started = true;
                 break;
             }
@@ -236,6 +266,7 @@ TEST(ItemCopy, CancelInsideALargeFileStopsAtOnceAndLeavesNoPartialFile) {
     EXPECT_LT(r.bytes, 768ull << 20);
     EXPECT_LT(std::chrono::duration<double>(endedAt - cancelledAt).count(), 0.5);
     EXPECT_FALSE(exists(t / "dst/big")) << "a partial file was left";
+    EXPECT_FALSE(partFileInto(t / "dst", 0)) << "the part file was left";
 
     // A cancel already set copies nothing, in a folder too.
     r = kit::copyItem(t / "src", t / "dst2", &cancel);
@@ -267,6 +298,32 @@ TEST(ItemCopy, FullDiskRemovesTheCutFileAndGoesOn) {
     EXPECT_TRUE(exists(t / "dst/sub"));
     EXPECT_EQ(readFile(t / "dst/a"), readFile(t / "src/a"));
     EXPECT_EQ(readFile(t / "dst/z"), readFile(t / "src/z"));
+}
+
+// A process killed in the middle of a file (here by the file-size limit's
+// signal) gets no chance to clean up: what it wrote must not stand under the
+// file's real name, nor under a name a user would take for a copy.
+TEST(ItemCopy, AKilledCopyLeavesNoPartOfAFileUnderItsRealName) {
+    TempDir t;
+    std::mt19937_64 rng(5);
+    makeDirs(t / "src");
+    writeFile(t / "src/first", randomBytes(rng, 1000), 0640);
+    writeFile(t / "src/big", randomBytes(rng, 3 << 20), 0644);
+    makeDirs(t / "dst");
+    const int code = inChild([&] {
+        struct rlimit lim = {1 << 20, 1 << 20};
+        if (::setrlimit(RLIMIT_FSIZE, &lim) != 0) return 10;
+        kit::copyItem(t / "src/first", t / "dst/first");
+        kit::copyItem(t / "src/big", t / "dst/big");
+        return 0;
+    });
+    ASSERT_EQ(code, 128 + SIGXFSZ) << "the copy was not killed inside the file";
+    EXPECT_FALSE(exists(t / "dst/big")) << "a partial file stands under its real name";
+    EXPECT_TRUE(partFileInto(t / "dst", 1)) << "the killed copy wrote nowhere";
+    EXPECT_EQ(readFile(t / "dst/first"), readFile(t / "src/first"));
+    struct stat st;
+    ASSERT_EQ(::stat((t / "dst/first").c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, 0640u);
 }
 
 TEST(ItemCopy, UnreadableItemsAreReportedAndTheRestCopied) {

@@ -140,4 +140,19 @@ std::string compareTrees(const Tree& want, const Tree& got) {
     return "";
 }
 
+bool partFileInto(const std::string& dir, long long bytes) {
+    bool found = false;
+    if (DIR* d = ::opendir(dir.c_str())) {
+        while (dirent* e = ::readdir(d)) {
+            struct stat st;
+            const std::string n = e->d_name;
+            if (n[0] == '.' && n != "." && n != ".." && ::lstat((dir + "/" + n).c_str(), &st) == 0 &&
+                S_ISREG(st.st_mode) && st.st_size >= bytes)
+                found = true;
+        }
+        ::closedir(d);
+    }
+    return found;
+}
+
 }  // namespace copytest

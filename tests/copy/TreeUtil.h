@@ -33,6 +33,9 @@ std::string readFile(const std::string& path);
 std::string randomBytes(std::mt19937_64& rng, std::size_t n);
 void setTimes(const std::string& path, std::int64_t sec, long nsec);
 bool exists(const std::string& path);  // without following a final link
+// A file is being copied into dir: a hidden entry of it (the copy's part file,
+// which gets its real name once complete) holds at least `bytes` bytes.
+bool partFileInto(const std::string& dir, long long bytes = 1);
 
 // One entry of a tree as the copy must keep it.
 struct Entry {

@@ -51,12 +51,15 @@ TEST_F(CopyScreenTest, Gallery) {
     shoot(*main, "05-confirmation");
     click(confirmation()->doneButton());
     // The large folder is being copied once its copy has begun on the
-    // destination (the bar's value animates, so it can't tell: a fast disk
-    // copies the folder meanwhile). The engine then waits for the main loop
-    // to take its next report, so the page stands still while it is drawn.
+    // destination, as the hidden part file that becomes big.bin (the bar's
+    // value animates, so it can't tell: a fast disk copies the folder
+    // meanwhile). The engine then waits for the main loop to take its next
+    // report, so the page stands still while it is drawn.
     const auto largeBegun = [&] {
-        for (const auto& e : fs::recursive_directory_iterator(sim.path("/Volumes/Backup")))
-            if (e.path().filename() == "big.bin") return true;
+        for (const auto& e : fs::recursive_directory_iterator(sim.path("/Volumes/Backup"))) {
+            const std::string name = e.path().filename().string();
+            if (name == "big.bin" || name.rfind(".pelorin-", 0) == 0) return true;
+        }
         return false;
     };
     ASSERT_TRUE(kit::runUntil(largeBegun, 30));

@@ -55,9 +55,10 @@ TEST_F(CloseDuringCopyTest, ALargeFileRemovesItsPartAndEnds) {
     ExitWatch exitWatch;
     ASSERT_TRUE(startCopy());
     const std::string target = screen->openUrl() + "/big.bin";
-    ASSERT_TRUE(kit::runUntil([&] { return fs::exists(target); }, 60));
+    ASSERT_TRUE(kit::runUntil([&] { return bigFileBegun(screen->openUrl()); }, 60));
     closeAndWaitForTheEnd(*main);
     EXPECT_FALSE(fs::exists(target)) << "a partial copy stays under the file's name";
+    EXPECT_TRUE(screentest::filesEndingIn(screen->openUrl(), ".part").empty()) << "the part file stays";
     EXPECT_FALSE(screen->doCopy()->isRunning());
     EXPECT_EQ(screen->errorLable()->stringValue(), "You have stopped the copying process.");
 }
@@ -80,7 +81,7 @@ TEST_F(CloseDuringImageTest, TheCopyIntoTheImageEjectsAndRemovesIt) {
     ExitWatch exitWatch;
     ASSERT_TRUE(startRun());
     const std::string volume = sim.path("/Volumes/PelorinDmg");
-    ASSERT_TRUE(kit::runUntil([&] { return fs::exists(volume + "/big.bin"); }, 60));
+    ASSERT_TRUE(kit::runUntil([&] { return bigFileBegun(volume); }, 60));
     closeAndWaitForTheEnd(*main, Close::WindowManager);
     EXPECT_FALSE(fs::exists(volume)) << "the image is still attached";
     EXPECT_TRUE(filesEndingIn(sim.path("/Volumes/Backup"), ".dmg").empty()) << "a partial image stays";

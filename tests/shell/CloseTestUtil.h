@@ -53,6 +53,12 @@ inline void makeLargeFile(const std::string& path, off_t bytes) {
 
 inline constexpr off_t kLarge = off_t(2) << 30;   // 2 GB
 
+// The copy of big.bin into folder has begun: a large file is written under a
+// hidden ".part" name and takes its own only once complete.
+inline bool bigFileBegun(const std::string& folder) {
+    return ::access((folder + "/big.bin").c_str(), F_OK) == 0 || !screentest::filesEndingIn(folder, ".part").empty();
+}
+
 // Whether a process still runs: one that has ended but waits to be reaped by
 // whoever adopted it (a zombie) runs no more.
 inline bool alive(pid_t pid) {

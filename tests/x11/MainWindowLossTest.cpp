@@ -30,7 +30,7 @@ TEST_F(MainWindowLossTest, TheWindowDestroyedDuringACopyStopsItAndEndsTheProgram
     ExitWatch exitWatch;
     ASSERT_TRUE(startCopy());
     const std::string target = screen->openUrl() + "/big.bin";
-    ASSERT_TRUE(kit::runUntil([&] { return fs::exists(target); }, 60));
+    ASSERT_TRUE(kit::runUntil([&] { return bigFileBegun(screen->openUrl()); }, 60));
 
     ASSERT_EQ(std::system(("xdotool windowclose " + std::to_string(id)).c_str()), 0);
     ASSERT_TRUE(kit::runUntil([] { return gExitStatus.has_value(); }, 60)) << "the program lives on with no window";
@@ -38,6 +38,7 @@ TEST_F(MainWindowLossTest, TheWindowDestroyedDuringACopyStopsItAndEndsTheProgram
     EXPECT_FALSE(main->jobsWorking());
     EXPECT_FALSE(screen->doCopy()->isRunning());
     EXPECT_FALSE(fs::exists(target)) << "a partial copy stays under the file's name";
+    EXPECT_TRUE(screentest::filesEndingIn(screen->openUrl(), ".part").empty()) << "the part file stays";
 }
 
 }  // namespace
