@@ -370,19 +370,9 @@ TEST_F(CloneRun, ATwinStickOfTheSameModelIsNotErased) {
     ASSERT_TRUE(target_->diskSlices());
 
     sim::Disk chosen;
-    ASSERT_TRUE(sim::Machine::update(root_, [&](sim::Machine& m, std::string* error) {
+    ASSERT_TRUE(sim::Machine::update(root_, [&](sim::Machine& m, std::string*) {
         chosen = *m.findDisk("disk2");
-        if (!m.removeDisk("disk2", error)) return false;
-        sim::Disk twin = chosen;
-        for (auto& v : twin.volumes) {
-            v.volumeUUID.clear();
-            v.diskUUID.clear();
-            if (v.content == "EFI") continue;
-            v.name = "Family";
-            v.mountPoint = m.hostPath("/Volumes/Family");
-        }
-        m.addDisk(twin);
-        return true;
+        return sim::putTwinInPlace(m, "disk2", "Family");
     }));
     std::ofstream(volumes("Family") + "/photos.txt") << "keep";
 

@@ -76,18 +76,7 @@ protected:
     // model and size put in its place: same identifier, registry name and
     // size, partitions of its own, a volume "Family" with a file.
     void putTwinStickInPlace() {
-        sim.update([](sim::Machine& m) {
-            sim::Disk twin = *m.findDisk("disk2");
-            ASSERT_TRUE(m.removeDisk("disk2", nullptr));
-            for (auto& v : twin.volumes) {
-                v.volumeUUID.clear();
-                v.diskUUID.clear();
-                if (v.content == "EFI") continue;
-                v.name = "Family";
-                v.mountPoint = m.hostPath("/Volumes/Family");
-            }
-            m.addDisk(twin);
-        });
+        sim.update([](sim::Machine& m) { ASSERT_TRUE(sim::putTwinInPlace(m, "disk2", "Family")); });
         std::ofstream(sim.path("/Volumes/Family/photos.txt")) << "birthdays";
     }
 

@@ -100,4 +100,20 @@ void endToolsStillRunning(const std::string& root) {
     }
 }
 
+bool putTwinInPlace(Machine& m, const std::string& diskId, const std::string& volumeName) {
+    const Disk* chosen = m.findDisk(diskId);
+    if (!chosen) return false;
+    Disk twin = *chosen;
+    if (!m.removeDisk(diskId, nullptr)) return false;
+    for (auto& v : twin.volumes) {
+        v.volumeUUID.clear();
+        v.diskUUID.clear();
+        if (v.content == "EFI") continue;
+        v.name = volumeName;
+        v.mountPoint = m.hostPath("/Volumes/" + volumeName);
+    }
+    m.addDisk(twin);
+    return true;
+}
+
 }  // namespace sim

@@ -70,4 +70,10 @@ private:
     std::string root_;
 };
 
+// Puts another disk of the same model in the place of `diskId`: the same
+// identifier, name, size and layout, but new partition and volume UUIDs, and
+// its volumes (all but EFI) named `volumeName`, mounted under that name. What
+// a user with two sticks of one model does. False when there is no such disk.
+bool putTwinInPlace(Machine& m, const std::string& diskId, const std::string& volumeName);
+
 }  // namespace sim
