@@ -214,14 +214,16 @@ TEST_F(DiskManagerTest, AnInstantFailureShowsTheFailureAndNoBusyPanel) {
 
 TEST_F(DiskManagerTest, AFailureAfterTheBusyPanelClosesIt) {
     openTabOnTheDemoMachine();
-    // The erase takes a while (3 s before it looks at the machine), and the
-    // stick is pulled out meanwhile.
+    // The erase takes a while (3 s from its start before it looks at the
+    // machine), and the stick is pulled out as soon as it has started.
     sim().setKnob("diskutil eraseVolume", "slow:3");
     auto c = openConfirmation(rowOf("USB"));
     ASSERT_TRUE(c);
+    sim().clearJournal();
     click(c->okButton());
-    ASSERT_TRUE(kit::runUntil([&] { return busyPanelShown(); }, 10));
+    ASSERT_TRUE(kit::runUntil([&] { return !diskutilArgs("eraseVolume").empty(); }, 30));
     ASSERT_TRUE(sim().update([](sim::Machine& m) { m.removeDisk("disk4"); }));
+    ASSERT_TRUE(kit::runUntil([&] { return busyPanelShown() || endPanel() != nullptr; }, 30));
     ASSERT_TRUE(kit::runUntil([&] { return endPanel() != nullptr; }, 30));
     EXPECT_FALSE(busyPanelShown());
     EXPECT_FALSE(endPanel()->formatSucceeded());
