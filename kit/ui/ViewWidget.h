@@ -19,7 +19,7 @@ public:
 
     // Notes a part of the widget (its pixels) that its view asked to redraw;
     // the view draws only that part next time. A paint of anything else
-    // draws the view whole (see paintEvent).
+    // draws all of the view in sight (see paintEvent).
     void askToRedraw(const QRect& r) { asked_ |= r; }
 
     // Depth of Qt event dispatch into kit widgets; while above 0, a destroyed
