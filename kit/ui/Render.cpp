@@ -77,6 +77,9 @@ Bitmap renderView(View& v, std::optional<Rect> dirty) {
         Rect b = v.bounds();
         double y = v.isFlipped() ? dirty->y() - b.y() : b.height() - (dirty->maxY() - b.y());
         region = QRegion(QRectF(dirty->x() - b.x(), y, dirty->width(), dirty->height()).toAlignedRect());
+        // Drawn as the view's own redraw of that area; its subviews draw as
+        // when a view over them changed.
+        if (auto* vw = dynamic_cast<ViewWidget*>(w)) vw->askToRedraw(region.boundingRect());
     }
     return toBitmap(renderImage(w, region));
 }

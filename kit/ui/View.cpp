@@ -344,7 +344,10 @@ void View::setAlphaValue(double a) {
 void View::setNeedsDisplay(bool flag) {
     KIT_ASSERT_MAIN_THREAD();
     needsDisplay_ = flag;
-    if (flag && widget_) widget_->update();
+    if (flag && widget_) {
+        widget_->askToRedraw(widget_->rect());
+        widget_->update();
+    }
 }
 
 void View::setNeedsDisplayInRect(const Rect& r) {
@@ -353,7 +356,9 @@ void View::setNeedsDisplayInRect(const Rect& r) {
     if (!widget_) return;
     Rect b = bounds();
     double y = isFlipped() ? r.y() - b.y() : b.height() - (r.maxY() - b.y());
-    widget_->update(QRectF(r.x() - b.x(), y, r.width(), r.height()).toAlignedRect());
+    const QRect area = QRectF(r.x() - b.x(), y, r.width(), r.height()).toAlignedRect();
+    widget_->askToRedraw(area);
+    widget_->update(area);
 }
 
 void View::display() {

@@ -139,7 +139,10 @@ public:
     void display();
     void displayIfNeeded();
     // Draws the view's own content; `dirty` is the area being redrawn, in
-    // bounds coordinates. The current graphics context is set up.
+    // bounds coordinates: the part the view asked to redraw, or all of it in
+    // sight when it is drawn again for another reason (a view over it
+    // changed).
+    // The current graphics context is set up and clipped to what is painted.
     virtual void drawRect(const Rect& dirty) {}
     // How many times views have drawn themselves so far, all views together:
     // a window left alone draws nothing.

@@ -111,7 +111,17 @@ bool ViewWidget::event(QEvent* e) {
 void ViewWidget::paintEvent(QPaintEvent* e) {
     if (!view_) return;
     QPainter p(this);
-    QRect q = e->rect();
+    // A view that asked to redraw a part of itself draws that part. Painted
+    // again for anything else (a view over it changed, the window was
+    // uncovered) it draws as for a redraw of all it shows, clipped to what
+    // is painted: a drawing placed from the area being redrawn (a card
+    // inset from it, say) then lands where the view's whole drawing put it,
+    // instead of leaving what lies beneath showing through under the
+    // changed view. (A long list in a scroll view still draws only what is
+    // in sight.)
+    const QRect shown = isVisible() ? visibleRegion().boundingRect() : rect();
+    const QRect q = asked_.contains(e->rect()) ? e->rect() : shown.united(e->rect());
+    asked_ = QRect();
     Rect b = view_->bounds();
     double y = view_->isFlipped() ? q.y() + b.y() : b.height() - (q.y() + q.height()) + b.y();
     view_->paint(p, Rect(q.x() + b.x(), y, q.width(), q.height()));

@@ -17,6 +17,11 @@ public:
     void detachView() { view_ = nullptr; }
     Window* kitWindow = nullptr;   // set on a window's top widget
 
+    // Notes a part of the widget (its pixels) that its view asked to redraw;
+    // the view draws only that part next time. A paint of anything else
+    // draws all of the view in sight (see paintEvent).
+    void askToRedraw(const QRect& r) { asked_ |= r; }
+
     // Depth of Qt event dispatch into kit widgets; while above 0, a destroyed
     // view's widget is deleted later instead of at once.
     static int dispatchDepth;
@@ -62,6 +67,7 @@ private:
     Window* windowForEvents() const;
     void dispatchMouse(int type, QMouseEvent* e, int clickCount);
     View* view_;
+    QRect asked_;   // see askToRedraw
     int lastClickCount_ = 1;
     // A window's top widget: where the pointer events of its Qt window go
     // (see PointerFilter).

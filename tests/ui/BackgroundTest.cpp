@@ -1,5 +1,9 @@
 // Pixels of the drawn backgrounds: half-point insets, the rectangle each
-// class draws around (bounds, frame or the area being redrawn), dashes.
+// class draws around (bounds, frame or the area being redrawn), dashes, and
+// what a window shows of them while a view over them redraws alone.
+#include <QBackingStore>
+#include <QImage>
+
 #include "Comm/AboutVersionBgView.h"
 #include "Comm/BGMView.h"
 #include "Comm/EndViewTipBgView.h"
@@ -8,6 +12,11 @@
 #include "Comm/TextFiledBgView.h"
 #include "Comm/TopBgView.h"
 #include "UiTest.h"
+#include "kit/RunLoop.h"
+#include "kit/ui/ProgressIndicator.h"
+#include "kit/ui/QtBridge.h"
+#include "kit/ui/RepeatingAnimation.h"
+#include "support/EnvGuard.h"
 
 namespace {
 
@@ -89,4 +98,50 @@ TEST_F(UiTest, InnerCardHasASoftShadowedOutline) {
     EXPECT_GT(b.pixel(60, 2).alpha, 0.0);
 }
 
+// What the window system is shown of a window's area: its backing store.
+QImage shownPixels(kit::Window& w, const QRect& area) {
+    QBackingStore* store = kit::widgetOf(w)->backingStore();
+    auto* image = store ? dynamic_cast<QImage*>(store->paintDevice()) : nullptr;
+    return image ? image->copy(area) : QImage();
+}
+
+// Runs until views have drawn again (a whole repaint is one event).
+bool drawnAgain() {
+    const unsigned long before = kit::View::drawCount();
+    return kit::runUntil([&] { return kit::View::drawCount() > before; }, 10);
+}
+
+TEST_F(UiTest, ACardBeneathATurningSpinnerLooksTheSameWhileTheSpinnerRedrawsAlone) {
+    EnvGuard fast("PELORIN_TIME_SCALE", "0.2");
+    // The busy panel's make-up: a card inset from its view, a spinner over
+    // it, on a wash of colour.
+    auto window = std::make_shared<kit::Window>(Rect(100, 100, 200, 120), kit::BorderlessWindowMask);
+    window->setBackgroundColor(Color::rgb255(200, 215, 235));
+    auto card = std::make_shared<PopInView>(Rect(0, 0, 200, 120));
+    auto spinner = std::make_shared<kit::ProgressIndicator>(Rect(84, 44, 32, 32));
+    window->contentView()->addSubview(card);
+    window->contentView()->addSubview(spinner);
+    window->orderFront();
+    ASSERT_TRUE(drawnAgain());
+    const QRect underSpinner(84, 120 - 76, 32, 32);
+    const QImage wholeDrawing = shownPixels(*window, underSpinner);
+    ASSERT_FALSE(wholeDrawing.isNull());
+    // The card, not the wash, lies under the spinner's corner.
+    ASSERT_GT(qRed(wholeDrawing.pixel(2, 30)), 245);
+
+    // Each step of the spinner repaints only its own square; once it stops
+    // (and draws nothing) the card shows there as in the whole drawing.
+    const unsigned long ticks = kit::RepeatingAnimation::tickCount();
+    spinner->startAnimation();
+    ASSERT_TRUE(kit::runUntil([&] { return kit::RepeatingAnimation::tickCount() > ticks + 6; }, 10));
+    ASSERT_TRUE(drawnAgain());
+    spinner->stopAnimation();
+    ASSERT_TRUE(drawnAgain());
+    const QImage afterSteps = shownPixels(*window, underSpinner);
+    for (int y = 0; y < afterSteps.height(); ++y)
+        for (int x = 0; x < afterSteps.width(); ++x)
+            ASSERT_EQ(afterSteps.pixel(x, y), wholeDrawing.pixel(x, y)) << "at " << x << "," << y;
+}
+
 }  // namespace
+
