@@ -85,8 +85,13 @@ protected:
         ASSERT_TRUE(kit::runUntil([&] { return !provider.isScanningVolumes(); }, 60));
         provider.getDiskAndVolumes();
         volumes = provider.getVolumes();
+        // The external list is scanned again only when it is empty.
+        ASSERT_TRUE(kit::runUntil([&] { return !provider.isScanningExVolumes(); }, 60));
+        provider.getExVolumes()->removeAllObjects();
+        provider.getExVolumes();
         ASSERT_TRUE(kit::runUntil(
             [&] { return !provider.isScanningVolumes() && volumeNamed(kSource) && volumeNamed(kDestination); }, 60));
+        ASSERT_TRUE(kit::runUntil([&] { return !provider.isScanningExVolumes(); }, 60));
     }
     void TearDown() override { orderOutAllWindows(); }
 
