@@ -355,13 +355,14 @@ void Window::invalidateShadow() {
     // already the bands a region is made of: they are handed over at once,
     // not joined one by one (which redoes the region for every run).
     std::vector<QRect> runs;
+    const int width = img.width();
     for (int y = 0; y < img.height(); ++y) {
         const QRgb* line = reinterpret_cast<const QRgb*>(img.constScanLine(y));
         int x = 0;
-        while (x < img.width()) {
-            while (x < img.width() && qAlpha(line[x]) < ViewWidget::kShapeAlpha) ++x;
+        while (x < width) {
+            while (x < width && qAlpha(line[x]) < ViewWidget::kShapeAlpha) ++x;
             int start = x;
-            while (x < img.width() && qAlpha(line[x]) >= ViewWidget::kShapeAlpha) ++x;
+            while (x < width && qAlpha(line[x]) >= ViewWidget::kShapeAlpha) ++x;
             if (x > start) runs.emplace_back(start, y, x - start, 1);
         }
     }
