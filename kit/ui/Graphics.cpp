@@ -8,7 +8,9 @@
 #include <QPainter>
 #include <QPainterPath>
 #include <QTextOption>
+#include <algorithm>
 #include <cmath>
+#include <vector>
 
 #include "kit/ui/AppTextMeasure.h"
 #include "kit/ui/QtBridge.h"
@@ -66,35 +68,35 @@ namespace {
 thread_local GraphicsContext* gCurrent = nullptr;
 
 // A three-pass box blur over the alpha-premultiplied image, close to a
-// gaussian of the given radius.
+// gaussian of the given radius. Each box is a running sum that slides along
+// the line (a pixel past the edge counts as clear), so the cost does not grow
+// with the radius.
 void blurImage(QImage& img, double radius) {
-    int r = int(std::ceil(radius / 2.0));
+    const int r = int(std::ceil(radius / 2.0));
     if (r <= 0) return;
-    const int w = img.width(), h = img.height();
-    std::vector<int> tmp(size_t(w) * h * 4);
-    for (int pass = 0; pass < 3; ++pass) {
-        for (int dir = 0; dir < 2; ++dir) {
-            for (int y = 0; y < h; ++y)
-                for (int x = 0; x < w; ++x) {
-                    int sum[4] = {0, 0, 0, 0}, n = 0;
-                    for (int k = -r; k <= r; ++k) {
-                        int xx = dir == 0 ? x + k : x, yy = dir == 0 ? y : y + k;
-                        if (xx < 0 || yy < 0 || xx >= w || yy >= h) { ++n; continue; }
-                        QRgb p = reinterpret_cast<const QRgb*>(img.constScanLine(yy))[xx];
-                        sum[0] += qRed(p); sum[1] += qGreen(p); sum[2] += qBlue(p); sum[3] += qAlpha(p);
-                        ++n;
-                    }
-                    int* t = &tmp[(size_t(y) * w + x) * 4];
-                    for (int c = 0; c < 4; ++c) t[c] = sum[c] / n;
-                }
-            for (int y = 0; y < h; ++y) {
-                QRgb* line = reinterpret_cast<QRgb*>(img.scanLine(y));
-                for (int x = 0; x < w; ++x) {
-                    const int* t = &tmp[(size_t(y) * w + x) * 4];
-                    line[x] = qRgba(t[0], t[1], t[2], t[3]);
-                }
-            }
+    const int w = img.width(), h = img.height(), n = 2 * r + 1;
+    auto* pixels = reinterpret_cast<QRgb*>(img.bits());
+    const qsizetype rowStep = img.bytesPerLine() / qsizetype(sizeof(QRgb));
+    std::vector<QRgb> line(size_t(std::max(w, h)));
+    // Blurs `count` pixels `step` apart, starting at `first`.
+    auto blurLine = [&](QRgb* first, int count, qsizetype step) {
+        for (int i = 0; i < count; ++i) line[size_t(i)] = first[i * step];
+        int sum[4] = {0, 0, 0, 0};
+        auto add = [&](int i, int sign) {
+            if (i < 0 || i >= count) return;
+            const QRgb p = line[size_t(i)];
+            sum[0] += sign * qRed(p); sum[1] += sign * qGreen(p); sum[2] += sign * qBlue(p); sum[3] += sign * qAlpha(p);
+        };
+        for (int k = -r; k <= r; ++k) add(k, 1);
+        for (int i = 0; i < count; ++i) {
+            first[i * step] = qRgba(sum[0] / n, sum[1] / n, sum[2] / n, sum[3] / n);
+            add(i - r, -1);
+            add(i + r + 1, 1);
         }
+    };
+    for (int pass = 0; pass < 3; ++pass) {
+        for (int y = 0; y < h; ++y) blurLine(pixels + y * rowStep, w, 1);
+        for (int x = 0; x < w; ++x) blurLine(pixels + x, h, rowStep);
     }
 }
 }  // namespace

@@ -2,6 +2,7 @@
 
 #include <QImage>
 #include <QPainter>
+#include <cstring>
 
 #include "kit/ui/QtBridge.h"
 #include "kit/ui/View.h"
@@ -25,7 +26,7 @@ Color Bitmap::pixelAtPoint(Point p, bool flipped) const {
 bool Bitmap::savePNG(const std::string& path) const {
     QImage img(width_, height_, QImage::Format_ARGB32);
     for (int y = 0; y < height_; ++y)
-        for (int x = 0; x < width_; ++x) img.setPixel(x, y, argb(x, y));
+        std::memcpy(img.scanLine(y), &argb_[size_t(y) * width_], size_t(width_) * sizeof(uint32_t));
     return img.save(QString::fromStdString(path), "PNG");
 }
 
@@ -42,8 +43,7 @@ Bitmap toBitmap(const QImage& image) {
     QImage plain = image.convertToFormat(QImage::Format_ARGB32);
     Bitmap b(plain.width(), plain.height());
     for (int y = 0; y < plain.height(); ++y) {
-        const QRgb* line = reinterpret_cast<const QRgb*>(plain.constScanLine(y));
-        for (int x = 0; x < plain.width(); ++x) b.data()[size_t(y) * plain.width() + x] = line[x];
+        std::memcpy(&b.data()[size_t(y) * plain.width()], plain.constScanLine(y), size_t(plain.width()) * sizeof(uint32_t));
     }
     return b;
 }

@@ -3,6 +3,7 @@
 #include <QImage>
 #include <QPainter>
 #include <cmath>
+#include <cstring>
 
 #include "kit/ui/Application.h"
 #include "kit/ui/Graphics.h"
@@ -36,7 +37,7 @@ std::shared_ptr<Image> imageOfView(View& v, const Rect& rect) {
     if (full.width() == 0 || full.height() == 0) return nullptr;
     QImage all(full.width(), full.height(), QImage::Format_ARGB32);
     for (int y = 0; y < full.height(); ++y)
-        for (int x = 0; x < full.width(); ++x) all.setPixel(x, y, full.argb(x, y));
+        std::memcpy(all.scanLine(y), &full.data()[size_t(y) * full.width()], size_t(full.width()) * sizeof(uint32_t));
     // The rectangle in the bitmap's rows, which run from the top.
     const double top = v.isFlipped() ? r.y() - b.y() : b.height() - (r.maxY() - b.y());
     QRect area(int(std::lround(r.x() - b.x())), int(std::lround(top)), int(std::lround(r.width())),

@@ -7,6 +7,7 @@
 #include <QWindow>
 #include <algorithm>
 #include <cmath>
+#include <vector>
 
 #include "kit/Dispatch.h"
 #include "kit/Notification.h"
@@ -350,17 +351,23 @@ void Window::invalidateShadow() {
     QImage img(topWidget_->size(), QImage::Format_ARGB32);
     img.fill(Qt::transparent);
     topWidget_->render(&img, QPoint(), QRegion(topWidget_->rect()), QWidget::DrawChildren | QWidget::IgnoreMask);
-    QRegion shape;
+    // The covered runs of each row, top to bottom and left to right, are
+    // already the bands a region is made of: they are handed over at once,
+    // not joined one by one (which redoes the region for every run).
+    std::vector<QRect> runs;
+    const int width = img.width();
     for (int y = 0; y < img.height(); ++y) {
         const QRgb* line = reinterpret_cast<const QRgb*>(img.constScanLine(y));
         int x = 0;
-        while (x < img.width()) {
-            while (x < img.width() && qAlpha(line[x]) < ViewWidget::kShapeAlpha) ++x;
+        while (x < width) {
+            while (x < width && qAlpha(line[x]) < ViewWidget::kShapeAlpha) ++x;
             int start = x;
-            while (x < img.width() && qAlpha(line[x]) >= ViewWidget::kShapeAlpha) ++x;
-            if (x > start) shape += QRect(start, y, x - start, 1);
+            while (x < width && qAlpha(line[x]) >= ViewWidget::kShapeAlpha) ++x;
+            if (x > start) runs.emplace_back(start, y, x - start, 1);
         }
     }
+    QRegion shape;
+    shape.setRects(runs.data(), int(runs.size()));
     // A window that draws nothing yet keeps no shape rather than vanish.
     if (shape.isEmpty()) topWidget_->clearMask();
     else topWidget_->setMask(shape);
@@ -380,7 +387,11 @@ void Window::drawBackdrop(double radius) {
         beneath.fill(QColor::fromRgbF(float(bg.red), float(bg.green), float(bg.blue), 1.0f));
         // Screen y grows upwards; the image's rows downwards.
         const QPoint at(int(std::lround(pf.x() - frame_.x())), int(std::lround(frame_.maxY() - pf.maxY())));
-        under->render(&beneath, at, QRegion(under->rect()), QWidget::DrawChildren);
+        // Only the part of the parent this window covers is drawn: the rest
+        // would fall outside the picture anyway.
+        const QRect covered = under->rect() & QRect(-at, beneath.size());
+        if (!covered.isEmpty())
+            under->render(&beneath, at + covered.topLeft(), QRegion(covered), QWidget::DrawChildren);
         // A blur this wide is a wash of the colours beneath: halving the
         // picture again and again (each step averages four pixels) down to a
         // fraction of the radius and smoothing it back up gives that for a

@@ -150,4 +150,43 @@ TEST_F(UiTest, SavedStatesRestoreClipAndColours) {
     EXPECT_COLOR_NEAR(b.pixel(35, 5), Color::rgb255(0, 255, 0), 1);
 }
 
+// A white square with a black shadow blurred about it, in the middle of the view.
+class ShadowedSquare : public kit::View {
+public:
+    using kit::View::View;
+    void drawRect(const Rect&) override {
+        kit::GraphicsContext::saveGraphicsState();
+        kit::Shadow shadow;
+        shadow.color = Color::black();
+        shadow.blurRadius = 12;
+        shadow.set();
+        Color::white().setFill();
+        kit::BezierPath::fillRect(Rect(35, 35, 10, 10));
+        kit::GraphicsContext::restoreGraphicsState();
+    }
+};
+
+// The shadow spreads the same way on every side of the shape, fades with the
+// distance and ends a few radii out.
+TEST_F(UiTest, AShadowSpreadsEvenlyAndFadesAroundItsShape) {
+    auto v = std::make_shared<ShadowedSquare>(Rect(0, 0, 80, 80));
+    kit::Bitmap b = kit::renderView(*v);
+    EXPECT_COLOR_NEAR(b.pixel(40, 40), Color::white(), 1);
+    // The square covers columns and rows 35 to 44.
+    double nearer = 1;
+    for (int d : {1, 3, 6, 9, 12}) {
+        SCOPED_TRACE(d);
+        const double left = b.pixel(35 - d, 40).alpha;
+        EXPECT_NEAR(b.pixel(44 + d, 40).alpha, left, 0.01);
+        EXPECT_NEAR(b.pixel(40, 35 - d).alpha, left, 0.01);
+        EXPECT_NEAR(b.pixel(40, 44 + d).alpha, left, 0.01);
+        EXPECT_GT(left, 0);
+        EXPECT_LT(left, nearer);
+        nearer = left;
+    }
+    EXPECT_EQ(b.pixel(35 - 20, 40).alpha, 0);
+    EXPECT_EQ(b.pixel(40, 44 + 20).alpha, 0);
+    EXPECT_EQ(b.pixel(2, 2).alpha, 0);
+}
+
 }  // namespace
