@@ -144,6 +144,15 @@ protected:
                 }
         return out;
     }
+    // The disk tool runs that change something: all but the reads a volume
+    // scan makes (a mount or unmount may set one off at any time).
+    std::vector<std::vector<std::string>> changingDiskutilRuns() {
+        std::vector<std::vector<std::string>> out;
+        for (const auto& e : sim().journalFor("diskutil"))
+            if (e.args.empty() || (e.args[0] != "list" && e.args[0] != "info" && e.args[0] != "appleRAID"))
+                out.push_back(e.args);
+        return out;
+    }
     std::vector<std::vector<std::string>> diskutilArgs(const std::string& command) {
         std::vector<std::vector<std::string>> out;
         for (const auto& e : sim().journalFor("diskutil"))
