@@ -243,9 +243,50 @@ int placePartFile(int dstDir, const char* part, const char* dname) {
     return ::renameat(dstDir, part, dstDir, dname) == 0 ? 0 : errno;
 }
 
+// A small file without holes is read whole, asking for one byte more than its
+// size: the read's count then shows a file that shrank or grew since it was
+// described, at the very moment its data was taken, without describing it again.
+Data copySmall(Ctx& c, int in, int out, const struct stat& st, int& err, const char*& what) {
+    thread_local std::vector<char> buffer(std::size_t(kInPlaceMax) + 1);
+    if (c.stopped()) return Data::Cancelled;
+    const std::size_t size = std::size_t(st.st_size);
+    std::size_t got = 0;
+    while (got <= size) {
+        ssize_t n = ::pread(in, buffer.data() + got, size + 1 - got, off_t(got));
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            err = errno;
+            what = "read";
+            return Data::Failed;
+        }
+        if (n == 0) break;
+        got += std::size_t(n);
+        if (got == size) break;  // a read stops short only at the end
+    }
+    if (got != size) {
+        err = EAGAIN;
+        what = "changed while copied";
+        return Data::Failed;
+    }
+    std::size_t done = 0;
+    while (done < size) {
+        ssize_t w = ::pwrite(out, buffer.data() + done, size - done, off_t(done));
+        if (w < 0) {
+            if (errno == EINTR) continue;
+            err = errno;
+            what = "write";
+            return Data::Failed;
+        }
+        done += std::size_t(w);
+    }
+    c.r->bytes += size;
+    return Data::Done;
+}
+
 // Copies the regular file `in` (open, described by st) to the new name dname in dstDir.
 void copyFile(Ctx& c, int in, int dstDir, const char* dname, const struct stat& st, const PathRef& path) {
     const bool inPlace = st.st_size <= kInPlaceMax;
+    const bool small = inPlace && off_t(st.st_blocks) * 512 >= st.st_size;
     std::string part;
     int out = inPlace ? ::openat(dstDir, dname, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600)
                       : createPartFile(dstDir, dname, part);
@@ -255,8 +296,8 @@ void copyFile(Ctx& c, int in, int dstDir, const char* dname, const struct stat& 
     }
     int err = 0;
     const char* what = "";
-    Data d = copyData(c, in, out, st, err, what);
-    if (d == Data::Done) {
+    Data d = small ? copySmall(c, in, out, st, err, what) : copyData(c, in, out, st, err, what);
+    if (d == Data::Done && !small) {
         // A file written to while we copied it gives a copy of no moment in its
         // life: its size now tells (a file cut short, or one that grew past
         // what we read).

@@ -366,11 +366,12 @@ TEST(ItemCopy, OtherFileSystemsAreNotEntered) {
 
 // The copy runs in a traced child that is held at its first read of the file's
 // data; the file grows right then, every time.
-TEST(ItemCopy, AFileThatChangesSizeWhileCopiedIsAFailureAndLeavesNoCopy) {
+static void expectGrowthWhileCopiedRefused(std::size_t size) {
+    SCOPED_TRACE(size);
     TempDir t;
     std::mt19937_64 rng(7);
     const std::string src = t / "growing";
-    writeFile(src, randomBytes(rng, 1u << 20));
+    writeFile(src, randomBytes(rng, size));
     const pid_t pid = ::fork();
     ASSERT_GE(pid, 0);
     if (pid == 0) {
@@ -424,6 +425,12 @@ TEST(ItemCopy, AFileThatChangesSizeWhileCopiedIsAFailureAndLeavesNoCopy) {
     kit::FileCopyResult r = kit::copyItem(src, t / "copy");
     EXPECT_TRUE(r.ok());
     EXPECT_EQ(readFile(t / "copy"), readFile(src));
+}
+
+// Large files are copied in chunks, small ones in a single read.
+TEST(ItemCopy, AFileThatChangesSizeWhileCopiedIsAFailureAndLeavesNoCopy) {
+    expectGrowthWhileCopiedRefused(std::size_t(1) << 20);
+    expectGrowthWhileCopiedRefused(std::size_t(16) << 10);
 }
 
 // A listing read before the copy may be stale: whatever the entry is by then
