@@ -263,8 +263,14 @@ TEST_F(WindowManagerTest, ClosingTheFormatConfirmationFromTheWindowManagerCancel
     std::shared_ptr<kit::Window> panel = confirmation->superDelegate();
     const WindowId panelId = x11::idOf(*panel);
     ASSERT_TRUE(x11::waitUntilManaged(panelId));
-    ASSERT_TRUE(x11::closeFromWindowManager(panelId));
-    ASSERT_TRUE(kit::runUntil([&] { return !panel->isVisible(); }, 10))
+    // On a loaded machine the window manager may miss a key press the
+    // pointer's owner got first; a user presses again.
+    bool closed = false;
+    for (int attempt = 0; attempt < 3 && !closed; ++attempt) {
+        ASSERT_TRUE(x11::closeFromWindowManager(panelId));
+        closed = kit::runUntil([&] { return !panel->isVisible(); }, 5);
+    }
+    ASSERT_TRUE(closed)
         << "the panel " << panelId << " is still shown; active: " << x11::activeWindow() << ", modal run: "
         << (kit::Application::shared().modalWindow() != nullptr);
     EXPECT_TRUE(page->formatend());
