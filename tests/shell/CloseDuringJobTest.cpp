@@ -175,11 +175,7 @@ protected:
     void SetUp() override {
         kit::ensureUiApp();
         ASSERT_TRUE(sim.ok()) << sim.error();
-        // The shared volume list, scanned on this machine.
-        GetVolumes& volumes = GetVolumes::Instance();
-        ASSERT_TRUE(kit::runUntil([&] { return !volumes.isScanningVolumes(); }, 60));
-        volumes.getDiskAndVolumes();
-        ASSERT_TRUE(kit::runUntil([&] { return !volumes.isScanningVolumes(); }, 60));
+        ASSERT_TRUE(screentest::rescanSharedVolumes());
         main = std::make_shared<MainWindowController>();
         ASSERT_NE(main->window(), nullptr);
         main->window()->makeKeyAndOrderFront();

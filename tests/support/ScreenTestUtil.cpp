@@ -1,5 +1,7 @@
 #include "support/ScreenTestUtil.h"
 
+#include "Disk/GetVolumes.h"
+
 #include <fstream>
 #include <sstream>
 
@@ -46,6 +48,13 @@ std::vector<kit::Window*> statusWindows(MainWindowController& main) {
     for (const auto& w : main.window()->childWindows())
         if (dynamic_cast<StatusAttachedWindow*>(w.get()) && w->isVisible()) out.push_back(w.get());
     return out;
+}
+
+bool rescanSharedVolumes() {
+    GetVolumes& volumes = GetVolumes::Instance();
+    if (!kit::runUntil([&] { return !volumes.isScanningVolumes(); }, 60)) return false;
+    volumes.getDiskAndVolumes();
+    return kit::runUntil([&] { return !volumes.isScanningVolumes(); }, 60);
 }
 
 void orderOutAllWindows() {

@@ -61,6 +61,10 @@ inline void click(kit::View* v) {
 // The window of every test is put away at its end.
 void orderOutAllWindows();
 
+// The shared volume list scanned afresh on the test's machine (the provider
+// outlives the machine of an earlier test); false when a scan never ends.
+bool rescanSharedVolumes();
+
 // A tab with a source slot (1) and a destination slot (2). Screen is the tab's
 // controller, Confirmation the panel its start button opens; the derived
 // fixture tells which of the main window's screens it drives.

@@ -38,6 +38,7 @@
 #include "kit/ui/Control.h"
 #include "kit/ui/TableView.h"
 #include "ZipDmg/DMGMakeSureWC.h"
+#include "support/ScreenTestUtil.h"
 #include "support/SimRoot.h"
 #include "x11/X11Session.h"
 
@@ -50,10 +51,7 @@ protected:
     void SetUp() override {
         kit::ensureUiApp();
         ASSERT_TRUE(sim.ok()) << sim.error();
-        GetVolumes& volumes = GetVolumes::Instance();
-        ASSERT_TRUE(kit::runUntil([&] { return !volumes.isScanningVolumes(); }, 60));
-        volumes.getDiskAndVolumes();
-        ASSERT_TRUE(kit::runUntil([&] { return !volumes.isScanningVolumes(); }, 60));
+        ASSERT_TRUE(screentest::rescanSharedVolumes());
         main = std::make_shared<MainWindowController>();
         ASSERT_NE(main->window(), nullptr);
         main->window()->center();
