@@ -34,7 +34,7 @@ constexpr std::size_t kBuffer = std::size_t(1) << 20;
 // name: renaming a part file into place would cost more than the copy itself
 // (about a third more for a folder of small files), and what a killed copy
 // could leave of such a file is one write's moment.
-constexpr off_t kInPlaceMax = off_t(64) << 10;
+constexpr off_t kInPlaceMax = off_t(kOneWriteMax);
 
 // A source path built only when a message needs it: the walk itself works with
 // directory descriptors and single names.

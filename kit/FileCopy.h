@@ -33,6 +33,10 @@
 
 namespace kit {
 
+// Regular files up to this size are written in one go under their real name;
+// larger ones under a part name first (see above).
+constexpr std::int64_t kOneWriteMax = std::int64_t(64) << 10;
+
 struct FileCopyIssue {
     std::string path;   // the source path of the item concerned
     int error = 0;      // errno value

@@ -3,6 +3,7 @@
 #include <atomic>
 #include <cerrno>
 #include <chrono>
+#include <condition_variable>
 #include <cstdint>
 #include <cstring>
 #include <filesystem>
@@ -10,6 +11,9 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <system_error>
+#include <thread>
+#include <unordered_set>
 #include <vector>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -34,6 +38,13 @@ constexpr std::size_t kMaxLoggedFailures = 50;
 constexpr std::size_t kListingMinItems = 64;
 constexpr std::size_t kListingShare = 8;  // at least one entry in this many
 
+// Many small files at the top level (a camera card, a folder of downloads)
+// cost the file system's per-file work far more than their data, and a few
+// threads share that work well. The reports still go out one item after
+// another, as a single walk makes them.
+constexpr unsigned kMaxCopyThreads = 4;
+constexpr std::size_t kSideBySideMinItems = 32;
+
 // The extension is what follows the last dot of the name, unless that dot
 // starts the name (".profile" has none).
 void splitExtension(const std::string& name, std::string& base, std::string& ext) {
@@ -53,9 +64,19 @@ struct DoCopyFiles::Core : std::enable_shared_from_this<DoCopyFiles::Core> {
     std::atomic<bool> isCancel{false};
     std::atomic<DoCopyFilesDelegate*> delegate{nullptr};
     std::atomic<bool> running{false};
-    // Worker-side only.
+    // The name-clash counter of createFileWithPath; each copied item counts
+    // with one of its own.
     int32_t iBegin = 0;
-    int failed = 0;
+    std::atomic<int> failed{0};
+
+    // The source folder and the destination folder of the last item, held open:
+    // the items of one folder are copied by their single names, without walking
+    // both paths again for each of them. One for each thread that copies.
+    struct Folders {
+        std::shared_ptr<kit::OpenFolder> from;
+        std::shared_ptr<kit::OpenFolder> to;
+    };
+    Folders folders;  // the single walk's
 
     // Reports on their way to the main queue. The worker only appends them:
     // one delivery on the main queue hands over everything appended since the
@@ -173,6 +194,7 @@ struct DoCopyFiles::Core : std::enable_shared_from_this<DoCopyFiles::Core> {
         if (n == 0) return;
         failed = 0;
         const bool listing = worthListing(arr);
+        if (runSideBySide(arr, dest, listing)) return;
         for (std::uint64_t i = 0; i < n; ++i) {
             if (isCancel.load()) return;
             if (i == 0) reportProgress(5.0f, true);
@@ -190,16 +212,168 @@ struct DoCopyFiles::Core : std::enable_shared_from_this<DoCopyFiles::Core> {
                     break;
                 }
             }
-            std::uint64_t percent = 100 * (i + 1) / n;
-            if (percent < 5) percent = 5;
-            if (i + 1 < n) {
-                reportProgress(float(percent));
-            } else {
-                // 100 would read as a complete copy; after a failure only the
-                // count of failed items goes out.
-                if (failed == 0) reportProgress(float(percent));
-                post({Kind::Finished, 0, failed, {}}, true);
+            reportItemDone(i, n);
+        }
+    }
+
+    // The progress after top-level item i of n; after the last, the end.
+    void reportItemDone(std::uint64_t i, std::uint64_t n) {
+        std::uint64_t percent = 100 * (i + 1) / n;
+        if (percent < 5) percent = 5;
+        if (i + 1 < n) {
+            reportProgress(float(percent));
+        } else {
+            // 100 would read as a complete copy; after a failure only the
+            // count of failed items goes out.
+            if (failed == 0) reportProgress(float(percent));
+            post({Kind::Finished, 0, failed.load(), {}}, true);
+        }
+    }
+
+    // ---- top-level items side by side ----
+
+    // A folder or a file written under a part name goes alone, once every item
+    // before it is done: large files are written one after another (a drive
+    // that places data as it is written keeps each in one piece), and a stop
+    // during one leaves nothing after it copied.
+    static bool goesAlone(const FileNode& node) {
+        return node.isDirectory() || node.size() > std::uint64_t(kit::kOneWriteMax);
+    }
+
+    // How many threads copy the top-level items: more than one only for many
+    // items, none of them partly checked (their content goes into the same
+    // folder as the other items) and no two of one name, so every item gets
+    // the name a single walk would give it.
+    static unsigned threadsFor(const Nodes& arr) {
+        const unsigned cores = std::thread::hardware_concurrency();
+        if (cores < 2 || arr.size() < kSideBySideMinItems) return 1;
+        std::unordered_set<std::string> names;
+        names.reserve(arr.size());
+        for (const auto& node : arr) {
+            if (!node || node->state() == FileNodeSelectStateOff) continue;
+            if (node->state() != FileNodeSelectStateOn || !names.insert(node->name()).second) return 1;
+        }
+        return names.size() < kSideBySideMinItems ? 1 : std::min(cores, kMaxCopyThreads);
+    }
+
+    // The items' progress as they are taken and done, under `mutex`.
+    struct SideBySide {
+        explicit SideBySide(std::size_t n) : done(n, Done::Not) {}
+        enum class Done : char { Not, Yes, NoFolder };
+        std::mutex mutex;
+        std::condition_variable itemDone;  // the reporter waits for done[reported]
+        std::condition_variable turn;      // copiers wait for an item that goes alone
+        std::size_t next = 0;              // the next item to take
+        std::size_t reported = 0;          // the items before it are done and reported
+        std::vector<Done> done;
+        bool aloneRunning = false;
+        bool reporterWaits = false;
+        int copiersWaiting = 0;
+        int copiersLeft = 0;
+    };
+
+    // Copies the top-level items with several threads when threadsFor allows;
+    // false when it does not (nothing was done). This thread reports: each
+    // item's path once the item before it is done, then that item's progress,
+    // so the screen sees the order of a single walk.
+    bool runSideBySide(const Nodes& arr, const std::string& dest, bool listing) {
+        const unsigned threads = threadsFor(arr);
+        if (threads < 2) return false;
+        const std::size_t n = arr.size();
+        SideBySide s(n);
+        // The folders every copier starts from, and the source folder's listing,
+        // read once for all of them.
+        Folders start;
+        for (const auto& node : arr) {
+            if (!node || node->state() != FileNodeSelectStateOn) continue;
+            const std::string& path = node->path();
+            const std::string::size_type slash = path.rfind('/');
+            if (slash == std::string::npos || slash == 0) break;
+            start.from = std::make_shared<kit::OpenFolder>(path.substr(0, slash));
+            if (listing) start.from->readListing();
+            start.to = std::make_shared<kit::OpenFolder>(dest);
+            break;
+        }
+        std::vector<std::thread> copiers;
+        {
+            std::lock_guard<std::mutex> lock(s.mutex);
+            s.copiersLeft = int(threads);
+        }
+        for (unsigned t = 0; t < threads; ++t) {
+            try {
+                copiers.emplace_back(
+                    [this, &s, &arr, &dest, listing, start] { copyAlongside(s, arr, dest, listing, start); });
+            } catch (const std::system_error&) {
+                std::lock_guard<std::mutex> lock(s.mutex);
+                --s.copiersLeft;
             }
+        }
+        if (copiers.empty()) return false;
+        reportProgress(5.0f, true);
+        reportInOrder(s, arr);
+        for (auto& c : copiers) c.join();
+        return true;
+    }
+
+    // A copier: takes the next item, copies it, marks it done, until none is
+    // left or the run is stopped.
+    void copyAlongside(SideBySide& s, const Nodes& arr, const std::string& dest, bool listing, Folders folders) {
+        std::unique_lock<std::mutex> lock(s.mutex);
+        while (!isCancel.load() && s.next < arr.size()) {
+            const std::size_t i = s.next;
+            const std::shared_ptr<FileNode>& node = arr[i];
+            const bool on = node && node->state() == FileNodeSelectStateOn;
+            const bool alone = on && goesAlone(*node);
+            if (s.aloneRunning || (alone && s.reported < i)) {
+                ++s.copiersWaiting;
+                s.turn.wait(lock);
+                --s.copiersWaiting;
+                continue;
+            }
+            ++s.next;
+            s.aloneRunning = alone;
+            lock.unlock();
+            const bool hadFolder = !on || copyItem(node, dest, listing, folders);
+            lock.lock();
+            s.done[i] = hadFolder ? SideBySide::Done::Yes : SideBySide::Done::NoFolder;
+            if (alone) {
+                s.aloneRunning = false;
+                if (s.copiersWaiting) s.turn.notify_all();
+            }
+            if (i == s.reported && s.reporterWaits) s.itemDone.notify_one();
+        }
+        if (--s.copiersLeft == 0 && s.reporterWaits) s.itemDone.notify_one();
+    }
+
+    // The reporter: goes through the items in order as they are done. Once the
+    // run is stopped it reports nothing more, but still waits for the copiers.
+    void reportInOrder(SideBySide& s, const Nodes& arr) {
+        const std::size_t n = arr.size();
+        const auto on = [&](std::size_t i) { return arr[i] && arr[i]->state() == FileNodeSelectStateOn; };
+        if (on(0)) post({Kind::Path, 0, 0, arr[0]->path()});
+        std::unique_lock<std::mutex> lock(s.mutex);
+        while (s.reported < n) {
+            const std::size_t i = s.reported;
+            if (s.done[i] == SideBySide::Done::Not) {
+                if (s.copiersLeft == 0) break;  // stopped before this item was taken
+                s.reporterWaits = true;
+                s.itemDone.wait(lock);
+                s.reporterWaits = false;
+                continue;
+            }
+            const bool noFolder = s.done[i] == SideBySide::Done::NoFolder;
+            lock.unlock();
+            if (!isCancel.load()) {
+                if (noFolder) {
+                    ++failed;
+                    postAndWait({Kind::Error, 0, 0, {}});
+                }
+                reportItemDone(i, n);
+                if (i + 1 < n && on(i + 1) && !isCancel.load()) post({Kind::Path, 0, 0, arr[i + 1]->path()});
+            }
+            lock.lock();
+            s.reported = i + 1;
+            if (s.copiersWaiting) s.turn.notify_all();
         }
     }
 
@@ -276,15 +450,16 @@ struct DoCopyFiles::Core : std::enable_shared_from_this<DoCopyFiles::Core> {
         }
     }
 
-    std::string nextCandidate(const std::string& ownName) {
-        ++iBegin;
+    static std::string nextCandidate(const std::string& ownName, int32_t& counter) {
+        ++counter;
         std::string base, ext;
         splitExtension(ownName, base, ext);
-        if (!ext.empty() && ext != " ") return kit::format("%@ %d.%@", base, int(iBegin), ext);
-        return kit::format("%@ %d", base, int(iBegin));
+        if (!ext.empty() && ext != " ") return kit::format("%@ %d.%@", base, int(counter), ext);
+        return kit::format("%@ %d", base, int(counter));
     }
 
-    std::string freeName(const std::string& folder, const std::string& ownName, std::string candidate) {
+    static std::string freeName(const std::string& folder, const std::string& ownName, std::string candidate,
+                                int32_t& counter) {
         for (;;) {
             // Asking for the one name answers what a listing of the folder would,
             // without reading the whole folder for every candidate. On a file
@@ -292,40 +467,30 @@ struct DoCopyFiles::Core : std::enable_shared_from_this<DoCopyFiles::Core> {
             struct stat st;
             std::string path = kit::format("%@/%@", folder, candidate);
             if (::lstat(path.c_str(), &st) != 0) return candidate;
-            candidate = nextCandidate(ownName);
+            candidate = nextCandidate(ownName, counter);
         }
     }
 
     static std::uint64_t made(const kit::FileCopyResult& r) { return r.files + r.folders + r.links + r.specials; }
 
-    // The source folder and the destination folder of the last item, held open:
-    // the items of one folder are copied by their single names, without walking
-    // both paths again for each of them. Worker-side only.
-    std::unique_ptr<kit::OpenFolder> fromFolder;
-    std::unique_ptr<kit::OpenFolder> toFolder;
-
-    void closeFolders() {
-        fromFolder.reset();
-        toFolder.reset();
-    }
+    void closeFolders() { folders = {}; }
 
     kit::FileCopyResult copyOne(const std::string& source, const std::string& folder, const std::string& name,
-                                bool listing) {
+                                bool listing, Folders& f) {
         const std::string::size_type slash = source.rfind('/');
         if (slash == std::string::npos || slash + 1 == source.size())
             return kit::copyItem(source, kit::format("%@/%@", folder, name), &isCancel);
         const std::string parent = slash == 0 ? std::string("/") : source.substr(0, slash);
         const std::string entry = source.substr(slash + 1);
         for (int attempt = 0;; ++attempt) {
-            if (attempt || !fromFolder || fromFolder->path() != parent)
-                fromFolder = std::make_unique<kit::OpenFolder>(parent);
-            if (attempt || !toFolder || toFolder->path() != folder) toFolder = std::make_unique<kit::OpenFolder>(folder);
+            if (attempt || !f.from || f.from->path() != parent) f.from = std::make_shared<kit::OpenFolder>(parent);
+            if (attempt || !f.to || f.to->path() != folder) f.to = std::make_shared<kit::OpenFolder>(folder);
             // A folder that can't be opened: the copy by path says what is wrong.
-            if (fromFolder->fd() < 0 || toFolder->fd() < 0)
+            if (f.from->fd() < 0 || f.to->fd() < 0)
                 return kit::copyItem(source, kit::format("%@/%@", folder, name), &isCancel);
-            if (listing) fromFolder->readListing();
-            kit::FileCopyResult r = kit::copyItemAt(fromFolder->fd(), entry, toFolder->fd(), name, source, &isCancel,
-                                                    listing && fromFolder->listedAsFile(entry));
+            if (listing) f.from->readListing();
+            kit::FileCopyResult r = kit::copyItemAt(f.from->fd(), entry, f.to->fd(), name, source, &isCancel,
+                                                    listing && f.from->listedAsFile(entry));
             // Nothing there: one of the folders may have been replaced since it
             // was opened. The paths are opened afresh once.
             if (attempt == 0 && made(r) == 0 && r.failures.size() == 1 && r.failures[0].error == ENOENT) continue;
@@ -337,10 +502,19 @@ struct DoCopyFiles::Core : std::enable_shared_from_this<DoCopyFiles::Core> {
     void copyNode(const std::shared_ptr<FileNode>& node, const std::string& folder, bool topLevel,
                   bool listing = false) {
         if (isCancel.load()) return;
+        post({topLevel ? Kind::Path : Kind::NestedPath, 0, 0, node->path()});
+        if (!copyItem(node, folder, listing, folders)) {
+            ++failed;
+            postAndWait({Kind::Error, 0, 0, {}});
+        }
+    }
+
+    // Copies the item into `folder`, failures counted and logged. false when
+    // it failed for want of that folder: the caller tells the screen.
+    bool copyItem(const std::shared_ptr<FileNode>& node, const std::string& folder, bool listing, Folders& f) {
         const std::string source = node->path();
-        post({topLevel ? Kind::Path : Kind::NestedPath, 0, 0, source});
-        iBegin = 0;
-        if (!safeName(*node)) return;
+        int32_t counter = 0;
+        if (!safeName(*node)) return true;
         const std::string ownName = node->name();
         // The copy creates every name exclusively, so the item's own name is
         // simply tried: a name that is taken fails at once, nothing is
@@ -348,9 +522,9 @@ struct DoCopyFiles::Core : std::enable_shared_from_this<DoCopyFiles::Core> {
         std::string name = ownName;
         kit::FileCopyResult r;
         for (int taken = 0;; ++taken) {
-            r = copyOne(source, folder, name, listing);
+            r = copyOne(source, folder, name, listing, f);
             if (!r.destinationExists || taken >= kMaxTakenRetries) break;
-            name = freeName(folder, ownName, nextCandidate(ownName));
+            name = freeName(folder, ownName, nextCandidate(ownName, counter), counter);
         }
         if (r.cancelled) {
             // Stopped inside the item: what this copy made of it goes, so no
@@ -360,15 +534,11 @@ struct DoCopyFiles::Core : std::enable_shared_from_this<DoCopyFiles::Core> {
                 std::error_code ec;
                 std::filesystem::remove_all(kit::format("%@/%@", folder, name), ec);
             }
-            return;
+            return true;
         }
         if (!r.failures.empty() && made(r) == 0) {
             struct stat st;
-            if (::stat(folder.c_str(), &st) != 0) {
-                ++failed;
-                postAndWait({Kind::Error, 0, 0, {}});
-                return;
-            }
+            if (::stat(folder.c_str(), &st) != 0) return false;
         }
         // Left out on purpose: another file system's content and the copy's
         // own folder. Anything else left out (a device node that could not be
@@ -379,19 +549,20 @@ struct DoCopyFiles::Core : std::enable_shared_from_this<DoCopyFiles::Core> {
                 ++missing;
                 kit::logf("Copy failed: %@: %@", source, sk.describe());
             }
-        if (missing == 0) return;
+        if (missing == 0) return true;
         ++failed;
         std::size_t logged = 0;
-        for (const auto& f : r.failures) {
+        for (const auto& issue : r.failures) {
             if (logged++ == kMaxLoggedFailures) {
                 kit::logf("Copy failed: %@ (%d more errors)", source, int(r.failures.size() - kMaxLoggedFailures));
                 break;
             }
-            if (f.path == source)
-                kit::logf("Copy failed: %@: %@: %@", source, f.what, std::string(std::strerror(f.error)));
+            if (issue.path == source)
+                kit::logf("Copy failed: %@: %@: %@", source, issue.what, std::string(std::strerror(issue.error)));
             else
-                kit::logf("Copy failed: %@: %@", source, f.describe());
+                kit::logf("Copy failed: %@: %@", source, issue.describe());
         }
+        return true;
     }
 };
 
@@ -436,7 +607,7 @@ void DoCopyFiles::toCopyFileWithNode(const std::shared_ptr<FileNode>& node, cons
 
 std::string DoCopyFiles::createFileWithPath(const std::string& path, const std::string& withFileNormalName,
                                             const std::string& withFileName) {
-    return core_->freeName(path, withFileNormalName, withFileName);
+    return Core::freeName(path, withFileNormalName, withFileName, core_->iBegin);
 }
 
 bool DoCopyFiles::isCancel() const { return core_->isCancel.load(); }

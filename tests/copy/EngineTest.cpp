@@ -83,15 +83,16 @@ std::vector<std::string> listNames(const std::string& dir) {
 
 std::string join(const std::string& a, const std::string& b) { return a.empty() ? b : b.empty() ? a : a + "/" + b; }
 
-// Nodes for everything below root, with the states the file list gives them:
-// On for what is checked whole (and all below it), Mixed for a folder with
-// something checked inside, Off otherwise.
+// Nodes for everything below root, with the sizes and states the file list
+// gives them: On for what is checked whole (and all below it), Mixed for a
+// folder with something checked inside, Off otherwise.
 FileNode::Ptr buildNode(const std::string& root, const std::string& rel, const FileNode::Ptr& father,
                         const std::set<std::string>& checked, bool underChecked) {
     const std::string path = root + "/" + rel;
     struct stat st;
     ::lstat(path.c_str(), &st);
     auto node = FileNode::initWithPath(path, rel.substr(rel.rfind('/') + 1), S_ISDIR(st.st_mode), father);
+    if (S_ISREG(st.st_mode)) node->setSize(std::uint64_t(st.st_size));
     const bool on = underChecked || checked.count(rel);
     bool anyBelow = false;
     if (S_ISDIR(st.st_mode)) {
@@ -479,6 +480,73 @@ TEST_F(CopyEngine, ManyTopLevelItemsAreReportedInOrderWithoutAWaitPerItem) {
     EXPECT_EQ(copiedNames.size(), std::size_t(kItems)) << "only the items before the stopped one are kept";
     EXPECT_EQ(std::count_if(copiedNames.begin(), copiedNames.end(), [](const std::string& n) { return n[0] != 'f'; }),
               0);
+}
+
+// Many small top-level items are copied by several threads at once; what the
+// screen sees and what lands must still be what one walk in order gives: every
+// item whole with its modes and times, a folder or a large file on its own, a
+// missing destination told item by item, failures counted.
+TEST_F(CopyEngine, ManySmallTopLevelItemsCopiedAtOnceEndAsOneWalkInOrder) {
+    TempDir t;
+    constexpr int kItems = 48;
+    makeDirs(t / "vol");
+    std::set<std::string> all;
+    for (int i = 0; i < kItems; ++i) {
+        const std::string name = kit::format("f%02d", i);
+        writeFile(t / "vol/" + name, std::string(std::size_t(i) * 997, char('a' + i % 26)), i % 5 ? 0644 : 0600);
+        all.insert(name);
+    }
+    writeBig(t / "vol/g-large", 2);
+    makeFiles(t / "vol/h-folder", {"inside"});
+    all.insert("g-large");
+    all.insert("h-folder");
+    const Nodes sel = buildSelection(t / "vol", all);
+    const auto inOrder = [&](const std::function<Events(std::size_t)>& item, const std::string& end) {
+        Events want{"progress 5.0"};
+        for (std::size_t i = 0; i < sel.size(); ++i) {
+            const Events e = item(i);
+            want.insert(want.end(), e.begin(), e.end());
+        }
+        if (!end.empty()) want.push_back(end);
+        return want;
+    };
+    const auto progress = [&](std::size_t i) {
+        return kit::format("progress %0.1f", double(std::max<std::size_t>(5, 100 * (i + 1) / sel.size())));
+    };
+
+    makeDirs(t / "D");
+    EXPECT_EQ(record(sel, t / "D"),
+              inOrder([&](std::size_t i) { return Events{"path " + sel[i]->name(), progress(i)}; }, "finished 0"));
+    Tree copied = snapshot(t / "D"), source = snapshot(t / "vol");
+    copied.erase("");  // the folder copied into, not a copy
+    source.erase("");
+    EXPECT_EQ(compareTrees(source, copied), "");
+
+    // No destination folder: each item says so in its turn, and a screen that
+    // stops on the first hears nothing more and gets nothing made.
+    EXPECT_EQ(record(sel, t / "gone"),
+              inOrder(
+                  [&](std::size_t i) {
+                      Events e{"path " + sel[i]->name(), "error"};
+                      if (i + 1 < sel.size()) e.push_back(progress(i));  // never 100 after a failure
+                      return e;
+                  },
+                  kit::format("finished %d", int(sel.size()))));
+    EXPECT_EQ(record(sel, t / "gone", [](Recorder& rec, DoCopyFiles& engine) {
+                  rec.onError = [&engine] { engine.setIsCancel(true); };
+              }),
+              (Events{"progress 5.0", "path f00", "error"}));
+    EXPECT_FALSE(exists(t / "gone"));
+
+    // Items gone since the listing are failures; the end says how many, and
+    // never 100.
+    ::unlink((t / "vol/f03").c_str());
+    ::unlink((t / "vol/f40").c_str());
+    makeDirs(t / "D2");
+    Events events = record(sel, t / "D2");
+    EXPECT_EQ(events.back(), "finished 2");
+    EXPECT_EQ(std::count(events.begin(), events.end(), "progress 100.0"), 0);
+    EXPECT_EQ(listNames(t / "D2").size(), sel.size() - 2);
 }
 
 TEST_F(CopyEngine, StopInsideALargeFileEndsTheCopyAtOnce) {
