@@ -38,10 +38,10 @@ constexpr std::size_t kMaxLoggedFailures = 50;
 constexpr std::size_t kListingMinItems = 64;
 constexpr std::size_t kListingShare = 8;  // at least one entry in this many
 
-// Many small files at the top level (a camera card, a folder of downloads)
-// cost the file system's per-file work far more than their data, and a few
-// threads share that work well. The reports still go out one item after
-// another, as a single walk makes them.
+// Many small files at the top level of a volume cost the file system's
+// per-file work far more than their data, and a few threads share that work
+// well. The reports still go out one item after another, as a single walk
+// makes them.
 constexpr unsigned kMaxCopyThreads = 4;
 constexpr std::size_t kSideBySideMinItems = 32;
 
