@@ -18,7 +18,6 @@ namespace {
 
 constexpr const char* kSameDrive =
     "You can\u2019t select the source drive as the destination drive, just select another drive.";
-constexpr const char* kNoSpace = "Insufficient disk space on this destination drive, please select another drive.";
 
 }  // namespace
 

@@ -9,16 +9,6 @@
 
 using namespace copyscreen;
 
-namespace {
-
-constexpr const char* kDestinationGone =
-    "The destination drive is no longer available or has changed, so nothing was done. Please select it again.";
-constexpr const char* kSourceGone =
-    "The source drive is no longer available or has changed, so nothing was done. Please select it again.";
-constexpr const char* kNoSpace = "Insufficient disk space on this destination drive, please select another drive.";
-
-}  // namespace
-
 TEST_F(CopyScreenTest, ADestinationGoneIsRefused) {
     chooseUsbToBackup();
     EXPECT_FALSE(confirmAfter(ejectBackup));

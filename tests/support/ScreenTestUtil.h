@@ -30,6 +30,13 @@ namespace screentest {
 
 namespace fs = std::filesystem;
 
+// The messages of the two tabs' start checks, as the user reads them.
+constexpr const char* kDestinationGone =
+    "The destination drive is no longer available or has changed, so nothing was done. Please select it again.";
+constexpr const char* kSourceGone =
+    "The source drive is no longer available or has changed, so nothing was done. Please select it again.";
+constexpr const char* kNoSpace = "Insufficient disk space on this destination drive, please select another drive.";
+
 void writeFile(const std::string& path, const std::string& bytes);
 std::string readFile(const std::string& path);
 // A tree as relative path -> "dir", "file:<bytes>" or "link:<target>".
